@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the whole project twice, a normal build and one with AddressSanitizer and
+# UndefinedBehaviorSanitizer, and runs the complete test suite in each. Fails on the first error.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+jobs=$(nproc 2>/dev/null || echo 4)
+export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:allocator_may_return_null=1:max_allocation_size_mb=2048}"
+export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DPRAVIX_BUILD_TESTS=ON "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs"
+}
+
+echo "== normal build =="
+run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
+echo "== sanitizer build =="
+run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPRAVIX_SANITIZE=ON -DPRAVIX_BENCH=OFF
