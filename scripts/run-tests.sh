@@ -19,3 +19,5 @@ echo "== normal build =="
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
 echo "== sanitizer build =="
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPRAVIX_SANITIZE=ON -DPRAVIX_BENCH=OFF
+echo "== fuzz targets (${PRAVIX_FUZZ_SECONDS:-60}s each) =="
+./scripts/run-fuzzers.sh "${PRAVIX_FUZZ_SECONDS:-60}"
