@@ -1,0 +1,208 @@
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <istream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "FileTypeBox.h"
+#include "ImageFileReaderInterface.h"
+
+class BitStream;
+class MetaBox;
+class MovieBox;
+class TrackBox;
+
+// Reader of HEIF/HEIC files: parses the root boxes once at initialize() and answers the queries
+// of ImageFileReaderInterface from the tables built then. Item and sample bytes are read from the
+// input stream on demand, so a caller's stream must outlive the queries that read data.
+class HevcImageFileReader : public ImageFileReaderInterface
+{
+public:
+    HevcImageFileReader();
+    ~HevcImageFileReader() override;
+
+    void initialize(const std::string& fileName) override;
+    void initialize(std::istream* stream) override;
+    void close() override;
+
+    std::string getMajorBrand() const override;
+    std::uint32_t getMinorVersion() const override;
+    std::vector<std::string> getCompatibleBrands() const override;
+
+    std::uint32_t getDisplayWidth(ContextId contextId) const override;
+    std::uint32_t getDisplayHeight(ContextId contextId) const override;
+    std::uint32_t getWidth(ContextId contextId, std::uint32_t itemId) const override;
+    std::uint32_t getHeight(ContextId contextId, std::uint32_t itemId) const override;
+    std::vector<std::int32_t> getMatrix() const override;
+    float getPlaybackDurationInSecs(ContextId contextId) const override;
+    void setForcedTimedPlayback(ContextId contextId, float forcedFps) override;
+    void setForcedLoopPlayback(ContextId contextId, bool forceLoopPlayback) override;
+
+    void getItemListByType(ContextId contextId, const std::string& itemType, IdVector& itemIds) const override;
+    std::string getItemType(ContextId contextId, std::uint32_t itemId) const override;
+    void getReferencedFromItemListByType(ContextId contextId, std::uint32_t fromItemId,
+                                         const std::string& referenceType, IdVector& itemIds) const override;
+    void getReferencedToItemListByType(ContextId contextId, std::uint32_t toItemId, const std::string& referenceType,
+                                       IdVector& itemIds) const override;
+    std::uint32_t getCoverImageItemId(ContextId contextId) const override;
+
+    void getItemData(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& itemData) const override;
+    OverlayItem getItemIovl(ContextId contextId, std::uint32_t itemId) const override;
+    GridItem getItemGrid(ContextId contextId, std::uint32_t itemId) const override;
+
+    ImirProperty getPropertyImir(ContextId contextId, std::uint32_t index) const override;
+    IrotProperty getPropertyIrot(ContextId contextId, std::uint32_t index) const override;
+    AuxcProperty getPropertyAuxc(ContextId contextId, std::uint32_t index) const override;
+    RlocProperty getPropertyRloc(ContextId contextId, std::uint32_t index) const override;
+    LselProperty getPropertyLsel(ContextId contextId, std::uint32_t index) const override;
+    TolsProperty getPropertyTols(ContextId contextId, std::uint32_t index) const override;
+    ClapProperty getPropertyClap(ContextId contextId, std::uint32_t index) const override;
+    PropertyTypeVector getItemProperties(ContextId contextId, std::uint32_t itemId) const override;
+
+    void getItemDataWithDecoderParameters(ContextId contextId, std::uint32_t itemId,
+                                          std::vector<std::uint8_t>& itemDataWithDecoderParameters) const override;
+    ProtectionSchemeInfo getItemProtectionScheme(ContextId contextId, std::uint32_t itemId) const override;
+
+    void getItemTimestamps(ContextId contextId, TimestampMap& timestamps) const override;
+    void getTimestampsOfItem(ContextId contextId, std::uint32_t itemId, IdVector& timestamps) const override;
+    void getItemsInDecodingOrder(ContextId contextId, DecodingOrderVector& itemDecodingOrder) const override;
+    void getItemDecodeDependencies(ContextId contextId, std::uint32_t itemId, IdVector& dependencies) const override;
+
+    std::string getDecoderCodeType(ContextId contextId, std::uint32_t itemId) const override;
+    void getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
+                                 ParameterSetMap& decoderParameterSets) const override;
+
+    /// 0 uninitialised, 1 reading (also after a parse that stopped early or threw), 2 read.
+    int getState() const { return static_cast<int>(mState); }
+    ContextType getContextType(ContextId contextId) const;
+
+private:
+    enum class State
+    {
+        Uninitialized = 0,
+        Initializing = 1,
+        Ready = 2
+    };
+
+    struct ContextInfo
+    {
+        ContextType contextType = ContextType::Meta;
+        bool hasCoverImage = false;
+        std::uint32_t coverItemId = 0;
+        bool forcedLoopPlayback = false;
+    };
+
+    struct ImageInfo
+    {
+        std::string type;
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        double displayTime = 0;  // ms
+    };
+
+    struct MetaContextInfo
+    {
+        std::uint32_t masterImageCount = 0;
+        bool isForcedFps = false;
+        float forcedFps = 0;
+        std::map<std::uint32_t, ImageInfo> imageInfoMap;
+        std::map<std::uint32_t, std::string> itemInfoMap;
+        std::map<std::uint32_t, GridItem> gridItems;
+        std::map<std::uint32_t, OverlayItem> iovlItems;
+        std::map<std::uint32_t, PropertyTypeVector> properties;
+    };
+
+    struct SampleInfo
+    {
+        std::uint32_t sampleId = 0;
+        std::vector<std::int64_t> timestamps;  // ms, ascending
+        IdVector decodeDependencies;
+        std::uint64_t dataOffset = 0;
+        std::uint32_t dataLength = 0;
+        std::uint32_t width = 0;
+        std::uint32_t height = 0;
+        std::uint32_t sampleDescriptionIndex = 0;
+    };
+
+    struct TrackContextInfo
+    {
+        std::vector<SampleInfo> samples;
+        std::uint32_t displayWidth = 0;
+        std::uint32_t displayHeight = 0;
+        double durationInSecs = 0;
+        std::map<std::uint32_t, ClapProperty> clapProperties;  // by sample description index
+    };
+
+    typedef std::pair<ContextId, std::uint32_t> Id;  // context and item (or configuration index)
+
+    // Parse.
+    void readStream();
+    /// Reads the next root box; fills type and, for the boxes that are parsed, the box bytes.
+    void readBox(FourCCInt& type, BitStream& bitstream);
+    bool handleFileType(BitStream& bitstream);
+    void handleMeta(BitStream& bitstream);
+    void handleMovie(BitStream& bitstream);
+    void extractFileFeatures(FileInformation& fileInformation) const;
+
+    // Meta contexts.
+    MetaBoxInformation extractMetaBoxInformation(const MetaBox& metaBox, ContextId contextId) const;
+    ImageFeaturesMap extractImageFeatures(const MetaBox& metaBox) const;
+    ItemFeaturesMap extractItemFeatures(const MetaBox& metaBox) const;
+    MetaContextInfo extractItemTables(ContextId contextId) const;
+    void setImageTypesAndSizes(ContextId contextId);
+    void processDecoderConfigProperties(ContextId contextId);
+
+    // Track contexts.
+    void extractTrackInfo(const MovieBox& movieBox, std::uint32_t movieTimeScale);
+    TrackInformation extractTrackInformation(const TrackBox& trackBox) const;
+    TrackContextInfo extractTrackContextInfo(const TrackBox& trackBox, std::uint32_t movieTimeScale) const;
+    void extractTrackDecoderConfigurations(const TrackBox& trackBox, ContextId contextId,
+                                           TrackContextInfo& trackContextInfo);
+
+    // Item data.
+    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
+                  std::set<std::uint32_t>& itemsInProgress) const;
+    void readSample(ContextId contextId, std::uint32_t sampleId, std::vector<std::uint8_t>& data) const;
+    void readFromStream(std::uint64_t offset, std::uint64_t length, std::uint8_t* destination,
+                        const std::string& message) const;
+    void convertToByteStream(ContextId contextId, std::uint32_t itemId, const std::vector<std::uint8_t>& source,
+                             std::vector<std::uint8_t>& destination, bool isAvc) const;
+    unsigned getNalLengthSize(ContextId contextId, std::uint32_t itemId) const;
+
+    // Checks and look-ups.
+    void checkInitialized() const;
+    const ContextInfo& getContextInfo(ContextId contextId) const;
+    const MetaBox& getMetaBox(ContextId contextId) const;
+    const MetaContextInfo& getMetaContextInfo(ContextId contextId) const;
+    const TrackContextInfo& getTrackContextInfo(ContextId contextId) const;
+    bool isProtected(ContextId contextId, std::uint32_t itemId) const;
+    std::shared_ptr<const Box> getProperty(ContextId contextId, std::uint32_t index) const;
+    ContextType requireMetaOrTrack(ContextId contextId) const;
+    void requireMeta(ContextId contextId) const;
+
+    std::ifstream mFile;
+    std::istream* mInputStream = nullptr;
+    std::uint64_t mStreamEnd = 0;
+    State mState = State::Uninitialized;
+
+    FileTypeBox mFileTypeBox;
+    std::vector<std::int32_t> mMatrix;
+
+    std::map<ContextId, ContextInfo> mContextInfo;
+    std::map<ContextId, std::shared_ptr<MetaBox>> mMetaBoxes;
+    std::map<ContextId, MetaContextInfo> mMetaContextInfo;
+    std::map<ContextId, TrackContextInfo> mTrackContextInfo;
+
+    std::map<Id, std::string> mDecoderCodeTypes;
+    std::map<Id, Id> mConfigurationIndex;
+    std::map<Id, ParameterSetMap> mParameterSets;
+    std::map<Id, unsigned> mNalLengthSizes;  // by configuration
+
+    FileInformation mStagingFileInformation;
+};
