@@ -1,0 +1,161 @@
+#include "AvcDecoderConfigRecord.h"
+
+#include <stdexcept>
+
+#include "AvcParameterSets.h"
+#include "BitStream.h"
+
+namespace
+{
+constexpr std::uint8_t kSps = 7;
+constexpr std::uint8_t kPps = 8;
+constexpr std::uint8_t kSpsExt = 13;
+const char* const kName = "AvcDecoderConfigRecord";
+
+void readUnits(BitStream& bitstr, std::uint32_t count, std::uint8_t type, NalUnitArrays& arrays)
+{
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint32_t length = bitstr.readU16();
+        std::vector<std::uint8_t> unit;
+        bitstr.readBytes(unit, length);
+        NalUnitArrayUtil::addNalUnit(arrays, unit, type, 0);
+    }
+}
+
+void checkArray(const NalUnitArray* array, std::size_t maxCount)
+{
+    if (array == nullptr)
+    {
+        return;
+    }
+    if (array->nalList.size() > maxCount)
+    {
+        throw std::runtime_error(std::string(kName) + ": too many NAL units of type " +
+                                 std::to_string(array->nalUnitType) + " for the count field");
+    }
+    NalUnitArrayUtil::checkUnitLengths(*array, kName);
+}
+
+void writeUnits(BitStream& bitstr, const NalUnitArray* array)
+{
+    if (array == nullptr)
+    {
+        return;
+    }
+    for (const auto& unit : array->nalList)
+    {
+        bitstr.writeU16(std::uint16_t(unit.size()));
+        bitstr.writeBytes(unit, std::uint32_t(unit.size()));
+    }
+}
+
+std::uint32_t unitCount(const NalUnitArray* array)
+{
+    return array == nullptr ? 0 : std::uint32_t(array->nalList.size());
+}
+}  // namespace
+
+bool AvcDecoderConfigRecord::hasExtension() const
+{
+    return mAvcProfileIndication == 100 || mAvcProfileIndication == 110 || mAvcProfileIndication == 122 ||
+           mAvcProfileIndication == 144;
+}
+
+void AvcDecoderConfigRecord::configureFromSps(const std::vector<std::uint8_t>& sps)
+{
+    mLengthSizeMinus1 = 3;
+    mNalArray.clear();
+
+    SPSConfigValues values;
+    parseSPSConfigValues(sps, values);
+    mChromaFormat = values.mChromaFormat;
+    mBitDepthLumaMinus8 = values.mBitDepthLumaMinus8;
+    mBitDepthChromaMinus8 = values.mBitDepthChromaMinus8;
+    mPicWidth = values.mPicWidth;
+    mPicHeight = values.mPicHeight;
+}
+
+void AvcDecoderConfigRecord::addNalUnit(const std::vector<std::uint8_t>& nalUnit, std::uint8_t nalUnitType,
+                                        std::uint8_t arrayCompleteness)
+{
+    NalUnitArrayUtil::addNalUnit(mNalArray, nalUnit, nalUnitType, arrayCompleteness);
+}
+
+const NalUnitArray* AvcDecoderConfigRecord::findNalArray(std::uint8_t nalUnitType) const
+{
+    for (const auto& array : mNalArray)
+    {
+        if (array.nalUnitType == nalUnitType)
+        {
+            return &array;
+        }
+    }
+    return nullptr;
+}
+
+void AvcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_t>& dest, std::uint8_t nalUnitType) const
+{
+    const NalUnitArray* array = findNalArray(nalUnitType);
+    if (array != nullptr && !array->nalList.empty())
+    {
+        NalUnitArrayUtil::appendWithStartCode(dest, array->nalList.front());
+    }
+}
+
+void AvcDecoderConfigRecord::writeDecConfigRecord(BitStream& bitstr) const
+{
+    const NalUnitArray* sps = findNalArray(kSps);
+    const NalUnitArray* pps = findNalArray(kPps);
+    const NalUnitArray* spsExt = hasExtension() ? findNalArray(kSpsExt) : nullptr;
+    checkArray(sps, 31);
+    checkArray(pps, 0xFF);
+    checkArray(spsExt, 0xFF);
+
+    bitstr.writeU8(mConfigurationVersion);
+    bitstr.writeU8(mAvcProfileIndication);
+    bitstr.writeU8(mProfileCompatibility);
+    bitstr.writeU8(mAvcLevelIndication);
+    bitstr.writeBits(0x3F, 6);  // reserved
+    bitstr.writeBits(mLengthSizeMinus1, 2);
+    bitstr.writeBits(0x7, 3);  // reserved
+    bitstr.writeBits(unitCount(sps), 5);
+    writeUnits(bitstr, sps);
+    bitstr.writeU8(std::uint8_t(unitCount(pps)));
+    writeUnits(bitstr, pps);
+    if (hasExtension())
+    {
+        bitstr.writeBits(0x3F, 6);  // reserved
+        bitstr.writeBits(mChromaFormat, 2);
+        bitstr.writeBits(0x1F, 5);  // reserved
+        bitstr.writeBits(mBitDepthLumaMinus8, 3);
+        bitstr.writeBits(0x1F, 5);  // reserved
+        bitstr.writeBits(mBitDepthChromaMinus8, 3);
+        bitstr.writeU8(std::uint8_t(unitCount(spsExt)));
+        writeUnits(bitstr, spsExt);
+    }
+}
+
+void AvcDecoderConfigRecord::parseConfig(BitStream& bitstr)
+{
+    mConfigurationVersion = std::uint8_t(bitstr.readU8());
+    mAvcProfileIndication = std::uint8_t(bitstr.readU8());
+    mProfileCompatibility = std::uint8_t(bitstr.readU8());
+    mAvcLevelIndication = std::uint8_t(bitstr.readU8());
+    bitstr.readBits(6);  // reserved
+    mLengthSizeMinus1 = std::uint8_t(bitstr.readBits(2));
+    bitstr.readBits(3);  // reserved
+    readUnits(bitstr, bitstr.readBits(5), kSps, mNalArray);
+    readUnits(bitstr, bitstr.readU8(), kPps, mNalArray);
+
+    if (bitstr.numBytesLeft() > 0 && hasExtension())
+    {
+        bitstr.readBits(6);  // reserved
+        mChromaFormat = std::uint8_t(bitstr.readBits(2));
+        bitstr.readBits(5);  // reserved
+        mBitDepthLumaMinus8 = std::uint8_t(bitstr.readBits(3));
+        bitstr.readBits(5);  // reserved
+        mBitDepthChromaMinus8 = std::uint8_t(bitstr.readBits(3));
+        readUnits(bitstr, bitstr.readU8(), kSpsExt, mNalArray);
+    }
+}

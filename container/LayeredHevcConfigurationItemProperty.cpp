@@ -1,0 +1,19 @@
+#include "LayeredHevcConfigurationItemProperty.h"
+
+LayeredHevcConfigurationItemProperty::LayeredHevcConfigurationItemProperty() : Box(FourCCInt("lhvC")) {}
+
+void LayeredHevcConfigurationItemProperty::writeBox(BitStream& bitstr)
+{
+    // The record refuses what its fields cannot hold before the header is written.
+    BitStream record;
+    mConfig.writeDecConfigRecord(record);
+    writeBoxHeader(bitstr);
+    bitstr.writeBytes(record.getStorage(), record.getSize());
+    updateSize(bitstr);
+}
+
+void LayeredHevcConfigurationItemProperty::parseBox(BitStream& bitstr)
+{
+    parseBoxHeader(bitstr);
+    mConfig.parseConfig(bitstr);
+}
