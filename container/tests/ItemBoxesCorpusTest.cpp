@@ -7,9 +7,12 @@
 #include <map>
 
 #include "BoxBuilder.h"
+#include "DataInformationBox.h"
+#include "ImageGrid.h"
 #include "ItemDataBox.h"
 #include "ItemInfoBox.h"
 #include "ItemLocationBox.h"
+#include "ItemReferenceBox.h"
 
 namespace
 {
@@ -71,6 +74,7 @@ TEST(ItemBoxesCorpus, ParseAndWriteBack)
         GTEST_SKIP() << "no sample files at " << PRAVIX_CORPUS_DIR;
     }
     int metaBoxes = 0;
+    int grids = 0;
     for (const auto& file : files)
     {
         SCOPED_TRACE(file.filename().string());
@@ -90,32 +94,71 @@ TEST(ItemBoxesCorpus, ParseAndWriteBack)
         {
             testsupport::expectRoundTrip<ItemLocationBox>(children.at("iloc"));
         }
-        ItemLocationBox once;
-        testsupport::parseBytes(once, children.at("iloc"));
-        testsupport::expectRoundTrip<ItemLocationBox>(testsupport::writeBytes(once));
+        ItemLocationBox iloc;
+        testsupport::parseBytes(iloc, children.at("iloc"));
+        testsupport::expectRoundTrip<ItemLocationBox>(testsupport::writeBytes(iloc));
 
         ItemInfoBox iinf;
         testsupport::parseBytes(iinf, children.at("iinf"));
-        ItemLocationBox iloc;
-        testsupport::parseBytes(iloc, children.at("iloc"));
         EXPECT_FALSE(iinf.getItemIds().empty());
+        ItemReferenceBox iref;
+        if (children.count("iref"))
+        {
+            if (fuzzCase)
+            {
+                // Damaged reference lists must fail cleanly.
+                try
+                {
+                    testsupport::parseBytes(iref, children.at("iref"));
+                }
+                catch (const std::out_of_range&)
+                {
+                }
+            }
+            else
+            {
+                testsupport::parseBytes(iref, children.at("iref"));
+                testsupport::expectRoundTrip<ItemReferenceBox>(children.at("iref"));
+            }
+        }
+        if (children.count("dinf"))
+        {
+            testsupport::expectRoundTrip<DataInformationBox>(children.at("dinf"));
+        }
+        ItemDataBox idat;
+        if (children.count("idat"))
+        {
+            testsupport::parseBytes(idat, children.at("idat"));
+            testsupport::expectRoundTrip<ItemDataBox>(children.at("idat"));
+        }
         for (const auto id : iinf.getItemIds())
         {
-            if (iinf.getItemById(id).getItemType() != "grid")
+            if (fuzzCase || iinf.getItemById(id).getItemType() != "grid")
             {
                 continue;
             }
-            // Grid descriptions live in 'idat' in every sample that has one.
             const auto& location = iloc.getItemLocationForID(id);
-            if (location.getConstructionMethod() == ItemLocation::kIdatOffset && children.count("idat"))
+            if (location.getConstructionMethod() != ItemLocation::kIdatOffset)
             {
-                ItemDataBox idat;
-                testsupport::parseBytes(idat, children.at("idat"));
-                Bytes grid;
-                idat.read(grid, location.getBaseOffset() + location.getExtent(0).mExtentOffset,
-                          location.getExtent(0).mExtentLength);
-                EXPECT_GE(grid.size(), 8u);
+                continue;
             }
+            // A grid's tiles are its 'dimg' references, one per cell.
+            Bytes description;
+            idat.read(description, location.getBaseOffset() + location.getExtent(0).mExtentOffset,
+                      location.getExtent(0).mExtentLength);
+            BitStream stream(description);
+            const ImageGrid grid = parseImageGrid(stream);
+            std::size_t tiles = 0;
+            for (const auto& reference : iref.getReferencesOfType("dimg"))
+            {
+                if (reference.getFromItemID() == id)
+                {
+                    tiles += reference.getToItemIds().size();
+                }
+            }
+            EXPECT_EQ(tiles, std::size_t(grid.rowsMinusOne + 1) * (grid.columnsMinusOne + 1));
+            EXPECT_GT(grid.outputWidth, 0u);
+            ++grids;
         }
         ItemInfoBox again;
         testsupport::parseBytes(again, testsupport::writeBytes(iinf));
@@ -127,4 +170,5 @@ TEST(ItemBoxesCorpus, ParseAndWriteBack)
         }
     }
     EXPECT_GT(metaBoxes, 10);
+    EXPECT_GT(grids, 3);
 }
