@@ -2,13 +2,23 @@
 
 #include <stdexcept>
 
+#include "AvcSampleEntry.h"
+#include "HevcSampleEntry.h"
 #include "LogStream.h"
 
 namespace
 {
 /// The entry class for a coding name, or null for a coding this library does not read.
-std::unique_ptr<SampleEntryBox> makeSampleEntry(FourCCInt)
+std::unique_ptr<SampleEntryBox> makeSampleEntry(FourCCInt type)
 {
+    if (type == FourCCInt("avc1"))
+    {
+        return std::make_unique<AvcSampleEntry>();
+    }
+    if (type == FourCCInt("hev1") || type == FourCCInt("hvc1"))
+    {
+        return std::make_unique<HevcSampleEntry>();
+    }
     return nullptr;
 }
 }  // namespace

@@ -2,8 +2,10 @@
 
 #include <stdexcept>
 
+#include "AvcSampleEntry.h"
 #include "BoxBuilder.h"
 #include "CleanAperture.h"
+#include "HevcSampleEntry.h"
 #include "SampleDescriptionBox.h"
 #include "VisualSampleEntryBox.h"
 
@@ -123,4 +125,88 @@ TEST(SampleDescriptionBox, UnknownEntriesKeepTheirIndex)
     // Exactly entry_count children are read; a count beyond them is short data.
     SampleDescriptionBox shortBox;
     EXPECT_THROW(parseBytes(shortBox, makeFullBox("stsd", 0, 0, ByteBuilder().u32(0xFFFFFFFF))), std::out_of_range);
+}
+
+namespace
+{
+const Bytes kHvcC = makeBox("hvcC", ByteBuilder()
+                                        .u8(1)
+                                        .u8(0x01)
+                                        .u32(0x60000000)
+                                        .u32(0x90000000)
+                                        .u16(0)
+                                        .u8(90)
+                                        .u16(0xF000)
+                                        .u8(0xFC)
+                                        .u8(0xFD)
+                                        .u8(0xF8)
+                                        .u8(0xF8)
+                                        .u16(0)
+                                        .u8(0x0F)
+                                        .u8(0));
+const Bytes kAvcC = makeBox("avcC", ByteBuilder().u8(1).u8(66).u8(0).u8(30).u8(0xFF).u8(0xE0).u8(0));
+const Bytes kCcst = makeFullBox("ccst", 0, 0, ByteBuilder().u32(0x80000000 | 0x40000000 | (3u << 26)));
+}  // namespace
+
+TEST(HevcSampleEntry, ConfigurationConstraintsAndCleanAperture)
+{
+    const Bytes withCcst = makeBox("hvc1", concat({visualFields(64, 48, 11, "HEVC Coding"), kHvcC, kCcst}));
+    HevcSampleEntry entry;
+    parseBytes(entry, withCcst);
+    ASSERT_NE(entry.getCodingConstraintsBox(), nullptr);
+    EXPECT_TRUE(entry.getCodingConstraintsBox()->getAllRefPicsIntra());
+    EXPECT_EQ(entry.getHevcConfigurationBox().getConfiguration().getLengthSizeMinus1(), 3);
+    EXPECT_EQ(writeBytes(entry), withCcst);
+
+    // 'hev1' keeps its type; a clap after the configuration is not the entry's clean aperture.
+    testing::internal::CaptureStdout();
+    HevcSampleEntry late;
+    parseBytes(late, makeBox("hev1", concat({visualFields(64, 48, 0, ""), kHvcC, kClap})));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Skipping unknown box of type 'clap' inside HevcSampleEntry\n");
+    EXPECT_EQ(late.getType(), FourCCInt("hev1"));
+    EXPECT_EQ(late.getClap(), nullptr);
+    EXPECT_EQ(late.getCodingConstraintsBox(), nullptr);
+
+    HevcSampleEntry early;
+    parseBytes(early, makeBox("hvc1", concat({visualFields(64, 48, 0, ""), kClap, kHvcC})));
+    EXPECT_NE(early.getClap(), nullptr);
+}
+
+TEST(AvcSampleEntry, DefaultLayoutAndConstraints)
+{
+    AvcSampleEntry entry;
+    EXPECT_EQ(entry.getCodingConstraintsBox(), nullptr);
+    parseBytes(entry, makeBox("avc1", concat({visualFields(32, 32, 0, ""), kAvcC})));
+    EXPECT_EQ(entry.getCodingConstraintsBox(), nullptr);
+    EXPECT_EQ(entry.getAvcConfigurationBox().getConfiguration().getAvcProfileIndication(), 66);
+
+    // Written with its own name, not the stored one: length 10, "AVC Coding", 21 zero bytes.
+    const Bytes written = writeBytes(entry);
+    const Bytes expected = makeBox("avc1", concat({visualFields(32, 32, 10, "AVC Coding"), kAvcC}));
+    EXPECT_EQ(written, expected);
+
+    CodingConstraintsBox constraints;
+    entry.setCodingConstraintsBox(constraints);
+    EXPECT_NE(entry.getCodingConstraintsBox(), nullptr);
+}
+
+TEST(SampleDescriptionBox, FindsEntriesByIndexPastUnknownOnes)
+{
+    const Bytes hvc1 = makeBox("hvc1", concat({visualFields(64, 48, 11, "HEVC Coding"), kHvcC}));
+    const Bytes bytes =
+        makeFullBox("stsd", 0, 0, concat({ByteBuilder().u32(2), makeBox("mp4v", visualFields(8, 8, 0, "")), hvc1}));
+    testing::internal::CaptureStdout();
+    SampleDescriptionBox box;
+    parseBytes(box, bytes);
+    testing::internal::GetCapturedStdout();
+    expectRuntimeError([&] { box.getSampleEntry(1); }, "SampleDescriptionBox::getSampleEntry invalid entry type.");
+    EXPECT_EQ(box.getSampleEntry(2)->getType(), FourCCInt("hvc1"));
+    EXPECT_NE(dynamic_cast<HevcSampleEntry*>(box.getSampleEntry(2)), nullptr);
+    EXPECT_EQ(box.getSampleEntry(2)->getWidth(), 64);
+    expectRuntimeError([&] { box.getSampleEntry(3); },
+                       "SampleDescriptionBox::getSampleEntry invalid sample entry index.");
+
+    const Bytes known = makeFullBox("stsd", 0, 0, concat({ByteBuilder().u32(1), hvc1}));
+    testsupport::expectRoundTrip<SampleDescriptionBox>(known);
+    testsupport::expectTruncationSafe<SampleDescriptionBox>(known);
 }
