@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 
 #include "BoxBuilder.h"
@@ -24,16 +25,27 @@ Bytes readFile(const fs::path& path)
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }
 
-/// The root boxes of a file; a damaged box ends the walk with the stream's failure.
-std::vector<std::pair<FourCCInt, BitStream>> rootBoxes(const Bytes& file)
+/// The root boxes of a file up to the first damaged one; damaged tells whether there was one.
+std::vector<std::pair<FourCCInt, BitStream>> rootBoxes(const Bytes& file, bool* damaged = nullptr)
 {
     std::vector<std::pair<FourCCInt, BitStream>> boxes;
     BitStream stream(file);
-    while (stream.numBytesLeft() > 0)
+    try
     {
-        FourCCInt type;
-        BitStream box = stream.readChildBox(type);
-        boxes.emplace_back(type, std::move(box));
+        while (stream.numBytesLeft() > 0)
+        {
+            FourCCInt type;
+            BitStream box = stream.readChildBox(type);
+            boxes.emplace_back(type, std::move(box));
+        }
+    }
+    catch (const std::out_of_range&)
+    {
+        if (damaged == nullptr)
+        {
+            throw;
+        }
+        *damaged = true;
     }
     return boxes;
 }
@@ -92,6 +104,22 @@ Bytes itemBytes(const MetaBox& meta, const Bytes& file, std::uint32_t itemId)
     return data;
 }
 
+/// An Exif item starts with the offset of its TIFF header, counted after those four bytes.
+bool hasTiffHeader(const Bytes& exif)
+{
+    if (exif.size() < 8)
+    {
+        return false;
+    }
+    const std::uint64_t offset = (std::uint64_t(exif[0]) << 24) | (exif[1] << 16) | (exif[2] << 8) | exif[3];
+    if (offset + 8 > exif.size())
+    {
+        return false;
+    }
+    const std::string header(exif.begin() + 4 + std::ptrdiff_t(offset), exif.begin() + 8 + std::ptrdiff_t(offset));
+    return header == std::string("MM\0*", 4) || header == std::string("II*\0", 4);
+}
+
 ParsedMeta parseDataFile(const std::string& name, Bytes& file)
 {
     file = readFile(fs::path(PRAVIX_SOURCE_DIR) / "container/tests/data" / name);
@@ -123,11 +151,11 @@ TEST(RealFileMeta, ExifFileReachesItsExifBlock)
     ASSERT_EQ(cdsc.size(), 1u);
     EXPECT_EQ(cdsc[0].getFromItemID(), 2u);
 
-    // The Exif item: a 4-byte offset, then the "Exif" signature and a TIFF header carrying
-    // the Make written by exiftool.
+    // The Exif item: a 4-byte offset to the TIFF header (heif-enc writes 0 and no "Exif"
+    // signature), then the TIFF data carrying the Make written by exiftool.
     const Bytes exif = itemBytes(meta, file, 2);
     ASSERT_GT(exif.size(), 10u);
-    EXPECT_EQ(std::string(exif.begin() + 4, exif.begin() + 8), "Exif");
+    EXPECT_TRUE(hasTiffHeader(exif));
     const std::string text(exif.begin(), exif.end());
     EXPECT_NE(text.find("Pravix Test"), std::string::npos);
 
@@ -171,15 +199,12 @@ TEST(RealFileMeta, CorpusMetaBoxesParseOrFailCleanly)
     {
         SCOPED_TRACE(entry.path().filename().string());
         const Bytes file = readFile(entry.path());
-        std::vector<std::pair<FourCCInt, BitStream>> boxes;
-        try
+        bool damaged = false;
+        auto boxes = rootBoxes(file, &damaged);
+        if (damaged)
         {
-            boxes = rootBoxes(file);
-        }
-        catch (const std::out_of_range&)
-        {
-            // A damaged root box: the boxes before it are not the subject here.
-            continue;
+            std::cout << entry.path().filename().string() << ": damaged root box after " << boxes.size() << " boxes"
+                      << std::endl;
         }
         for (auto& [type, box] : boxes)
         {
@@ -192,12 +217,14 @@ TEST(RealFileMeta, CorpusMetaBoxesParseOrFailCleanly)
             {
                 parseAndRewrite(box, parsed);
             }
-            catch (const std::out_of_range&)
+            catch (const std::out_of_range& e)
             {
+                std::cout << entry.path().filename().string() << ": out_of_range " << e.what() << std::endl;
                 continue;
             }
-            catch (const std::runtime_error&)
+            catch (const std::runtime_error& e)
             {
+                std::cout << entry.path().filename().string() << ": runtime_error " << e.what() << std::endl;
                 continue;
             }
             ++parsedCount;
@@ -206,8 +233,7 @@ TEST(RealFileMeta, CorpusMetaBoxesParseOrFailCleanly)
                 try
                 {
                     const Bytes exif = itemBytes(parsed.meta, file, item.getItemID());
-                    const std::string text(exif.begin(), exif.end());
-                    EXPECT_NE(text.find("Exif"), std::string::npos);
+                    EXPECT_TRUE(hasTiffHeader(exif));
                     ++exifCount;
                 }
                 catch (const std::exception&)
@@ -217,6 +243,7 @@ TEST(RealFileMeta, CorpusMetaBoxesParseOrFailCleanly)
             }
         }
     }
+    std::cout << parsedCount << " meta boxes parsed, " << exifCount << " Exif items reached" << std::endl;
     EXPECT_GE(parsedCount, 15);
     EXPECT_GE(exifCount, 5);
 }
