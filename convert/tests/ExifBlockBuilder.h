@@ -4,6 +4,8 @@
 // for the Exif tests. Values longer than four bytes go to a data area after their directory.
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +13,17 @@
 namespace exiftest
 {
 using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string dataPath(const std::string& name)
+{
+    return std::string(PRAVIX_SOURCE_DIR) + "/convert/tests/data/" + name;
+}
 
 struct Field
 {
@@ -243,4 +256,61 @@ private:
 
     bool mIntel;
 };
+// A camera-like block: IFD0, Exif and GPS fields of every kind the parser keeps.
+inline ExifBlockBuilder cameraBlock(bool intel)
+{
+    ExifBlockBuilder b(intel);
+    b.ifd0.ascii(271, "Apple")
+        .ascii(272, "iPhone 7")
+        .shorts(274, {6})  // Orientation: not kept
+        .rationals(282, {{0x10048, 1}})
+        .rationals(283, {{72, 1}})
+        .shorts(296, {2})
+        .ascii(305, "11.2.1")
+        .ascii(306, "2018:01:02 10:11:12")
+        .shorts(531, {1})
+        .ascii(33432, "Nobody")
+        .ascii(270, "A photo");
+    b.exif.rationals(33434, {{1, 60}})
+        .rationals(33437, {{18, 10}})
+        .shorts(34850, {2})
+        .shorts(34855, {100})
+        .undefined(36864, "0231")
+        .ascii(36867, "2018:01:02 10:11:12")
+        .ascii(36868, "2018:01:02 10:11:13")
+        .ascii(36880, "+08:00")
+        .undefined(37121, std::string("\1\2\3\0", 4))
+        .rationals(37377, {{0xFFFFFFF6u, 3}}, 10)
+        .rationals(37378, {{5, 2}})
+        .rationals(37379, {{0xFFFFFFFFu, 2}}, 10)
+        .rationals(37380, {{0, 1}}, 10)
+        .rationals(37386, {{399, 100}})
+        .shorts(37383, {5})
+        .shorts(37385, {0x19})
+        .shorts(37396, {2015, 1511, 2217, 1330})
+        .undefined(37500, std::string("Apple iOS\0\0\1MM", 14))
+        .ascii(37521, "123")
+        .undefined(40960, "0100")
+        .shorts(40961, {1})
+        .longs(40962, {4032})
+        .shorts(40963, {3024})
+        .undefined(41729, std::string("\1", 1))
+        .shorts(41989, {28})
+        .rationals(42034, {{399, 100}, {399, 100}, {9, 5}, {9, 5}})
+        .ascii(42035, "Apple")
+        .ascii(42036, "iPhone 7 back camera 3.99mm f/1.8")
+        .shorts(42080, {1});
+    b.gps.ascii(1, "S")
+        .rationals(2, {{31, 1}, {14, 1}, {2406, 100}})
+        .ascii(3, "W")
+        .rationals(4, {{121, 1}, {30, 1}, {0, 1}})
+        .byte(5, std::string("\1", 1))
+        .rationals(6, {{1235, 10}})
+        .ascii(12, "K")
+        .rationals(13, {{3, 1}})
+        .ascii(29, "2018:01:02")
+        .rationals(31, {{10, 1}});
+    return b;
+}
+
 }  // namespace exiftest

@@ -10,67 +10,12 @@
 #include "ExifParser.h"
 
 using exiftest::Bytes;
+using exiftest::cameraBlock;
 using exiftest::ExifBlockBuilder;
+using exiftest::readFile;
 
 namespace
 {
-// A camera-like block: IFD0, Exif and GPS fields of every kind the parser keeps.
-ExifBlockBuilder richBlock(bool intel)
-{
-    ExifBlockBuilder b(intel);
-    b.ifd0.ascii(271, "Apple")
-        .ascii(272, "iPhone 7")
-        .shorts(274, {6})  // Orientation: not kept
-        .rationals(282, {{0x10048, 1}})
-        .rationals(283, {{72, 1}})
-        .shorts(296, {2})
-        .ascii(305, "11.2.1")
-        .ascii(306, "2018:01:02 10:11:12")
-        .shorts(531, {1})
-        .ascii(33432, "Nobody")
-        .ascii(270, "A photo");
-    b.exif.rationals(33434, {{1, 60}})
-        .rationals(33437, {{18, 10}})
-        .shorts(34850, {2})
-        .shorts(34855, {100})
-        .undefined(36864, "0231")
-        .ascii(36867, "2018:01:02 10:11:12")
-        .ascii(36868, "2018:01:02 10:11:13")
-        .ascii(36880, "+08:00")
-        .undefined(37121, std::string("\1\2\3\0", 4))
-        .rationals(37377, {{0xFFFFFFF6u, 3}}, 10)
-        .rationals(37378, {{5, 2}})
-        .rationals(37379, {{0xFFFFFFFFu, 2}}, 10)
-        .rationals(37380, {{0, 1}}, 10)
-        .rationals(37386, {{399, 100}})
-        .shorts(37383, {5})
-        .shorts(37385, {0x19})
-        .shorts(37396, {2015, 1511, 2217, 1330})
-        .undefined(37500, std::string("Apple iOS\0\0\1MM", 14))
-        .ascii(37521, "123")
-        .undefined(40960, "0100")
-        .shorts(40961, {1})
-        .longs(40962, {4032})
-        .shorts(40963, {3024})
-        .undefined(41729, std::string("\1", 1))
-        .shorts(41989, {28})
-        .rationals(42034, {{399, 100}, {399, 100}, {9, 5}, {9, 5}})
-        .ascii(42035, "Apple")
-        .ascii(42036, "iPhone 7 back camera 3.99mm f/1.8")
-        .shorts(42080, {1});
-    b.gps.ascii(1, "S")
-        .rationals(2, {{31, 1}, {14, 1}, {2406, 100}})
-        .ascii(3, "W")
-        .rationals(4, {{121, 1}, {30, 1}, {0, 1}})
-        .byte(5, std::string("\1", 1))
-        .rationals(6, {{1235, 10}})
-        .ascii(12, "K")
-        .rationals(13, {{3, 1}})
-        .ascii(29, "2018:01:02")
-        .rationals(31, {{10, 1}});
-    return b;
-}
-
 ParsedExif parse(const Bytes& block, int expectedCode = kExifParseOk)
 {
     ParsedExif record;
@@ -95,7 +40,7 @@ class ExifByteOrderTest : public testing::TestWithParam<bool>
 TEST_P(ExifByteOrderTest, KeepsEveryFieldOfTheTable)
 {
     const bool intel = GetParam();
-    ParsedExif r = ParseExifBlock(richBlock(intel).build());
+    ParsedExif r = ParseExifBlock(cameraBlock(intel).build());
     ASSERT_TRUE(r.success);
     EXPECT_EQ(r.byteOrder, intel ? 1 : 0);
     EXPECT_EQ(r.make, "Apple");
@@ -156,7 +101,7 @@ TEST_P(ExifByteOrderTest, KeepsEveryFieldOfTheTable)
 // Every prefix of a valid block is refused or parsed without reading outside it.
 TEST_P(ExifByteOrderTest, EveryTruncationIsSafe)
 {
-    const Bytes block = richBlock(GetParam()).build();
+    const Bytes block = cameraBlock(GetParam()).build();
     testing::internal::CaptureStdout();
     for (std::size_t length = 0; length < block.size(); ++length)
     {
@@ -403,12 +348,6 @@ TEST(ExifParserTest, FindsTheSignatureInsideTheItem)
 
 namespace
 {
-Bytes readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // The Exif block of a whole file, found by its TIFF header (heif-enc stores the TIFF structure
 // without the "Exif", 0, 0 in front).
 Bytes exifBlockOfFile(const Bytes& file)
@@ -439,7 +378,7 @@ TEST(ExifParserTest, CameraBlocksFromRealFiles)
     for (const char* name : {"camera_mm.heic", "camera_ii.heic"})
     {
         SCOPED_TRACE(name);
-        const Bytes file = readFile(std::string(PRAVIX_SOURCE_DIR) + "/convert/tests/data/" + name);
+        const Bytes file = readFile(exiftest::dataPath(name));
         ASSERT_FALSE(file.empty());
         testing::internal::CaptureStdout();
         const ParsedExif r = ParseExifBlock(exifBlockOfFile(file));

@@ -1,0 +1,52 @@
+#pragma once
+
+// The Exif module's output side: a libexif tree rebuilt from the fields kept from a HEIC file's
+// Exif block, and the splice that writes it into a JPEG file as an APP1 segment.
+
+#include <libexif/exif-data.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "ExifParser.h"
+
+struct ExifDataDeleter
+{
+    void operator()(ExifData* data) const
+    {
+        if (data != nullptr)
+        {
+            exif_data_unref(data);
+        }
+    }
+};
+
+/// An owned libexif tree.
+using ExifDataPtr = std::unique_ptr<ExifData, ExifDataDeleter>;
+
+/// Adds a new entry of `size` bytes (zeroed) to the IFD: the given tag and format, components =
+/// size / size of one value. Answers the entry, owned by the tree, or null when it could not be
+/// made (allocation failure, a size of 0, or the tag already present).
+ExifEntry* CreateExifEntryTag(ExifData* exif, ExifIfd ifd, ExifTag tag, std::size_t size, ExifFormat format);
+
+/// The entry of the tag in the IFD; when there is none, a new one with libexif's default format,
+/// component count and value for the tag. Null on allocation failure.
+ExifEntry* InitExifEntryTag(ExifData* exif, ExifIfd ifd, ExifTag tag);
+
+/// Builds the output tree (Intel byte order) from a parsed record: the fixed selection of IFD0,
+/// Exif and GPS entries. Null, after printing a line, when the tree cannot be made.
+ExifDataPtr CreateExifDataFromParsed(const ParsedExif& exif);
+
+/// Writes outputPath as the JPEG at inputPath with the tree serialised into an APP1 segment right
+/// after the start-of-image marker (replacing a leading JFIF APP0 segment). Answers 1 when the
+/// output was written whole, else 0 and no output file is left behind.
+int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif);
+
+/// Length of an open file, found by seeking to its end and back; -1 when it cannot be told.
+long GetFileLength(FILE* file);
+
+/// Rotation in degrees for the Orientation entry (tag 274) of the IFD: 3, 4 → 180; 5, 6 → 90;
+/// 7, 8 → 270; anything else or no such entry → 0.
+int ExifOrientationToDegrees(ExifData* exif, ExifIfd ifd);

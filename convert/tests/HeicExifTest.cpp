@@ -1,0 +1,412 @@
+#include <gtest/gtest.h>
+
+#include <libexif/exif-loader.h>
+#include <libexif/exif-utils.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "ExifBlockBuilder.h"
+#include "HeicExif.h"
+
+using exiftest::Bytes;
+using exiftest::cameraBlock;
+using exiftest::ExifBlockBuilder;
+using exiftest::readFile;
+
+namespace
+{
+ExifEntry* find(ExifData* exif, ExifIfd ifd, int tag)
+{
+    return exif_content_get_entry(exif->ifd[ifd], static_cast<ExifTag>(tag));
+}
+
+std::string text(const ExifEntry* e)
+{
+    return std::string(reinterpret_cast<const char*>(e->data), e->size);
+}
+
+ExifRational rational(const ExifEntry* e, std::size_t index = 0)
+{
+    return exif_get_rational(e->data + 8 * index, EXIF_BYTE_ORDER_INTEL);
+}
+
+std::uint16_t shortValue(const ExifEntry* e)
+{
+    return exif_get_short(e->data, EXIF_BYTE_ORDER_INTEL);
+}
+
+ParsedExif parseQuietly(const Bytes& block)
+{
+    testing::internal::CaptureStdout();
+    ParsedExif r = ParseExifBlock(block);
+    testing::internal::GetCapturedStdout();
+    return r;
+}
+
+ExifDataPtr cameraTree()
+{
+    return CreateExifDataFromParsed(parseQuietly(cameraBlock(true).build()));
+}
+
+std::string tempPath(const std::string& name)
+{
+    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+    return testing::TempDir() + "pravix_" + info->name() + "_" + name;
+}
+
+void writeFile(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+bool exists(const std::string& path)
+{
+    return std::ifstream(path).good();
+}
+
+Bytes serialise(ExifData* exif)
+{
+    unsigned char* raw = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(exif, &raw, &size);
+    Bytes bytes(raw, raw + size);
+    std::free(raw);
+    return bytes;
+}
+}  // namespace
+
+TEST(HeicExifTreeTest, BuildsEveryRowInOrder)
+{
+    ExifDataPtr exif = cameraTree();
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(exif_data_get_byte_order(exif.get()), EXIF_BYTE_ORDER_INTEL);
+
+    ExifEntry* make = find(exif.get(), EXIF_IFD_0, 271);
+    ASSERT_NE(make, nullptr);
+    EXPECT_EQ(make->format, EXIF_FORMAT_ASCII);
+    EXPECT_EQ(text(make), std::string("Apple\0", 6));
+    EXPECT_EQ(make->components, 6u);
+    EXPECT_EQ(text(find(exif.get(), EXIF_IFD_EXIF, 36868)), "2018:01:02 10:11:13");  // L, no zero
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_EXIF, 36867)->size, 20u);                    // L + 1
+    EXPECT_EQ(text(find(exif.get(), EXIF_IFD_EXIF, 37121)), std::string("\1\2\3\0", 4));
+    EXPECT_EQ(text(find(exif.get(), EXIF_IFD_EXIF, 37396)), "2015, 1511, 2217, 1330");
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_EXIF, 37396)->format, EXIF_FORMAT_ASCII);
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_0, 274), nullptr);  // no Orientation
+
+    ExifRational xres = rational(find(exif.get(), EXIF_IFD_0, 282));
+    EXPECT_EQ(xres.numerator, 0x48u);
+    EXPECT_EQ(xres.denominator, 1u);
+    EXPECT_EQ(rational(find(exif.get(), EXIF_IFD_EXIF, 33434)).denominator, 60u);
+    EXPECT_EQ(shortValue(find(exif.get(), EXIF_IFD_EXIF, 34855)), 100);
+    EXPECT_EQ(exif_get_long(find(exif.get(), EXIF_IFD_EXIF, 40963)->data, EXIF_BYTE_ORDER_INTEL), 3024u);
+
+    // Flash 0x19: fired, return bits 0.
+    ExifRational energy = rational(find(exif.get(), EXIF_IFD_EXIF, 41483));
+    EXPECT_EQ(energy.numerator, 65535u);
+    EXPECT_EQ(energy.denominator, 0u);
+
+    // CompositeImage is unknown to libexif 0.6.24: still a SHORT with the source's value.
+    ExifEntry* composite = find(exif.get(), EXIF_IFD_EXIF, 42080);
+    ASSERT_NE(composite, nullptr);
+    EXPECT_EQ(composite->format, EXIF_FORMAT_SHORT);
+    EXPECT_EQ(composite->components, 1u);
+    EXPECT_EQ(shortValue(composite), 1);
+
+    ExifEntry* lens = find(exif.get(), EXIF_IFD_EXIF, 42034);
+    EXPECT_EQ(lens->components, 4u);
+    EXPECT_EQ(lens->size, 32u);
+    EXPECT_EQ(rational(lens, 2).numerator, 9u);
+
+    ExifEntry* latitude = find(exif.get(), EXIF_IFD_GPS, 2);
+    EXPECT_EQ(latitude->components, 3u);
+    EXPECT_EQ(rational(latitude, 2).numerator, 2406u);
+    EXPECT_EQ(text(find(exif.get(), EXIF_IFD_GPS, 1)), "S");
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_GPS, 5)->format, EXIF_FORMAT_BYTE);
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_GPS, 6)->components, 1u);
+    EXPECT_EQ(text(find(exif.get(), EXIF_IFD_GPS, 12)), "K");
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_GPS, 16), nullptr);
+
+    // The Exif IFD holds its rows in the order of the table.
+    const std::vector<int> order = {33434, 33437, 34850, 34855, 36864, 36867, 36868, 37121, 37377, 37378, 37379, 37380,
+                                    37382, 37383, 37385, 37386, 37396, 37500, 37521, 40960, 40961, 40962, 40963, 41483,
+                                    41495, 41729, 41986, 41987, 41989, 41990, 42034, 42035, 42036, 36880, 42080};
+    std::vector<int> tags;
+    ExifContent* content = exif->ifd[EXIF_IFD_EXIF];
+    for (unsigned i = 0; i < content->count; ++i)
+    {
+        tags.push_back(content->entries[i]->tag);
+    }
+    EXPECT_EQ(tags, order);
+}
+
+TEST(HeicExifTreeTest, EmptySourceGivesDefaultsAndReferenceBytes)
+{
+    ParsedExif empty;
+    empty.flash = 0x10;  // not fired: no FlashEnergy
+    empty.brightnessValue = {0xFFFFFFFFu, 0xFFFFFFFEu};
+    ExifDataPtr exif = CreateExifDataFromParsed(empty);
+    ASSERT_TRUE(exif);
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_0, 271), nullptr);
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_EXIF, 34850), nullptr);
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_EXIF, 37379), nullptr);  // both negative
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_EXIF, 41483), nullptr);
+    EXPECT_EQ(shortValue(find(exif.get(), EXIF_IFD_EXIF, 34855)), 0);
+    ExifRational xres = rational(find(exif.get(), EXIF_IFD_0, 282));
+    EXPECT_EQ(xres.numerator, 0u);
+    EXPECT_EQ(xres.denominator, 1u);
+    for (int tag : {1, 3, 5})
+    {
+        ExifEntry* ref = find(exif.get(), EXIF_IFD_GPS, tag);
+        ASSERT_NE(ref, nullptr) << tag;
+        EXPECT_EQ(text(ref), std::string(1, '\0'));
+    }
+    for (int tag : {2, 4, 6, 12, 13, 29, 31})
+    {
+        EXPECT_EQ(find(exif.get(), EXIF_IFD_GPS, tag), nullptr) << tag;
+    }
+
+    ParsedExif bright;
+    bright.brightnessValue = {0xFFFFFFFFu, 2};
+    bright.gpsLatitude[2].denominator = 100;  // a seconds denominator alone marks the coordinate
+    exif = CreateExifDataFromParsed(bright);
+    EXPECT_NE(find(exif.get(), EXIF_IFD_EXIF, 37379), nullptr);
+    EXPECT_NE(find(exif.get(), EXIF_IFD_GPS, 2), nullptr);
+}
+
+// libexif serialises the tree and reads it back with the values set.
+TEST(HeicExifTreeTest, SerialisedTreeReadsBack)
+{
+    ExifDataPtr exif = cameraTree();
+    const Bytes bytes = serialise(exif.get());
+    ASSERT_GT(bytes.size(), 6u);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 8), (Bytes{'E', 'x', 'i', 'f', 0, 0, 'I', 'I'}));
+    ExifDataPtr back(exif_data_new_from_data(bytes.data(), unsigned(bytes.size())));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(text(find(back.get(), EXIF_IFD_0, 272)), std::string("iPhone 7\0", 9));
+    EXPECT_EQ(shortValue(find(back.get(), EXIF_IFD_EXIF, 42080)), 1);
+    EXPECT_EQ(rational(find(back.get(), EXIF_IFD_GPS, 4)).numerator, 121u);
+    EXPECT_EQ(text(find(back.get(), EXIF_IFD_EXIF, 37500)), std::string("Apple iOS\0\0\1MM", 14));
+}
+
+TEST(HeicExifTreeTest, EntryHelpers)
+{
+    ExifDataPtr exif(exif_data_new());
+    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_INTEL);
+    EXPECT_EQ(CreateExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_MAKE, 0, EXIF_FORMAT_ASCII), nullptr);
+    ExifEntry* made = CreateExifEntryTag(exif.get(), EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LATITUDE), 24,
+                                         EXIF_FORMAT_RATIONAL);
+    ASSERT_NE(made, nullptr);
+    EXPECT_EQ(made->components, 3u);
+    EXPECT_EQ(made->size, 24u);
+    // A second entry of the same tag is refused and nothing dangles.
+    EXPECT_EQ(CreateExifEntryTag(exif.get(), EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LATITUDE), 8,
+                                 EXIF_FORMAT_RATIONAL),
+              nullptr);
+    EXPECT_EQ(find(exif.get(), EXIF_IFD_GPS, 2), made);
+
+    ExifEntry* init = InitExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_RESOLUTION_UNIT);
+    ASSERT_NE(init, nullptr);
+    EXPECT_EQ(shortValue(init), 2);  // libexif's default: inches
+    EXPECT_EQ(InitExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_RESOLUTION_UNIT), init);
+    EXPECT_EQ(InitExifEntryTag(nullptr, EXIF_IFD_0, EXIF_TAG_MAKE), nullptr);
+}
+
+TEST(HeicExifTreeTest, OrientationToDegrees)
+{
+    ExifDataPtr exif(exif_data_new());
+    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_MOTOROLA);
+    EXPECT_EQ(ExifOrientationToDegrees(exif.get(), EXIF_IFD_0), 0);
+    ExifEntry* e = InitExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION);
+    const int expected[] = {0, 0, 0, 180, 180, 90, 90, 270, 270, 0};
+    for (int value = 0; value <= 9; ++value)
+    {
+        exif_set_short(e->data, EXIF_BYTE_ORDER_MOTOROLA, ExifShort(value));
+        EXPECT_EQ(ExifOrientationToDegrees(exif.get(), EXIF_IFD_0), expected[value]) << value;
+    }
+    EXPECT_EQ(ExifOrientationToDegrees(exif.get(), EXIF_IFD_EXIF), 0);
+}
+
+class JpgAddExifTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        exif = cameraTree();
+        ASSERT_TRUE(exif);
+        block = serialise(exif.get());
+        jfif = readFile(exiftest::dataPath("plain.jpg"));
+        ASSERT_GT(jfif.size(), 20u);
+        input = tempPath("in.jpg");
+        output = tempPath("out.jpg");
+        std::remove(output.c_str());
+    }
+    void TearDown() override
+    {
+        std::remove(input.c_str());
+        std::remove(output.c_str());
+    }
+    /// Splices `bytes` and expects SOI, the APP1 with the tree, then bytes from `rest` on.
+    void expectSplice(const Bytes& bytes, std::size_t rest)
+    {
+        writeFile(input, bytes);
+        ASSERT_EQ(JpgAddExif(input.c_str(), output.c_str(), exif.get()), 1);
+        const Bytes out = readFile(output);
+        const std::size_t e = block.size();
+        ASSERT_EQ(out.size(), 4 + 2 + e + bytes.size() - rest);
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + 4), (Bytes{0xFF, 0xD8, 0xFF, 0xE1}));
+        EXPECT_EQ(out[4] << 8 | out[5], int(e + 2));
+        EXPECT_EQ(Bytes(out.begin() + 6, out.begin() + 6 + std::ptrdiff_t(e)), block);
+        EXPECT_EQ(Bytes(out.begin() + 6 + std::ptrdiff_t(e), out.end()),
+                  Bytes(bytes.begin() + std::ptrdiff_t(rest), bytes.end()));
+    }
+    void expectRefused(const Bytes& bytes)
+    {
+        writeFile(input, bytes);
+        EXPECT_EQ(JpgAddExif(input.c_str(), output.c_str(), exif.get()), 0);
+        EXPECT_FALSE(exists(output));
+    }
+
+    ExifDataPtr exif;
+    Bytes block, jfif;
+    std::string input, output;
+};
+
+// The usual JFIF input: its 20 leading bytes are replaced by SOI and the APP1.
+TEST_F(JpgAddExifTest, JfifLayout)
+{
+    ASSERT_EQ(jfif[5], 16);
+    expectSplice(jfif, 20);
+    ExifDataPtr back(exif_data_new_from_file(output.c_str()));
+    ASSERT_TRUE(back);
+    EXPECT_EQ(text(find(back.get(), EXIF_IFD_0, 271)), std::string("Apple\0", 6));
+}
+
+TEST_F(JpgAddExifTest, OtherLeadingSegments)
+{
+    // An APP0 of 20 bytes of length (a JFIF extension): skipped whole.
+    Bytes longer = jfif;
+    longer[5] = 20;
+    longer.insert(longer.begin() + 20, {1, 2, 3, 4});
+    expectSplice(longer, 24);
+    // No APP0: the APP1 goes right after the start of image and nothing is lost.
+    Bytes bare = {0xFF, 0xD8};
+    bare.insert(bare.end(), jfif.begin() + 20, jfif.end());
+    expectSplice(bare, 2);
+}
+
+TEST_F(JpgAddExifTest, Refusals)
+{
+    std::remove(input.c_str());
+    EXPECT_EQ(JpgAddExif(input.c_str(), output.c_str(), exif.get()), 0);  // no input
+    EXPECT_EQ(JpgAddExif(nullptr, output.c_str(), exif.get()), 0);
+    writeFile(input, jfif);
+    EXPECT_EQ(JpgAddExif(input.c_str(), output.c_str(), nullptr), 0);
+    EXPECT_EQ(JpgAddExif(input.c_str(), (testing::TempDir() + "no/such/dir/out.jpg").c_str(), exif.get()), 0);
+
+    expectRefused(Bytes(jfif.begin(), jfif.begin() + 19));  // shorter than 20 bytes
+    expectRefused({});
+    Bytes notJpeg = jfif;
+    notJpeg[1] = 0xD9;
+    expectRefused(notJpeg);
+    // An APP0 longer than the file, or shorter than its own length field.
+    Bytes app0 = jfif;
+    app0[4] = 0xFF;
+    expectRefused(app0);
+    app0[4] = 0;
+    app0[5] = 1;
+    expectRefused(app0);
+    // Exif already in front, right after SOI or after the APP0.
+    Bytes withExif = {0xFF, 0xD8, 0xFF, 0xE1, 0, 8, 'E', 'x', 'i', 'f', 0, 0};
+    withExif.insert(withExif.end(), jfif.begin() + 20, jfif.end());
+    expectRefused(withExif);
+    expectRefused(readFile(exiftest::dataPath("camera_mm.jpg")));
+}
+
+TEST_F(JpgAddExifTest, BlockTooLargeForApp1)
+{
+    ParsedExif big = parseQuietly(cameraBlock(false).build());
+    big.makerNote.assign(65600, 'x');
+    ExifDataPtr large = CreateExifDataFromParsed(big);
+    ASSERT_TRUE(large);
+    writeFile(input, jfif);
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(JpgAddExif(input.c_str(), output.c_str(), large.get()), 0);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("does not fit"), std::string::npos);
+    EXPECT_FALSE(exists(output));
+
+    // Just below the limit still fits.
+    big.makerNote.assign(64000, 'x');
+    large = CreateExifDataFromParsed(big);
+    EXPECT_EQ(JpgAddExif(input.c_str(), output.c_str(), large.get()), 1);
+}
+
+// A write that fails halfway leaves no partial output behind.
+TEST_F(JpgAddExifTest, FailedWriteRemovesTheOutput)
+{
+    writeFile(input, jfif);
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = 100;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int answer = JpgAddExif(input.c_str(), output.c_str(), exif.get());
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(answer, 0);
+    EXPECT_FALSE(exists(output));
+}
+
+TEST(GetFileLengthTest, KeepsThePosition)
+{
+    const std::string path = testing::TempDir() + "pravix_length.bin";
+    writeFile(path, Bytes(1234, 7));
+    FILE* file = std::fopen(path.c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    std::fseek(file, 100, SEEK_SET);
+    EXPECT_EQ(GetFileLength(file), 1234);
+    EXPECT_EQ(std::ftell(file), 100);
+    std::fclose(file);
+    std::remove(path.c_str());
+    EXPECT_EQ(GetFileLength(nullptr), -1);
+}
+
+// The camera Exif of a real JPEG (exiftool-written) goes through the parser, the tree and the
+// splice, and libexif's own loader finds the kept tags with their values.
+TEST(HeicExifRealTest, CameraExifSurvivesTheSplice)
+{
+    ParsedExif parsed = parseQuietly(FindExifBlock(readFile(exiftest::dataPath("camera_mm.jpg"))));
+    ASSERT_TRUE(parsed.success);
+    ExifDataPtr exif = CreateExifDataFromParsed(parsed);
+    ASSERT_TRUE(exif);
+    const std::string output = tempPath("camera.jpg");
+    ASSERT_EQ(JpgAddExif(exiftest::dataPath("plain.jpg").c_str(), output.c_str(), exif.get()), 1);
+
+    ExifLoader* loader = exif_loader_new();
+    exif_loader_write_file(loader, output.c_str());
+    ExifDataPtr back(exif_loader_get_data(loader));
+    exif_loader_unref(loader);
+    std::remove(output.c_str());
+    ASSERT_TRUE(back);
+    const auto value = [&back](ExifIfd ifd, ExifTag tag)
+    {
+        ExifEntry* e = exif_content_get_entry(back->ifd[ifd], tag);
+        char buffer[256] = {};
+        return e == nullptr ? std::string("(none)") : std::string(exif_entry_get_value(e, buffer, sizeof buffer));
+    };
+    EXPECT_EQ(value(EXIF_IFD_0, EXIF_TAG_MAKE), "Canon");
+    EXPECT_EQ(value(EXIF_IFD_0, EXIF_TAG_MODEL), "Canon EOS 5D Mark IV");
+    EXPECT_EQ(value(EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL), "2023:06:14 09:41:27");
+    EXPECT_EQ(value(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME), "1/250 sec.");
+    EXPECT_EQ(value(EXIF_IFD_EXIF, EXIF_TAG_FNUMBER), "f/5.6");
+    EXPECT_EQ(value(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS), "400");
+    EXPECT_EQ(value(EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH), "35.0 mm");
+    EXPECT_EQ(value(EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LATITUDE_REF)), "S");
+    EXPECT_EQ(value(EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LATITUDE)), "33, 52, 7.68");
+    EXPECT_EQ(value(EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LONGITUDE)), "151, 12, 33.48");
+}
