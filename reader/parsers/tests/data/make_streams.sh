@@ -9,3 +9,4 @@ ffmpeg -v error -y $S -frames:v 12 -c:v libx264 -profile:v main -bf 2 -x264-para
 ffmpeg -v error -y -f lavfi -i testsrc=size=1920x1080:rate=25 -pix_fmt yuv420p -frames:v 3 -c:v libx264 -profile:v high -crf 51 -preset ultrafast -f h264 crop1080.h264
 ffmpeg -v error -y $S -frames:v 6 -c:v libx264 -profile:v high -flags +ildct+ilme -x264-params interlaced=1 -f h264 interlaced.h264
 ffmpeg -v error -y -f lavfi -i testsrc=size=128x96:rate=25 -pix_fmt yuv422p10le -frames:v 4 -c:v libx264 -profile:v high422 -f h264 high422_10bit.h264
+ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -pix_fmt yuv420p -frames:v 4 -c:v libx264 -profile:v main -x264-params keyint=1 -f h264 intra_only.h264
