@@ -51,5 +51,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     catch (const std::exception&)
     {
     }
+    std::remove(path.c_str());
     return 0;
 }
