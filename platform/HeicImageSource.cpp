@@ -1,0 +1,612 @@
+#include "HeicImageSource.h"
+
+#include "HeifItems.h"
+#include "HevcDecoder.h"
+#include "ImageOps.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <fstream>
+#include <iterator>
+#include <mutex>
+#include <thread>
+
+extern "C" {
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+namespace pravix
+{
+namespace
+{
+
+uint32_t be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+uint16_t be16(const uint8_t* p)
+{
+    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+}
+
+struct Size
+{
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+std::optional<Size> spatialExtent(const HeifItems& items, uint32_t id)
+{
+    const HeifProperty* p = items.property(id, "ispe");
+    if (p == nullptr)
+    {
+        return std::nullopt;
+    }
+    if (p->size < 12)
+    {
+        throw HeifFormatError("short ispe");
+    }
+    return Size{be32(p->payload + 4), be32(p->payload + 8)};
+}
+
+void checkDecodableSize(uint64_t w, uint64_t h)
+{
+    if (w == 0 || h == 0 || w > kMaxDecodeSide || h > kMaxDecodeSide || w * h > kMaxBitmapPixels)
+    {
+        throw HeifFormatError("picture size " + std::to_string(w) + "x" + std::to_string(h) + " outside the limits");
+    }
+}
+
+struct Colour
+{
+    std::vector<uint8_t> icc;
+    bool hasNclx = false;
+    ColourInfo nclx;
+};
+
+void readColour(const HeifItems& items, uint32_t id, Colour& colour)
+{
+    for (const HeifProperty* p : items.properties(id))
+    {
+        if (p->type != "colr" || p->size < 4)
+        {
+            continue;
+        }
+        const std::string kind(reinterpret_cast<const char*>(p->payload), 4);
+        if ((kind == "prof" || kind == "rICC") && colour.icc.empty())
+        {
+            colour.icc.assign(p->payload + 4, p->payload + p->size);
+        }
+        else if (kind == "nclx" && !colour.hasNclx && p->size >= 11)
+        {
+            colour.hasNclx = true;
+            colour.nclx.matrixCoefficients = be16(p->payload + 8);
+            colour.nclx.fullRange = (p->payload[10] & 0x80) != 0;
+        }
+    }
+}
+
+struct Grid
+{
+    uint32_t rows = 0;
+    uint32_t columns = 0;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+
+Grid parseGrid(const std::vector<uint8_t>& d)
+{
+    if (d.size() < 8 || d[0] != 0)
+    {
+        throw HeifFormatError("bad grid description");
+    }
+    Grid g;
+    g.rows = d[2] + 1u;
+    g.columns = d[3] + 1u;
+    if ((d[1] & 1) != 0)
+    {
+        if (d.size() < 12)
+        {
+            throw HeifFormatError("bad grid description");
+        }
+        g.width = be32(&d[4]);
+        g.height = be32(&d[8]);
+    }
+    else
+    {
+        g.width = be16(&d[4]);
+        g.height = be16(&d[6]);
+    }
+    return g;
+}
+
+// The frame must be the size the container promised; anything else is a damaged or mismatched stream.
+void checkFrame(const AVFrame* frame, const Size& expected)
+{
+    if (static_cast<uint32_t>(frame->width) != expected.width || static_cast<uint32_t>(frame->height) != expected.height)
+    {
+        throw HeifFormatError("decoded picture is " + std::to_string(frame->width) + "x" +
+                              std::to_string(frame->height) + ", expected " + std::to_string(expected.width) + "x" +
+                              std::to_string(expected.height));
+    }
+}
+
+int hardwareThreads()
+{
+    const unsigned n = std::thread::hardware_concurrency();
+    return n == 0 ? 1 : static_cast<int>(n);
+}
+
+uint64_t decoderPixelLimit(const Size& s)
+{
+    // Coded pictures are padded to whole coding blocks beyond their visible size.
+    return (static_cast<uint64_t>(s.width) + 64) * (s.height + 64);
+}
+
+std::vector<uint8_t> itemByteStream(const HeifItems& items, uint32_t id)
+{
+    const HeifProperty* config = items.property(id, "hvcC");
+    if (config == nullptr)
+    {
+        throw HeifFormatError("HEVC item without decoder configuration");
+    }
+    return hevcItemToByteStream(config->payload, config->size, items.itemData(id));
+}
+
+Bitmap decodeSingle(const HeifItems& items, uint32_t id, const Colour& colour)
+{
+    const std::optional<Size> extent = spatialExtent(items, id);
+    if (!extent)
+    {
+        throw HeifFormatError("image without spatial extent");
+    }
+    checkDecodableSize(extent->width, extent->height);
+    const std::vector<uint8_t> stream = itemByteStream(items, id);
+    HevcDecoder decoder(hardwareThreads());
+    std::string error;
+    FramePtr frame = decoder.decode(stream.data(), stream.size(), decoderPixelLimit(*extent), error);
+    if (!frame)
+    {
+        throw HeifFormatError(error);
+    }
+    checkFrame(frame.get(), *extent);
+    Bitmap out;
+    if (!out.allocate(extent->width, extent->height, 3))
+    {
+        throw HeifFormatError("picture too large");
+    }
+    SwsContext* sws = nullptr;
+    const bool ok = convertFrameToRgb(frame.get(), colour.hasNclx ? colour.nclx : colourOfFrame(frame.get()),
+                                      out.width, out.height, out.pixels.data(), out.stride(), 3, &sws);
+    sws_freeContext(sws);
+    if (!ok)
+    {
+        throw HeifFormatError("unsupported picture format");
+    }
+    return out;
+}
+
+Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
+{
+    const Grid grid = parseGrid(items.itemData(id));
+    checkDecodableSize(grid.width, grid.height);
+    const std::vector<uint32_t> tiles = items.references(id, "dimg");
+    if (tiles.size() != static_cast<size_t>(grid.rows) * grid.columns)
+    {
+        throw HeifFormatError("grid has " + std::to_string(tiles.size()) + " tiles for " + std::to_string(grid.rows) +
+                              "x" + std::to_string(grid.columns));
+    }
+    std::optional<Size> tileSize;
+    for (uint32_t tile : tiles)
+    {
+        const HeifItem* item = items.item(tile);
+        if (item == nullptr || item->type != "hvc1")
+        {
+            throw HeifFormatError("grid tile is not an HEVC image");
+        }
+        const std::optional<Size> s = spatialExtent(items, tile);
+        if (!s || (tileSize && (s->width != tileSize->width || s->height != tileSize->height)))
+        {
+            throw HeifFormatError("grid tiles differ in size");
+        }
+        tileSize = s;
+    }
+    checkDecodableSize(tileSize->width, tileSize->height);
+    // The tiles must cover the output, and no row or column of them may lie wholly outside it.
+    const uint64_t coveredW = static_cast<uint64_t>(tileSize->width) * grid.columns;
+    const uint64_t coveredH = static_cast<uint64_t>(tileSize->height) * grid.rows;
+    if (coveredW < grid.width || coveredH < grid.height || coveredW - tileSize->width >= grid.width ||
+        coveredH - tileSize->height >= grid.height)
+    {
+        throw HeifFormatError("grid tiles do not match the grid's size");
+    }
+    Colour tileColour = colour;
+    if (!tileColour.hasNclx)
+    {
+        readColour(items, tiles.front(), tileColour);
+    }
+
+    Bitmap out;
+    if (!out.allocate(grid.width, grid.height, 3))
+    {
+        throw HeifFormatError("picture too large");
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<bool> failed{false};
+    std::mutex errorLock;
+    std::string firstError;
+    auto worker = [&]() {
+        HevcDecoder decoder(1);
+        SwsContext* sws = nullptr;
+        while (!failed)
+        {
+            const size_t index = next++;
+            if (index >= tiles.size())
+            {
+                break;
+            }
+            try
+            {
+                const std::vector<uint8_t> stream = itemByteStream(items, tiles[index]);
+                std::string error;
+                FramePtr frame = decoder.decode(stream.data(), stream.size(), decoderPixelLimit(*tileSize), error);
+                if (!frame)
+                {
+                    throw HeifFormatError(error);
+                }
+                checkFrame(frame.get(), *tileSize);
+                const uint32_t x = static_cast<uint32_t>(index % grid.columns) * tileSize->width;
+                const uint32_t y = static_cast<uint32_t>(index / grid.columns) * tileSize->height;
+                const uint32_t w = std::min(tileSize->width, grid.width - x);
+                const uint32_t h = std::min(tileSize->height, grid.height - y);
+                const ColourInfo info = tileColour.hasNclx ? tileColour.nclx : colourOfFrame(frame.get());
+                if (!convertFrameToRgb(frame.get(), info, w, h, out.row(y) + static_cast<size_t>(x) * 3, out.stride(), 3,
+                                       &sws))
+                {
+                    throw HeifFormatError("unsupported picture format");
+                }
+            }
+            catch (const std::exception& e)
+            {
+                std::lock_guard<std::mutex> lock(errorLock);
+                if (!failed.exchange(true))
+                {
+                    firstError = e.what();
+                }
+            }
+        }
+        sws_freeContext(sws);
+    };
+    const size_t workers = std::min<size_t>(tiles.size(), static_cast<size_t>(hardwareThreads()));
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < workers; ++i)
+    {
+        threads.emplace_back(worker);
+    }
+    worker();
+    for (std::thread& t : threads)
+    {
+        t.join();
+    }
+    if (failed)
+    {
+        throw HeifFormatError("grid tile: " + firstError);
+    }
+    return out;
+}
+
+// Clean aperture as a rectangle of the picture; damage (zero denominators, a window outside the
+// picture) is an error rather than a guess.
+Bitmap applyCleanAperture(const Bitmap& image, const HeifProperty& clap)
+{
+    if (clap.size < 32)
+    {
+        throw HeifFormatError("short clap");
+    }
+    const uint8_t* p = clap.payload;
+    const double wN = be32(p), wD = be32(p + 4), hN = be32(p + 8), hD = be32(p + 12);
+    const double xN = static_cast<int32_t>(be32(p + 16)), xD = be32(p + 20);
+    const double yN = static_cast<int32_t>(be32(p + 24)), yD = be32(p + 28);
+    if (wD == 0 || hD == 0 || xD == 0 || yD == 0)
+    {
+        throw HeifFormatError("clean aperture with a zero denominator");
+    }
+    const double cw = wN / wD;
+    const double ch = hN / hD;
+    const double left = xN / xD + (image.width - 1) / 2.0 - (cw - 1) / 2.0;
+    const double top = yN / yD + (image.height - 1) / 2.0 - (ch - 1) / 2.0;
+    const double l = std::round(left);
+    const double t = std::round(top);
+    const double w = std::round(cw);
+    const double h = std::round(ch);
+    if (!(l >= 0 && t >= 0 && w >= 1 && h >= 1 && l + w <= image.width && t + h <= image.height))
+    {
+        throw HeifFormatError("clean aperture outside the picture");
+    }
+    std::optional<Bitmap> cropped = cropBitmap(image, static_cast<uint32_t>(l), static_cast<uint32_t>(t),
+                                               static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+    if (!cropped)
+    {
+        throw HeifFormatError("clean aperture outside the picture");
+    }
+    return std::move(*cropped);
+}
+
+uint32_t orientationOfProperty(const HeifProperty& p)
+{
+    if (p.size < 1)
+    {
+        throw HeifFormatError("short transform property");
+    }
+    if (p.type == "irot")
+    {
+        return orientationForRotation(p.payload[0] & 3);
+    }
+    // imir: axis 0 is the vertical axis (left and right swap), 1 the horizontal axis.
+    return (p.payload[0] & 1) == 0 ? 2 : 4;
+}
+
+}  // namespace
+
+std::vector<uint8_t> hevcItemToByteStream(const uint8_t* hvcC, size_t hvcCSize, const std::vector<uint8_t>& itemData)
+{
+    static const uint8_t kStartCode[4] = {0, 0, 0, 1};
+    if (hvcC == nullptr || hvcCSize < 23)
+    {
+        throw HeifFormatError("short hvcC");
+    }
+    const size_t lengthSize = (hvcC[21] & 3) + 1u;
+    if (lengthSize == 3)
+    {
+        throw HeifFormatError("bad NAL length size");
+    }
+    std::vector<uint8_t> out;
+    out.reserve(itemData.size() + hvcCSize + 64);
+    size_t pos = 23;
+    const unsigned arrays = hvcC[22];
+    for (unsigned a = 0; a < arrays; ++a)
+    {
+        if (hvcCSize - pos < 3)
+        {
+            throw HeifFormatError("hvcC truncated");
+        }
+        const unsigned nalus = be16(hvcC + pos + 1);
+        pos += 3;
+        for (unsigned n = 0; n < nalus; ++n)
+        {
+            if (hvcCSize - pos < 2)
+            {
+                throw HeifFormatError("hvcC truncated");
+            }
+            const size_t len = be16(hvcC + pos);
+            pos += 2;
+            if (len > hvcCSize - pos)
+            {
+                throw HeifFormatError("hvcC truncated");
+            }
+            if (len > 0)
+            {
+                out.insert(out.end(), kStartCode, kStartCode + 4);
+                out.insert(out.end(), hvcC + pos, hvcC + pos + len);
+            }
+            pos += len;
+        }
+    }
+    size_t at = 0;
+    while (at < itemData.size())
+    {
+        if (itemData.size() - at < lengthSize)
+        {
+            throw HeifFormatError("NAL length truncated");
+        }
+        size_t len = 0;
+        for (size_t i = 0; i < lengthSize; ++i)
+        {
+            len = (len << 8) | itemData[at + i];
+        }
+        at += lengthSize;
+        if (len > itemData.size() - at)
+        {
+            throw HeifFormatError("NAL unit runs past the item");
+        }
+        if (len > 0)
+        {
+            out.insert(out.end(), kStartCode, kStartCode + 4);
+            out.insert(out.end(), itemData.begin() + static_cast<std::ptrdiff_t>(at),
+                       itemData.begin() + static_cast<std::ptrdiff_t>(at + len));
+        }
+        at += len;
+    }
+    return out;
+}
+
+HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data) : mData(std::move(data))
+{
+    try
+    {
+        mItems = std::make_unique<HeifItems>(mData->data(), mData->size());
+        const HeifItem* primary = mItems->item(mItems->primaryItemId());
+        if (primary == nullptr || (primary->type != "hvc1" && primary->type != "grid"))
+        {
+            mError = "primary item is not an HEVC image or grid";
+            mItems.reset();
+        }
+    }
+    catch (const std::exception& e)
+    {
+        mError = e.what();
+        mItems.reset();
+    }
+}
+
+HeicImageSource::~HeicImageSource() = default;
+
+std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+    {
+        return nullptr;
+    }
+    auto bytes = std::make_shared<std::vector<uint8_t>>((std::istreambuf_iterator<char>(in)),
+                                                        std::istreambuf_iterator<char>());
+    if (in.bad())
+    {
+        return nullptr;
+    }
+    return createWithData(std::move(bytes));
+}
+
+std::unique_ptr<HeicImageSource> HeicImageSource::createWithData(std::shared_ptr<const std::vector<uint8_t>> data)
+{
+    if (!data)
+    {
+        return nullptr;
+    }
+    return std::unique_ptr<HeicImageSource>(new HeicImageSource(std::move(data)));
+}
+
+size_t HeicImageSource::count() const
+{
+    return mItems ? 1 : 0;
+}
+
+std::optional<ImageProperties> HeicImageSource::propertiesAtIndex(size_t index) const
+{
+    if (index != 0 || !mItems)
+    {
+        return std::nullopt;
+    }
+    try
+    {
+        const uint32_t id = mItems->primaryItemId();
+        ImageProperties props;
+        std::optional<Size> size = spatialExtent(*mItems, id);
+        if (!size && mItems->item(id)->type == "grid")
+        {
+            const Grid g = parseGrid(mItems->itemData(id));
+            size = Size{g.width, g.height};
+        }
+        if (size)
+        {
+            props.pixelWidth = size->width;
+            props.pixelHeight = size->height;
+        }
+        for (const HeifProperty* p : mItems->properties(id))
+        {
+            if (p->type == "irot" || p->type == "imir")
+            {
+                props.orientation = composeOrientations(props.orientation, orientationOfProperty(*p));
+            }
+            else if (p->type == "clap" && p->size >= 16)
+            {
+                const uint32_t wD = be32(p->payload + 4);
+                const uint32_t hD = be32(p->payload + 12);
+                if (wD != 0 && hD != 0)
+                {
+                    props.pixelWidth = static_cast<uint32_t>(std::lround(double(be32(p->payload)) / wD));
+                    props.pixelHeight = static_cast<uint32_t>(std::lround(double(be32(p->payload + 8)) / hD));
+                }
+            }
+            else if (p->type == "colr" && p->size >= 4 &&
+                     (std::equal(p->payload, p->payload + 4, "prof") || std::equal(p->payload, p->payload + 4, "rICC")))
+            {
+                props.hasIccProfile = true;
+            }
+        }
+        if (props.orientation >= 5)
+        {
+            std::swap(props.pixelWidth, props.pixelHeight);
+        }
+        return props;
+    }
+    catch (const std::exception& e)
+    {
+        mError = e.what();
+        return std::nullopt;
+    }
+}
+
+std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
+{
+    if (!mItems)
+    {
+        return std::nullopt;
+    }
+    try
+    {
+        const uint32_t id = mItems->primaryItemId();
+        Colour colour;
+        readColour(*mItems, id, colour);
+        Bitmap image = mItems->item(id)->type == "grid" ? decodeGrid(*mItems, id, colour)
+                                                        : decodeSingle(*mItems, id, colour);
+        // Transforms in association order; without them only the clean aperture applies.
+        for (const HeifProperty* p : mItems->properties(id))
+        {
+            if (p->type == "clap")
+            {
+                image = applyCleanAperture(image, *p);
+            }
+            else if (applyTransforms && (p->type == "irot" || p->type == "imir"))
+            {
+                image = applyOrientation(image, orientationOfProperty(*p));
+            }
+        }
+        if (colour.icc.empty() && mItems->item(id)->type == "grid")
+        {
+            const std::vector<uint32_t> tiles = mItems->references(id, "dimg");
+            if (!tiles.empty())
+            {
+                readColour(*mItems, tiles.front(), colour);
+            }
+        }
+        image.iccProfile = std::move(colour.icc);
+        return image;
+    }
+    catch (const std::exception& e)
+    {
+        mError = e.what();
+        return std::nullopt;
+    }
+}
+
+std::optional<Bitmap> HeicImageSource::imageAtIndex(size_t index) const
+{
+    if (index != 0)
+    {
+        return std::nullopt;
+    }
+    return decodePrimary(false);
+}
+
+std::optional<Bitmap> HeicImageSource::thumbnailAtIndex(size_t index, const ThumbnailOptions& options) const
+{
+    if (index != 0)
+    {
+        return std::nullopt;
+    }
+    std::optional<Bitmap> image = decodePrimary(options.createWithTransform);
+    if (!image || options.maxPixelSize == 0)
+    {
+        return image;
+    }
+    const uint32_t longer = std::max(image->width, image->height);
+    if (longer <= options.maxPixelSize)
+    {
+        return image;
+    }
+    const double zoom = static_cast<double>(options.maxPixelSize) / longer;
+    const uint32_t w = image->width >= image->height ? options.maxPixelSize : scaledSide(image->width, zoom);
+    const uint32_t h = image->height > image->width ? options.maxPixelSize : scaledSide(image->height, zoom);
+    std::optional<Bitmap> reduced = resizeBitmap(*image, w, h);
+    if (!reduced)
+    {
+        mError = "could not reduce the picture";
+    }
+    return reduced;
+}
+
+}  // namespace pravix

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pravix
+{
+
+class HeifItems;
+
+// Largest side of a coded picture this layer decodes; larger claims fail before any decoding. Decoded
+// pictures above the thumbnail limit are reduced afterwards.
+constexpr uint32_t kMaxDecodeSide = 16384;
+
+struct ThumbnailOptions
+{
+    bool createWithTransform = false;  // apply the item's clean aperture, rotation and mirroring
+    bool createFromImageAlways = false;  // always from the full image (the only source this layer has)
+    bool allowFloat = false;             // accepted; pictures come out 8-bit
+    uint32_t maxPixelSize = 0;           // 0: no limit; else the longer side is reduced to at most this
+};
+
+struct ImageProperties
+{
+    uint32_t pixelWidth = 0;   // as shown, after the clean aperture and any quarter turn
+    uint32_t pixelHeight = 0;
+    uint32_t orientation = 1;  // Exif orientation value 1 to 8 equal to the item's irot and imir
+    bool hasIccProfile = false;
+};
+
+// Our stand-in for the platform's image source over a HEIC file: the primary image of the file is image
+// 0. HEVC pictures are decoded with libavcodec; the tiles of a grid are decoded in parallel, one decoder
+// per worker, and converted to RGB straight into their place in the picture.
+class HeicImageSource
+{
+public:
+    // nullptr when the file cannot be read; a source with count 0 when it is not a decodable HEIF.
+    static std::unique_ptr<HeicImageSource> createWithFile(const std::string& path);
+    static std::unique_ptr<HeicImageSource> createWithData(std::shared_ptr<const std::vector<uint8_t>> data);
+    ~HeicImageSource();
+
+    size_t count() const;
+    std::optional<ImageProperties> propertiesAtIndex(size_t index) const;
+    // The picture as coded (clean aperture applied, not rotated or mirrored).
+    std::optional<Bitmap> imageAtIndex(size_t index) const;
+    std::optional<Bitmap> thumbnailAtIndex(size_t index, const ThumbnailOptions& options) const;
+
+    // Why the last call failed, for the log.
+    const std::string& lastError() const { return mError; }
+
+private:
+    explicit HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data);
+    std::optional<Bitmap> decodePrimary(bool applyTransforms) const;
+
+    std::shared_ptr<const std::vector<uint8_t>> mData;
+    std::unique_ptr<HeifItems> mItems;
+    mutable std::string mError;
+};
+
+// Joins the parameter sets of an hvcC record and the length-prefixed NAL units of an item into an Annex B
+// byte stream; throws HeifFormatError on damage.
+std::vector<uint8_t> hevcItemToByteStream(const uint8_t* hvcC, size_t hvcCSize, const std::vector<uint8_t>& itemData);
+
+}  // namespace pravix

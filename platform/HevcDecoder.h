@@ -1,0 +1,59 @@
+#pragma once
+
+#include "Bitmap.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+struct AVCodecContext;
+struct AVFrame;
+struct SwsContext;
+
+namespace pravix
+{
+
+struct FrameDeleter
+{
+    void operator()(AVFrame* f) const;
+};
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+// How YCbCr samples turn into RGB: the matrix coefficients code (as in ISO/IEC 23091-2) and the range.
+struct ColourInfo
+{
+    int matrixCoefficients = 6;
+    bool fullRange = false;
+};
+
+// One libavcodec HEVC decoder context, reused picture after picture. Not thread-safe: one per worker.
+class HevcDecoder
+{
+public:
+    // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises).
+    explicit HevcDecoder(int threads = 1);
+    ~HevcDecoder();
+    HevcDecoder(const HevcDecoder&) = delete;
+    HevcDecoder& operator=(const HevcDecoder&) = delete;
+
+    // Decodes the first picture of an Annex B byte stream (parameter sets then slices). maxPixels bounds
+    // what the stream may make the decoder allocate. Null with `error` set on any damage: a picture that
+    // decoded with errors is not returned.
+    FramePtr decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error);
+
+private:
+    AVCodecContext* mContext = nullptr;
+};
+
+// Colour of a decoded picture: the container's nclx when it has one, else the stream's VUI, else BT.601
+// limited range.
+ColourInfo colourOfFrame(const AVFrame* frame);
+
+// Converts the top-left width x height of a decoded picture into RGB (channels 3) or RGBA (4, alpha
+// opaque) at dst. `cache` keeps one conversion context between calls of one worker; free it with
+// sws_freeContext. False when the picture's format cannot be converted.
+bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t width, uint32_t height, uint8_t* dst,
+                       size_t dstStride, uint32_t channels, SwsContext** cache);
+
+}  // namespace pravix

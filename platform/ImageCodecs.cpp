@@ -1,0 +1,94 @@
+#include "ImageCodecs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace pravix
+{
+
+std::vector<uint8_t> encodeImage(const Bitmap& image, ImageFileType type, const EncodeProperties& properties)
+{
+    if (image.empty() || image.pixels.size() < image.stride() * image.height)
+    {
+        return {};
+    }
+    switch (type)
+    {
+    case ImageFileType::Jpeg:
+    {
+        float factor = properties.compressionFactor.value_or(kDefaultJpegCompressionFactor);
+        if (!(factor >= 0.0f))
+        {
+            factor = 0.0f;
+        }
+        factor = std::fmin(factor, 1.0f);
+        const int quality = std::max(1, static_cast<int>(std::lround(factor * 100.0f)));
+        return encodeJpeg(image, quality);
+    }
+    case ImageFileType::Png:
+        return encodePng(image);
+    case ImageFileType::Tiff:
+        return encodeTiff(image);
+    case ImageFileType::Jpeg2000:
+        return encodeJp2(image);
+    case ImageFileType::Bmp:
+        return encodeBmp(image);
+    }
+    return {};
+}
+
+std::optional<ImageFileType> sniffImageType(const uint8_t* data, size_t size)
+{
+    auto starts = [&](const char* sig, size_t n) { return size >= n && std::memcmp(data, sig, n) == 0; };
+    if (starts("\xFF\xD8\xFF", 3))
+    {
+        return ImageFileType::Jpeg;
+    }
+    if (starts("\x89PNG\r\n\x1A\n", 8))
+    {
+        return ImageFileType::Png;
+    }
+    if (starts("II*\0", 4) || starts("MM\0*", 4))
+    {
+        return ImageFileType::Tiff;
+    }
+    if (starts("BM", 2))
+    {
+        return ImageFileType::Bmp;
+    }
+    if (starts("\0\0\0\x0CjP  \r\n\x87\n", 12) || starts("\xFF\x4F\xFF\x51", 4))
+    {
+        return ImageFileType::Jpeg2000;
+    }
+    return std::nullopt;
+}
+
+std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size)
+{
+    if (data == nullptr)
+    {
+        return std::nullopt;
+    }
+    auto type = sniffImageType(data, size);
+    if (!type)
+    {
+        return std::nullopt;
+    }
+    switch (*type)
+    {
+    case ImageFileType::Jpeg:
+        return decodeJpeg(data, size);
+    case ImageFileType::Png:
+        return decodePng(data, size);
+    case ImageFileType::Tiff:
+        return decodeTiff(data, size);
+    case ImageFileType::Bmp:
+        return decodeBmp(data, size);
+    case ImageFileType::Jpeg2000:
+        return decodeJp2(data, size);
+    }
+    return std::nullopt;
+}
+
+}  // namespace pravix

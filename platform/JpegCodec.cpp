@@ -1,0 +1,161 @@
+// JPEG through libjpeg-turbo; errors jump back out of the library instead of exiting the process.
+#include "ImageCodecs.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+
+#include <jpeglib.h>
+
+namespace pravix
+{
+namespace
+{
+
+struct ErrorManager
+{
+    jpeg_error_mgr pub;
+    std::jmp_buf jump;
+};
+
+[[noreturn]] void onError(j_common_ptr cinfo)
+{
+    auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+    std::longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr, int) {}
+
+// A decoder must not run forever on a stream of corrupt-data warnings; treat them as errors.
+void onWarningOrTrace(j_common_ptr cinfo, int level)
+{
+    if (level < 0)
+    {
+        onError(cinfo);
+    }
+}
+
+}  // namespace
+
+std::vector<uint8_t> encodeJpeg(const Bitmap& image, int quality)
+{
+    if (image.empty())
+    {
+        return {};
+    }
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onMessage;
+    unsigned char* out = nullptr;
+    unsigned long outSize = 0;
+    std::vector<uint8_t> rgbRow;
+    if (setjmp(err.jump))
+    {
+        jpeg_destroy_compress(&cinfo);
+        std::free(out);
+        return {};
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &out, &outSize);
+    cinfo.image_width = image.width;
+    cinfo.image_height = image.height;
+    cinfo.input_components = 3;
+    cinfo.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, quality < 1 ? 1 : (quality > 100 ? 100 : quality), TRUE);
+    cinfo.dct_method = JDCT_ISLOW;
+    jpeg_start_compress(&cinfo, TRUE);
+    if (!image.iccProfile.empty())
+    {
+        jpeg_write_icc_profile(&cinfo, image.iccProfile.data(), static_cast<unsigned>(image.iccProfile.size()));
+    }
+    if (image.channels == 4)
+    {
+        rgbRow.resize(static_cast<size_t>(image.width) * 3);
+    }
+    while (cinfo.next_scanline < cinfo.image_height)
+    {
+        const uint8_t* src = image.row(cinfo.next_scanline);
+        JSAMPROW row;
+        if (image.channels == 4)
+        {
+            for (uint32_t x = 0; x < image.width; ++x)
+            {
+                rgbRow[x * 3] = src[x * 4];
+                rgbRow[x * 3 + 1] = src[x * 4 + 1];
+                rgbRow[x * 3 + 2] = src[x * 4 + 2];
+            }
+            row = rgbRow.data();
+        }
+        else
+        {
+            row = const_cast<JSAMPROW>(src);
+        }
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> result(out, out + outSize);
+    std::free(out);
+    return result;
+}
+
+std::optional<Bitmap> decodeJpeg(const uint8_t* data, size_t size)
+{
+    if (data == nullptr || size == 0)
+    {
+        return std::nullopt;
+    }
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onWarningOrTrace;
+    Bitmap bitmap;
+    if (setjmp(err.jump))
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_read_header(&cinfo, TRUE);
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return std::nullopt;
+    }
+    cinfo.out_color_space = JCS_RGB;
+    cinfo.dct_method = JDCT_ISLOW;
+    if (!bitmap.allocate(cinfo.image_width, cinfo.image_height, 3))
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return std::nullopt;
+    }
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    if (jpeg_read_icc_profile(&cinfo, &icc, &iccLength) && icc != nullptr)
+    {
+        bitmap.iccProfile.assign(icc, icc + iccLength);
+    }
+    std::free(icc);
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_width != bitmap.width || cinfo.output_height != bitmap.height || cinfo.output_components != 3)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return std::nullopt;
+    }
+    while (cinfo.output_scanline < cinfo.output_height)
+    {
+        JSAMPROW row = bitmap.row(cinfo.output_scanline);
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return bitmap;
+}
+
+}  // namespace pravix
