@@ -20,9 +20,15 @@ void putU32(uint8_t* p, uint32_t v)
     putU16(p + 2, v >> 16);
 }
 
-uint32_t getU16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+uint32_t getU16(const uint8_t* p)
+{
+    return p[0] | (p[1] << 8);
+}
 
-uint32_t getU32(const uint8_t* p) { return getU16(p) | (getU16(p + 2) << 16); }
+uint32_t getU32(const uint8_t* p)
+{
+    return getU16(p) | (getU16(p + 2) << 16);
+}
 
 constexpr size_t kFileHeader = 14;
 constexpr size_t kInfoHeader = 40;

@@ -12,7 +12,8 @@
 #include <mutex>
 #include <thread>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
@@ -126,7 +127,8 @@ Grid parseGrid(const std::vector<uint8_t>& d)
 // The frame must be the size the container promised; anything else is a damaged or mismatched stream.
 void checkFrame(const AVFrame* frame, const Size& expected)
 {
-    if (static_cast<uint32_t>(frame->width) != expected.width || static_cast<uint32_t>(frame->height) != expected.height)
+    if (static_cast<uint32_t>(frame->width) != expected.width ||
+        static_cast<uint32_t>(frame->height) != expected.height)
     {
         throw HeifFormatError("decoded picture is " + std::to_string(frame->width) + "x" +
                               std::to_string(frame->height) + ", expected " + std::to_string(expected.width) + "x" +
@@ -179,8 +181,8 @@ Bitmap decodeSingle(const HeifItems& items, uint32_t id, const Colour& colour)
         throw HeifFormatError("picture too large");
     }
     SwsContext* sws = nullptr;
-    const bool ok = convertFrameToRgb(frame.get(), colour.hasNclx ? colour.nclx : colourOfFrame(frame.get()),
-                                      out.width, out.height, out.pixels.data(), out.stride(), 3, &sws);
+    const bool ok = convertFrameToRgb(frame.get(), colour.hasNclx ? colour.nclx : colourOfFrame(frame.get()), out.width,
+                                      out.height, out.pixels.data(), out.stride(), 3, &sws);
     sws_freeContext(sws);
     if (!ok)
     {
@@ -238,7 +240,8 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
     std::atomic<bool> failed{false};
     std::mutex errorLock;
     std::string firstError;
-    auto worker = [&]() {
+    auto worker = [&]()
+    {
         HevcDecoder decoder(1);
         SwsContext* sws = nullptr;
         while (!failed)
@@ -263,8 +266,8 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
                 const uint32_t w = std::min(tileSize->width, grid.width - x);
                 const uint32_t h = std::min(tileSize->height, grid.height - y);
                 const ColourInfo info = tileColour.hasNclx ? tileColour.nclx : colourOfFrame(frame.get());
-                if (!convertFrameToRgb(frame.get(), info, w, h, out.row(y) + static_cast<size_t>(x) * 3, out.stride(), 3,
-                                       &sws))
+                if (!convertFrameToRgb(frame.get(), info, w, h, out.row(y) + static_cast<size_t>(x) * 3, out.stride(),
+                                       3, &sws))
                 {
                     throw HeifFormatError("unsupported picture format");
                 }
@@ -345,8 +348,8 @@ uint32_t orientationOfProperty(const HeifProperty& p)
     {
         return orientationForRotation(p.payload[0] & 3);
     }
-    // imir: axis 0 is the vertical axis (left and right swap), 1 the horizontal axis.
-    return (p.payload[0] & 1) == 0 ? 2 : 4;
+    // imir: 0 exchanges top and bottom, 1 left and right (as the phone makers and common decoders read it).
+    return (p.payload[0] & 1) == 0 ? 4 : 2;
 }
 
 }  // namespace
@@ -451,8 +454,8 @@ std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::stri
     {
         return nullptr;
     }
-    auto bytes = std::make_shared<std::vector<uint8_t>>((std::istreambuf_iterator<char>(in)),
-                                                        std::istreambuf_iterator<char>());
+    auto bytes =
+        std::make_shared<std::vector<uint8_t>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (in.bad())
     {
         return nullptr;
@@ -541,8 +544,8 @@ std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
         const uint32_t id = mItems->primaryItemId();
         Colour colour;
         readColour(*mItems, id, colour);
-        Bitmap image = mItems->item(id)->type == "grid" ? decodeGrid(*mItems, id, colour)
-                                                        : decodeSingle(*mItems, id, colour);
+        Bitmap image =
+            mItems->item(id)->type == "grid" ? decodeGrid(*mItems, id, colour) : decodeSingle(*mItems, id, colour);
         // Transforms in association order; without them only the clean aperture applies.
         for (const HeifProperty* p : mItems->properties(id))
         {

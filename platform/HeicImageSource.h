@@ -20,7 +20,7 @@ constexpr uint32_t kMaxDecodeSide = 16384;
 
 struct ThumbnailOptions
 {
-    bool createWithTransform = false;  // apply the item's clean aperture, rotation and mirroring
+    bool createWithTransform = false;    // apply the item's clean aperture, rotation and mirroring
     bool createFromImageAlways = false;  // always from the full image (the only source this layer has)
     bool allowFloat = false;             // accepted; pictures come out 8-bit
     uint32_t maxPixelSize = 0;           // 0: no limit; else the longer side is reduced to at most this
@@ -28,7 +28,7 @@ struct ThumbnailOptions
 
 struct ImageProperties
 {
-    uint32_t pixelWidth = 0;   // as shown, after the clean aperture and any quarter turn
+    uint32_t pixelWidth = 0;  // as shown, after the clean aperture and any quarter turn
     uint32_t pixelHeight = 0;
     uint32_t orientation = 1;  // Exif orientation value 1 to 8 equal to the item's irot and imir
     bool hasIccProfile = false;

@@ -93,17 +93,19 @@ HeifItems::HeifItems(const uint8_t* data, size_t size) : mData(data), mSize(size
 {
     bool sawFtyp = false;
     bool sawMeta = false;
-    forEachBox(data, size, [&](const std::string& type, const uint8_t* p, size_t n) {
-        if (type == "ftyp")
-        {
-            sawFtyp = true;
-        }
-        else if (type == "meta" && !sawMeta)
-        {
-            sawMeta = true;
-            parseMeta(p, n);
-        }
-    });
+    forEachBox(data, size,
+               [&](const std::string& type, const uint8_t* p, size_t n)
+               {
+                   if (type == "ftyp")
+                   {
+                       sawFtyp = true;
+                   }
+                   else if (type == "meta" && !sawMeta)
+                   {
+                       sawMeta = true;
+                       parseMeta(p, n);
+                   }
+               });
     if (!sawFtyp || !sawMeta)
     {
         throw HeifFormatError("no file type box or no meta box");
@@ -119,42 +121,44 @@ void HeifItems::parseMeta(const uint8_t* p, size_t n)
     Cursor c(p, n);
     c.skip(4);  // version and flags
     bool pictHandler = false;
-    forEachBox(c.here(), c.left(), [&](const std::string& type, const uint8_t* q, size_t m) {
-        Cursor b(q, m);
-        if (type == "hdlr")
-        {
-            b.skip(8);
-            pictHandler = b.fourcc() == "pict";
-        }
-        else if (type == "pitm")
-        {
-            const uint8_t version = b.u8();
-            b.skip(3);
-            mPrimaryItemId = version == 0 ? b.u16() : b.u32();
-            mHasPrimary = true;
-        }
-        else if (type == "iloc")
-        {
-            parseLocations(q, m);
-        }
-        else if (type == "iinf")
-        {
-            parseInfos(q, m);
-        }
-        else if (type == "iref")
-        {
-            parseReferences(q, m);
-        }
-        else if (type == "iprp")
-        {
-            parseProperties(q, m);
-        }
-        else if (type == "idat")
-        {
-            mIdat = q;
-            mIdatSize = m;
-        }
-    });
+    forEachBox(c.here(), c.left(),
+               [&](const std::string& type, const uint8_t* q, size_t m)
+               {
+                   Cursor b(q, m);
+                   if (type == "hdlr")
+                   {
+                       b.skip(8);
+                       pictHandler = b.fourcc() == "pict";
+                   }
+                   else if (type == "pitm")
+                   {
+                       const uint8_t version = b.u8();
+                       b.skip(3);
+                       mPrimaryItemId = version == 0 ? b.u16() : b.u32();
+                       mHasPrimary = true;
+                   }
+                   else if (type == "iloc")
+                   {
+                       parseLocations(q, m);
+                   }
+                   else if (type == "iinf")
+                   {
+                       parseInfos(q, m);
+                   }
+                   else if (type == "iref")
+                   {
+                       parseReferences(q, m);
+                   }
+                   else if (type == "iprp")
+                   {
+                       parseProperties(q, m);
+                   }
+                   else if (type == "idat")
+                   {
+                       mIdat = q;
+                       mIdatSize = m;
+                   }
+               });
     if (!pictHandler)
     {
         throw HeifFormatError("meta box is not a picture handler");
@@ -214,24 +218,26 @@ void HeifItems::parseInfos(const uint8_t* p, size_t n)
     const uint8_t version = c.u8();
     c.skip(3);
     c.skip(version == 0 ? 2 : 4);  // entry count; the boxes themselves say how many there are
-    forEachBox(c.here(), c.left(), [&](const std::string& type, const uint8_t* q, size_t m) {
-        if (type != "infe")
-        {
-            return;
-        }
-        Cursor b(q, m);
-        const uint8_t v = b.u8();
-        b.skip(3);
-        if (v < 2)
-        {
-            return;
-        }
-        const uint32_t id = v == 2 ? b.u16() : b.u32();
-        b.skip(2);  // protection index
-        HeifItem& item = mItems[id];
-        item.id = id;
-        item.type = b.fourcc();
-    });
+    forEachBox(c.here(), c.left(),
+               [&](const std::string& type, const uint8_t* q, size_t m)
+               {
+                   if (type != "infe")
+                   {
+                       return;
+                   }
+                   Cursor b(q, m);
+                   const uint8_t v = b.u8();
+                   b.skip(3);
+                   if (v < 2)
+                   {
+                       return;
+                   }
+                   const uint32_t id = v == 2 ? b.u16() : b.u32();
+                   b.skip(2);  // protection index
+                   HeifItem& item = mItems[id];
+                   item.id = id;
+                   item.type = b.fourcc();
+               });
 }
 
 void HeifItems::parseReferences(const uint8_t* p, size_t n)
@@ -240,54 +246,59 @@ void HeifItems::parseReferences(const uint8_t* p, size_t n)
     const uint8_t version = c.u8();
     c.skip(3);
     const size_t idSize = version == 0 ? 2 : 4;
-    forEachBox(c.here(), c.left(), [&](const std::string& type, const uint8_t* q, size_t m) {
-        Cursor b(q, m);
-        Reference ref;
-        ref.type = type;
-        ref.from = static_cast<uint32_t>(b.uint(idSize));
-        const uint16_t count = b.u16();
-        b.need(static_cast<size_t>(count) * idSize);
-        for (uint16_t i = 0; i < count; ++i)
-        {
-            ref.to.push_back(static_cast<uint32_t>(b.uint(idSize)));
-        }
-        mReferences.push_back(std::move(ref));
-    });
+    forEachBox(c.here(), c.left(),
+               [&](const std::string& type, const uint8_t* q, size_t m)
+               {
+                   Cursor b(q, m);
+                   Reference ref;
+                   ref.type = type;
+                   ref.from = static_cast<uint32_t>(b.uint(idSize));
+                   const uint16_t count = b.u16();
+                   b.need(static_cast<size_t>(count) * idSize);
+                   for (uint16_t i = 0; i < count; ++i)
+                   {
+                       ref.to.push_back(static_cast<uint32_t>(b.uint(idSize)));
+                   }
+                   mReferences.push_back(std::move(ref));
+               });
 }
 
 void HeifItems::parseProperties(const uint8_t* p, size_t n)
 {
-    forEachBox(p, n, [&](const std::string& type, const uint8_t* q, size_t m) {
-        if (type == "ipco")
-        {
-            forEachBox(q, m, [&](const std::string& t, const uint8_t* r, size_t k) {
-                mProperties.push_back(HeifProperty{t, r, k});
-            });
-        }
-        else if (type == "ipma")
-        {
-            Cursor b(q, m);
-            const uint8_t version = b.u8();
-            b.skip(2);
-            const bool wide = (b.u8() & 1) != 0;
-            const uint32_t count = b.u32();
-            for (uint32_t i = 0; i < count; ++i)
-            {
-                const uint32_t id = version < 1 ? b.u16() : b.u32();
-                const uint8_t associations = b.u8();
-                HeifItem& item = mItems[id];
-                item.id = id;
-                for (uint8_t a = 0; a < associations; ++a)
-                {
-                    const uint32_t index = wide ? (b.u16() & 0x7FFF) : (b.u8() & 0x7F);
-                    if (index != 0)
-                    {
-                        item.propertyIndexes.push_back(index);
-                    }
-                }
-            }
-        }
-    });
+    forEachBox(p, n,
+               [&](const std::string& type, const uint8_t* q, size_t m)
+               {
+                   if (type == "ipco")
+                   {
+                       forEachBox(q, m,
+                                  [&](const std::string& t, const uint8_t* r, size_t k) {
+                                      mProperties.push_back(HeifProperty{t, r, k});
+                                  });
+                   }
+                   else if (type == "ipma")
+                   {
+                       Cursor b(q, m);
+                       const uint8_t version = b.u8();
+                       b.skip(2);
+                       const bool wide = (b.u8() & 1) != 0;
+                       const uint32_t count = b.u32();
+                       for (uint32_t i = 0; i < count; ++i)
+                       {
+                           const uint32_t id = version < 1 ? b.u16() : b.u32();
+                           const uint8_t associations = b.u8();
+                           HeifItem& item = mItems[id];
+                           item.id = id;
+                           for (uint8_t a = 0; a < associations; ++a)
+                           {
+                               const uint32_t index = wide ? (b.u16() & 0x7FFF) : (b.u8() & 0x7F);
+                               if (index != 0)
+                               {
+                                   item.propertyIndexes.push_back(index);
+                               }
+                           }
+                       }
+                   }
+               });
 }
 
 const HeifItem* HeifItems::item(uint32_t id) const

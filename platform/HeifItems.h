@@ -38,7 +38,7 @@ struct HeifItem
     uint16_t dataReferenceIndex = 0;
     uint64_t baseOffset = 0;
     std::vector<std::pair<uint64_t, uint64_t>> extents;  // (offset, length)
-    std::vector<uint32_t> propertyIndexes;              // 1-based into the property container, in association order
+    std::vector<uint32_t> propertyIndexes;               // 1-based into the property container, in association order
 };
 
 class HeifItems

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/log.h>
@@ -17,7 +18,8 @@ namespace
 
 void quietLibav()
 {
-    static const bool done = [] {
+    static const bool done = []
+    {
         av_log_set_level(AV_LOG_QUIET);
         return true;
     }();
@@ -65,7 +67,7 @@ HevcDecoder::HevcDecoder(int threads)
     mContext->thread_count = threads < 1 ? 1 : threads;
     mContext->thread_type = FF_THREAD_SLICE;
     // Damage must fail the picture rather than be concealed into a plausible-looking output.
-    mContext->err_recognition = AV_EF_EXPLODE;
+    mContext->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
     if (avcodec_open2(mContext, codec, nullptr) < 0)
     {
         avcodec_free_context(&mContext);
@@ -178,7 +180,8 @@ bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t 
                              1 << 16, 1 << 16);
     uint8_t* dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
     const int dstStrides[4] = {static_cast<int>(dstStride), 0, 0, 0};
-    const int rows = sws_scale(*cache, frame->data, frame->linesize, 0, static_cast<int>(height), dstPlanes, dstStrides);
+    const int rows =
+        sws_scale(*cache, frame->data, frame->linesize, 0, static_cast<int>(height), dstPlanes, dstStrides);
     return rows == static_cast<int>(height);
 }
 

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstring>
 
-extern "C" {
+extern "C"
+{
 #include <libswscale/swscale.h>
 }
 
@@ -40,9 +41,9 @@ std::optional<Bitmap> resizeBitmap(const Bitmap& source, uint32_t width, uint32_
     const AVPixelFormat fmt = source.channels == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
     const bool shrinking = static_cast<uint64_t>(width) * height < static_cast<uint64_t>(source.width) * source.height;
     const int flags = (shrinking ? SWS_AREA : SWS_LANCZOS) | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
-    SwsContext* sws = sws_getContext(static_cast<int>(source.width), static_cast<int>(source.height), fmt,
-                                     static_cast<int>(width), static_cast<int>(height), fmt, flags, nullptr, nullptr,
-                                     nullptr);
+    SwsContext* sws =
+        sws_getContext(static_cast<int>(source.width), static_cast<int>(source.height), fmt, static_cast<int>(width),
+                       static_cast<int>(height), fmt, flags, nullptr, nullptr, nullptr);
     if (sws == nullptr)
     {
         return std::nullopt;

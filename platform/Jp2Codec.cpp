@@ -103,6 +103,65 @@ int workerCount()
     return n == 0 ? 1 : static_cast<int>(n);
 }
 
+uint32_t be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
+
+void putBe32(uint8_t* p, uint32_t v)
+{
+    p[0] = static_cast<uint8_t>(v >> 24);
+    p[1] = static_cast<uint8_t>(v >> 16);
+    p[2] = static_cast<uint8_t>(v >> 8);
+    p[3] = static_cast<uint8_t>(v);
+}
+
+// OpenJPEG's writer cannot store an ICC profile itself, so the enumerated colour box it writes inside
+// the header box is replaced by a restricted-ICC one (method 2) holding the profile.
+std::vector<uint8_t> withIccProfile(const std::vector<uint8_t>& jp2, const std::vector<uint8_t>& icc)
+{
+    size_t pos = 0;
+    while (pos + 8 <= jp2.size())
+    {
+        const uint32_t size = be32(&jp2[pos]);
+        if (size < 8 || size > jp2.size() - pos)
+        {
+            return jp2;
+        }
+        if (std::memcmp(&jp2[pos + 4], "jp2h", 4) == 0)
+        {
+            size_t child = pos + 8;
+            while (child + 8 <= pos + size)
+            {
+                const uint32_t childSize = be32(&jp2[child]);
+                if (childSize < 8 || childSize > pos + size - child)
+                {
+                    return jp2;
+                }
+                if (std::memcmp(&jp2[child + 4], "colr", 4) == 0)
+                {
+                    std::vector<uint8_t> colr(11);
+                    putBe32(colr.data(), static_cast<uint32_t>(11 + icc.size()));
+                    std::memcpy(colr.data() + 4, "colr", 4);
+                    colr[8] = 2;  // restricted ICC profile
+                    colr[9] = 0;
+                    colr[10] = 0;
+                    colr.insert(colr.end(), icc.begin(), icc.end());
+                    std::vector<uint8_t> out(jp2.begin(), jp2.begin() + static_cast<std::ptrdiff_t>(child));
+                    out.insert(out.end(), colr.begin(), colr.end());
+                    out.insert(out.end(), jp2.begin() + static_cast<std::ptrdiff_t>(child + childSize), jp2.end());
+                    putBe32(&out[pos], static_cast<uint32_t>(size - childSize + colr.size()));
+                    return out;
+                }
+                child += childSize;
+            }
+            return jp2;
+        }
+        pos += size;
+    }
+    return jp2;
+}
+
 }  // namespace
 
 std::vector<uint8_t> encodeJp2(const Bitmap& image)
@@ -142,16 +201,6 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
         for (uint32_t c = 0; c < comps; ++c)
         {
             img->comps[c].data[i] = px[c];
-        }
-    }
-    if (!image.iccProfile.empty())
-    {
-        // The image frees this buffer with the C allocator.
-        img->icc_profile_buf = static_cast<OPJ_BYTE*>(std::malloc(image.iccProfile.size()));
-        if (img->icc_profile_buf != nullptr)
-        {
-            std::memcpy(img->icc_profile_buf, image.iccProfile.data(), image.iccProfile.size());
-            img->icc_profile_len = static_cast<OPJ_UINT32>(image.iccProfile.size());
         }
     }
 
@@ -201,6 +250,10 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
     }
     stream.reset();
     out.resize(ms.size);
+    if (!image.iccProfile.empty())
+    {
+        return withIccProfile(out, image.iccProfile);
+    }
     return out;
 }
 
@@ -275,7 +328,8 @@ std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size)
         bitmap.iccProfile.assign(img->icc_profile_buf, img->icc_profile_buf + img->icc_profile_len);
     }
     const size_t pixels = static_cast<size_t>(width) * height;
-    auto sample = [&](uint32_t c, size_t i) -> uint8_t {
+    auto sample = [&](uint32_t c, size_t i) -> uint8_t
+    {
         const opj_image_comp_t& comp = img->comps[c];
         int v = comp.data[i];
         if (comp.sgnd)

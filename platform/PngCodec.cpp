@@ -97,7 +97,9 @@ std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
     }
     png_infop info = png_create_info_struct(png);
     ReadCursor cursor{data, size, 0};
+    // Declared before the jump point: a jump back from libpng must still release them.
     Bitmap bitmap;
+    std::vector<png_bytep> rows;
     if (info == nullptr || setjmp(png_jmpbuf(png)))
     {
         png_destroy_read_struct(&png, &info, nullptr);
@@ -130,7 +132,7 @@ std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
     {
         bitmap.iccProfile.assign(profile, profile + profileLength);
     }
-    std::vector<png_bytep> rows(height);
+    rows.resize(height);
     for (uint32_t y = 0; y < height; ++y)
     {
         rows[y] = bitmap.row(y);

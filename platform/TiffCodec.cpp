@@ -71,11 +71,20 @@ toff_t memSeek(thandle_t h, toff_t off, int whence)
     return target;
 }
 
-int memClose(thandle_t) { return 0; }
+int memClose(thandle_t)
+{
+    return 0;
+}
 
-toff_t memSize(thandle_t h) { return static_cast<MemoryFile*>(h)->size; }
+toff_t memSize(thandle_t h)
+{
+    return static_cast<MemoryFile*>(h)->size;
+}
 
-int memMap(thandle_t, tdata_t*, toff_t*) { return 0; }
+int memMap(thandle_t, tdata_t*, toff_t*)
+{
+    return 0;
+}
 
 void memUnmap(thandle_t, tdata_t, toff_t) {}
 
@@ -83,7 +92,8 @@ void quietHandler(const char*, const char*, va_list) {}
 
 void silenceLibtiff()
 {
-    static const bool done = [] {
+    static const bool done = []
+    {
         TIFFSetWarningHandler(quietHandler);
         TIFFSetErrorHandler(quietHandler);
         return true;
@@ -108,14 +118,14 @@ std::vector<uint8_t> encodeTiff(const Bitmap& image)
     {
         return {};
     }
-    bool ok = TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height) &&
-              TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, image.channels) &&
-              TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
-              TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-              TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-              TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
-              TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
-              TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+    bool ok =
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, image.width) && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, image.height) &&
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, image.channels) && TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8) &&
+        TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB) &&
+        TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
     if (ok && image.channels == 4)
     {
         const uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
@@ -175,6 +185,30 @@ std::optional<Bitmap> decodeTiff(const uint8_t* data, size_t size)
         const auto* p = static_cast<const uint8_t*>(icc);
         bitmap.iccProfile.assign(p, p + iccLength);
     }
+    uint16_t bits = 0;
+    uint16_t samples = 0;
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    uint16_t photometric = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    const uint32_t ch = bitmap.channels;
+    if (bits == 8 && samples == ch && planar == PLANARCONFIG_CONTIG && photometric == PHOTOMETRIC_RGB &&
+        static_cast<uint64_t>(TIFFScanlineSize64(tif)) == bitmap.stride())
+    {
+        // Plain 8-bit RGB(A): rows as stored, alpha left straight.
+        for (uint32_t y = 0; y < height; ++y)
+        {
+            if (TIFFReadScanline(tif, bitmap.row(y), y, 0) < 0)
+            {
+                TIFFClose(tif);
+                return std::nullopt;
+            }
+        }
+        TIFFClose(tif);
+        return bitmap;
+    }
     std::vector<uint32_t> rgba(static_cast<size_t>(width) * height);
     const bool ok = TIFFReadRGBAImageOriented(tif, width, height, rgba.data(), ORIENTATION_TOPLEFT, 0) != 0;
     TIFFClose(tif);
@@ -182,7 +216,6 @@ std::optional<Bitmap> decodeTiff(const uint8_t* data, size_t size)
     {
         return std::nullopt;
     }
-    const uint32_t ch = bitmap.channels;
     for (size_t i = 0; i < rgba.size(); ++i)
     {
         uint8_t* px = bitmap.pixels.data() + i * ch;

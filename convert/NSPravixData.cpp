@@ -1,0 +1,33 @@
+#include "NSPravixData.h"
+
+#include <cstdio>
+
+namespace pravix
+{
+
+std::string byteSizeText(uint64_t bytes)
+{
+    const char* format = "%.02f byte";
+    double divisor = 1.0;
+    if (bytes > 1000000000ULL)
+    {
+        format = "%.02f GB";
+        divisor = 1e9;
+    }
+    else if (bytes > 1000000ULL)
+    {
+        format = "%.02f MB";
+        divisor = 1e6;
+    }
+    else if (bytes > 1000ULL)
+    {
+        format = "%.02f KB";
+        divisor = 1e3;
+    }
+    const float quotient = static_cast<float>(static_cast<double>(bytes) / divisor);
+    char text[64];
+    std::snprintf(text, sizeof text, format, static_cast<double>(quotient));
+    return text;
+}
+
+}  // namespace pravix

@@ -1,0 +1,232 @@
+#include "ImageCodecs.h"
+#include "PlatformTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+#include <zlib.h>
+
+using namespace pravix;
+using namespace pravix::test;
+
+namespace
+{
+
+// A minimal well-formed ICC profile header (display class, RGB, XYZ connection space, no tags).
+std::vector<uint8_t> smallIccProfile()
+{
+    std::vector<uint8_t> icc(132, 0);
+    auto put32 = [&](size_t at, uint32_t v)
+    {
+        icc[at] = uint8_t(v >> 24);
+        icc[at + 1] = uint8_t(v >> 16);
+        icc[at + 2] = uint8_t(v >> 8);
+        icc[at + 3] = uint8_t(v);
+    };
+    put32(0, 132);
+    put32(8, 0x02100000);
+    std::memcpy(&icc[12], "mntrRGB XYZ ", 12);
+    std::memcpy(&icc[36], "acsp", 4);
+    put32(68, 0x0000F6D6);
+    put32(72, 0x00010000);
+    put32(76, 0x0000D32D);
+    return icc;
+}
+
+struct EncoderCase
+{
+    ImageFileType type;
+    const char* signature;
+    size_t signatureLength;
+    bool keepsAlpha;
+    bool lossless;
+};
+
+const EncoderCase kEncoders[] = {
+    {ImageFileType::Jpeg, "\xFF\xD8\xFF", 3, false, false},
+    {ImageFileType::Png, "\x89PNG\r\n\x1A\n", 8, true, true},
+    {ImageFileType::Tiff, "II*\0", 4, true, true},
+    {ImageFileType::Jpeg2000, "\0\0\0\x0CjP  \r\n\x87\n", 12, true, true},
+    {ImageFileType::Bmp, "BM", 2, false, true},
+};
+
+// The profile of a PNG's iCCP chunk, inflated with zlib.
+std::vector<uint8_t> pngProfile(const std::vector<uint8_t>& png)
+{
+    size_t pos = 8;
+    while (pos + 12 <= png.size())
+    {
+        const uint32_t length = (uint32_t(png[pos]) << 24) | (png[pos + 1] << 16) | (png[pos + 2] << 8) | png[pos + 3];
+        if (std::memcmp(&png[pos + 4], "iCCP", 4) == 0)
+        {
+            const uint8_t* data = &png[pos + 8];
+            const size_t name = std::strlen(reinterpret_cast<const char*>(data));
+            std::vector<uint8_t> out(1 << 16);
+            uLongf outLength = out.size();
+            if (uncompress(out.data(), &outLength, data + name + 2, length - name - 2) != Z_OK)
+            {
+                return {};
+            }
+            out.resize(outLength);
+            return out;
+        }
+        pos += 12 + length;
+    }
+    return {};
+}
+
+}  // namespace
+
+TEST(CodecTest, EveryEncoderRoundTripsWithSizeSignatureAndProfile)
+{
+    for (uint32_t channels : {3u, 4u})
+    {
+        Bitmap source = patternBitmap(67, 41, channels);  // odd sizes exercise row padding
+        source.iccProfile = smallIccProfile();
+        for (const EncoderCase& c : kEncoders)
+        {
+            SCOPED_TRACE(static_cast<int>(c.type));
+            const std::vector<uint8_t> bytes = encodeImage(source, c.type);
+            ASSERT_GT(bytes.size(), c.signatureLength);
+            EXPECT_EQ(0, std::memcmp(bytes.data(), c.signature, c.signatureLength));
+            EXPECT_EQ(sniffImageType(bytes.data(), bytes.size()), c.type);
+            const std::optional<Bitmap> back = decodeImage(bytes.data(), bytes.size());
+            ASSERT_TRUE(back);
+            EXPECT_EQ(back->width, 67u);
+            EXPECT_EQ(back->height, 41u);
+            EXPECT_EQ(back->channels, channels == 4 && c.keepsAlpha ? 4u : 3u);
+            if (c.lossless)
+            {
+                EXPECT_EQ(psnr(*back, source), 99.0);
+            }
+            else
+            {
+                EXPECT_GT(psnr(*back, source), 20.0);
+            }
+            if (c.type == ImageFileType::Png)
+            {
+                EXPECT_EQ(pngProfile(bytes), source.iccProfile);
+            }
+            else if (c.type != ImageFileType::Bmp)
+            {
+                EXPECT_EQ(back->iccProfile, source.iccProfile);
+            }
+        }
+    }
+}
+
+TEST(CodecTest, JpegQualityAndDefaultFactor)
+{
+    const Bitmap source = patternBitmap(96, 64);
+    const auto low = encodeImage(source, ImageFileType::Jpeg, EncodeProperties{0.1f});
+    const auto high = encodeImage(source, ImageFileType::Jpeg, EncodeProperties{1.0f});
+    const auto byDefault = encodeImage(source, ImageFileType::Jpeg);
+    const auto ninety = encodeImage(source, ImageFileType::Jpeg, EncodeProperties{0.9f});
+    EXPECT_LT(low.size(), byDefault.size());
+    EXPECT_LT(byDefault.size(), high.size());
+    EXPECT_EQ(byDefault, ninety);
+}
+
+// The independent libraries read our files directly, not through our decoders.
+TEST(CodecTest, LibrariesReadOurFilesDirectly)
+{
+    Bitmap source = patternBitmap(50, 30);
+    source.iccProfile = smallIccProfile();
+
+    const auto jpeg = encodeImage(source, ImageFileType::Jpeg);
+    jpeg_decompress_struct cinfo{};
+    jpeg_error_mgr jerr{};
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, jpeg.data(), jpeg.size());
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
+    ASSERT_EQ(jpeg_read_header(&cinfo, TRUE), JPEG_HEADER_OK);
+    EXPECT_EQ(cinfo.image_width, 50u);
+    EXPECT_EQ(cinfo.image_height, 30u);
+    JOCTET* icc = nullptr;
+    unsigned int iccLength = 0;
+    EXPECT_TRUE(jpeg_read_icc_profile(&cinfo, &icc, &iccLength));
+    EXPECT_EQ(iccLength, source.iccProfile.size());
+    std::free(icc);
+    jpeg_destroy_decompress(&cinfo);
+
+    const auto png = encodeImage(source, ImageFileType::Png);
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_memory(&image, png.data(), png.size()));
+    EXPECT_EQ(image.width, 50u);
+    EXPECT_EQ(image.height, 30u);
+    png_image_free(&image);
+
+    const auto tiff = encodeImage(source, ImageFileType::Tiff);
+    char path[] = "/tmp/pravix-tiff-XXXXXX";
+    const int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(write(fd, tiff.data(), tiff.size()), static_cast<ssize_t>(tiff.size()));
+    close(fd);
+    TIFF* tif = TIFFOpen(path, "r");
+    ASSERT_NE(tif, nullptr);
+    uint32_t w = 0;
+    uint32_t h = 0;
+    uint32_t count = 0;
+    void* profile = nullptr;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &w);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &h);
+    EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_ICCPROFILE, &count, &profile));
+    EXPECT_EQ(count, source.iccProfile.size());
+    TIFFClose(tif);
+    std::remove(path);
+    EXPECT_EQ(w, 50u);
+    EXPECT_EQ(h, 30u);
+}
+
+TEST(CodecTest, DamagedInputFailsCleanly)
+{
+    const Bitmap source = patternBitmap(40, 24);
+    for (const EncoderCase& c : kEncoders)
+    {
+        SCOPED_TRACE(static_cast<int>(c.type));
+        const std::vector<uint8_t> bytes = encodeImage(source, c.type);
+        for (size_t keep : {size_t(0), size_t(2), c.signatureLength, bytes.size() / 3, bytes.size() - 10})
+        {
+            std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(keep));
+            const std::optional<Bitmap> back = decodeImage(cut.data(), cut.size());
+            if (back)
+            {
+                // Some formats keep whole rows readable; then the size must still be the real one.
+                EXPECT_EQ(back->width, 40u);
+            }
+        }
+    }
+    EXPECT_FALSE(decodeImage(nullptr, 10));
+    EXPECT_FALSE(encodeImage(Bitmap{}, ImageFileType::Png).size());
+}
+
+TEST(CodecTest, HugeClaimedSizesAreRefused)
+{
+    // A BMP header claiming 100000 x 100000 pixels over a few bytes of data.
+    std::vector<uint8_t> bmp = encodeImage(patternBitmap(4, 4), ImageFileType::Bmp);
+    bmp[18] = 0xA0;
+    bmp[19] = 0x86;
+    bmp[20] = 0x01;
+    bmp[22] = 0xA0;
+    bmp[23] = 0x86;
+    bmp[24] = 0x01;
+    EXPECT_FALSE(decodeImage(bmp.data(), bmp.size()));
+
+    // A PNG whose header claims 40000 x 40000.
+    std::vector<uint8_t> png = encodeImage(patternBitmap(4, 4), ImageFileType::Png);
+    png[16] = 0;
+    png[17] = 0;
+    png[18] = 0x9C;
+    png[19] = 0x40;
+    png[20] = 0;
+    png[21] = 0;
+    png[22] = 0x9C;
+    png[23] = 0x40;
+    EXPECT_FALSE(decodeImage(png.data(), png.size()));
+}

@@ -1,0 +1,181 @@
+#include "HeicImageSource.h"
+#include "HeifItems.h"
+#include "ImageCodecs.h"
+#include "PlatformTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace pravix;
+using namespace pravix::test;
+
+namespace
+{
+
+ThumbnailOptions upright(uint32_t maxPixelSize = 8192)
+{
+    ThumbnailOptions o;
+    o.createWithTransform = true;
+    o.createFromImageAlways = true;
+    o.allowFloat = true;
+    o.maxPixelSize = maxPixelSize;
+    return o;
+}
+
+std::optional<Bitmap> referencePng(const std::string& path)
+{
+    const std::vector<uint8_t> bytes = readBytes(path);
+    return decodeImage(bytes.data(), bytes.size());
+}
+
+}  // namespace
+
+// Each file decodes to the picture the reference decoder made of it, in size, orientation and colour.
+TEST(HeicDecodeTest, MatchesReferenceDecodes)
+{
+    struct Case
+    {
+        const char* name;
+        uint32_t width, height, orientation;
+    };
+    const Case cases[] = {
+        {"single", 128, 96, 1},         {"tenbit", 128, 96, 1},
+        {"chroma422", 128, 96, 1},      {"chroma444", 128, 96, 1},
+        {"mono", 128, 96, 1},           {"alpha", 128, 96, 1},
+        {"grid_overhang", 200, 150, 1}, {"nclx709_limited", 128, 96, 1},
+        {"rotate270", 96, 128, 6},      {"transforms", 80, 100, 5},
+    };
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        auto source = HeicImageSource::createWithFile(dataPath(std::string(c.name) + ".heic"));
+        ASSERT_TRUE(source);
+        ASSERT_EQ(source->count(), 1u);
+        const auto props = source->propertiesAtIndex(0);
+        ASSERT_TRUE(props);
+        EXPECT_EQ(props->orientation, c.orientation);
+        EXPECT_EQ(props->pixelWidth, c.width);
+        EXPECT_EQ(props->pixelHeight, c.height);
+        const auto image = source->thumbnailAtIndex(0, upright());
+        ASSERT_TRUE(image) << source->lastError();
+        const auto reference = referencePng(dataPath(std::string(c.name) + ".png"));
+        ASSERT_TRUE(reference);
+        ASSERT_EQ(image->width, c.width);
+        ASSERT_EQ(image->height, c.height);
+        ASSERT_EQ(reference->width, c.width);
+        EXPECT_GT(psnr(*image, *reference), 40.0);
+    }
+}
+
+TEST(HeicDecodeTest, ImageAtIndexIsAsCodedAndThumbnailIsCapped)
+{
+    auto source = HeicImageSource::createWithFile(dataPath("rotate270.heic"));
+    ASSERT_TRUE(source);
+    const auto coded = source->imageAtIndex(0);
+    ASSERT_TRUE(coded);
+    EXPECT_EQ(coded->width, 128u);
+    EXPECT_EQ(coded->height, 96u);
+    EXPECT_FALSE(source->imageAtIndex(1));
+
+    const auto capped = source->thumbnailAtIndex(0, upright(64));
+    ASSERT_TRUE(capped);
+    EXPECT_EQ(capped->width, 48u);
+    EXPECT_EQ(capped->height, 64u);
+    ThumbnailOptions plain;
+    plain.maxPixelSize = 0;
+    const auto untransformed = source->thumbnailAtIndex(0, plain);
+    ASSERT_TRUE(untransformed);
+    EXPECT_EQ(untransformed->width, 128u);
+}
+
+// Damaged and hostile files end in a clean failure: no picture, a reason, no crash.
+TEST(HeicDecodeTest, HostileFilesFail)
+{
+    for (const char* name : {"hostile_grid_count", "hostile_grid_layout", "hostile_grid_tile_size", "hostile_huge_ispe",
+                             "hostile_wrong_ispe", "hostile_corrupt_slice", "hostile_truncated_file"})
+    {
+        SCOPED_TRACE(name);
+        auto source = HeicImageSource::createWithFile(dataPath(std::string(name) + ".heic"));
+        ASSERT_TRUE(source);
+        EXPECT_FALSE(source->thumbnailAtIndex(0, upright()));
+        EXPECT_FALSE(source->imageAtIndex(0));
+        EXPECT_FALSE(source->lastError().empty());
+    }
+    EXPECT_FALSE(HeicImageSource::createWithFile(dataPath("does-not-exist.heic")));
+    auto notHeif = HeicImageSource::createWithFile(dataPath("source_128x96.png"));
+    ASSERT_TRUE(notHeif);
+    EXPECT_EQ(notHeif->count(), 0u);
+}
+
+// Every prefix of a small file: the container check or the decoder refuses it, never a crash.
+TEST(HeicDecodeTest, EveryTruncationFailsCleanly)
+{
+    const std::vector<uint8_t> whole = readBytes(dataPath("grid_overhang.heic"));
+    ASSERT_FALSE(whole.empty());
+    for (size_t keep = 0; keep < whole.size(); keep += 97)
+    {
+        auto bytes = std::make_shared<std::vector<uint8_t>>(whole.begin(), whole.begin() + static_cast<long>(keep));
+        auto source = HeicImageSource::createWithData(bytes);
+        ASSERT_TRUE(source);
+        EXPECT_FALSE(source->thumbnailAtIndex(0, upright())) << keep;
+    }
+}
+
+TEST(HeicDecodeTest, ItemStreamConversionChecksLengths)
+{
+    std::vector<uint8_t> hvcC(23, 0);
+    hvcC[21] = 3;  // four-byte NAL lengths
+    hvcC[22] = 1;
+    hvcC.insert(hvcC.end(), {0xA0, 0, 1, 0, 2, 0x40, 0x01});
+    const std::vector<uint8_t> item = {0, 0, 0, 2, 0x26, 0x01, 0, 0, 0, 0};  // a zero-length unit is skipped
+    const auto stream = hevcItemToByteStream(hvcC.data(), hvcC.size(), item);
+    EXPECT_EQ(stream, (std::vector<uint8_t>{0, 0, 0, 1, 0x40, 0x01, 0, 0, 0, 1, 0x26, 0x01}));
+    EXPECT_THROW(hevcItemToByteStream(hvcC.data(), hvcC.size(), {0, 0, 0, 9, 1}), HeifFormatError);
+    EXPECT_THROW(hevcItemToByteStream(hvcC.data(), hvcC.size(), {0, 0}), HeifFormatError);
+    std::vector<uint8_t> shortConfig(hvcC.begin(), hvcC.end() - 1);
+    EXPECT_THROW(hevcItemToByteStream(shortConfig.data(), shortConfig.size(), item), HeifFormatError);
+    EXPECT_THROW(hevcItemToByteStream(hvcC.data(), 10, item), HeifFormatError);
+}
+
+// The phone photos and feature files of the shared corpus: what the reference decoder decodes, we decode
+// to the same picture; the damaged files fail.
+TEST(HeicDecodeTest, CorpusFiles)
+{
+    const char* override = std::getenv("PRAVIX_CORPUS");
+    const std::filesystem::path corpus(override != nullptr ? override : PRAVIX_CORPUS_DIR);
+    if (!std::filesystem::is_directory(corpus))
+    {
+        GTEST_SKIP() << "corpus folder absent";
+    }
+    struct Case
+    {
+        const char* name;
+        uint32_t width, height;
+    };
+    const Case decodable[] = {
+        {"photoprism_iphone_7.heic", 4032, 3024}, {"pillowheif_arrow.heic", 3024, 4032},
+        {"oiio_IMG_7702_small.heic", 512, 300},   {"pillowheif_cat.hif", 4240, 2832},
+        {"gen_10bit_444.heic", 1600, 1200},       {"libheif_rainbow-451x461.heic", 451, 461},
+        {"crabby_blue_422.heic", 320, 240},       {"libheif_with-alpha-512x512.heic", 512, 512},
+    };
+    for (const Case& c : decodable)
+    {
+        SCOPED_TRACE(c.name);
+        auto source = HeicImageSource::createWithFile((corpus / c.name).string());
+        ASSERT_TRUE(source);
+        const auto image = source->thumbnailAtIndex(0, upright());
+        ASSERT_TRUE(image) << source->lastError();
+        EXPECT_EQ(image->width, c.width);
+        EXPECT_EQ(image->height, c.height);
+    }
+    for (const char* name : {"pillowheif_truncated.heic", "libheif_github_45.heic", "gen_sequence_msf1.heics",
+                             "libheif_clap-overflow-divide-zero.heic", "crabby_b_506659035_hvcc_nal_zero_length.heic"})
+    {
+        SCOPED_TRACE(name);
+        auto source = HeicImageSource::createWithFile((corpus / name).string());
+        ASSERT_TRUE(source);
+        EXPECT_FALSE(source->thumbnailAtIndex(0, upright()));
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "Bitmap.h"
+
+#include <cmath>
+#include <cstdint>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace pravix::test
+{
+
+inline std::string dataPath(const std::string& name)
+{
+    return std::string(PRAVIX_SOURCE_DIR) + "/platform/tests/data/" + name;
+}
+
+inline std::vector<uint8_t> readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// PSNR of the RGB channels of two pictures of the same size (alpha ignored); 99 for identical ones.
+inline double psnr(const Bitmap& a, const Bitmap& b)
+{
+    double sum = 0;
+    uint64_t n = 0;
+    for (uint32_t y = 0; y < a.height; ++y)
+    {
+        for (uint32_t x = 0; x < a.width; ++x)
+        {
+            for (uint32_t c = 0; c < 3; ++c)
+            {
+                const double d = double(a.row(y)[x * a.channels + c]) - b.row(y)[x * b.channels + c];
+                sum += d * d;
+                ++n;
+            }
+        }
+    }
+    if (n == 0 || sum == 0)
+    {
+        return 99.0;
+    }
+    return 10.0 * std::log10(255.0 * 255.0 / (sum / n));
+}
+
+// A picture with smooth gradients and sharp edges, different in every pixel position.
+inline Bitmap patternBitmap(uint32_t w, uint32_t h, uint32_t channels = 3)
+{
+    Bitmap b;
+    b.allocate(w, h, channels);
+    for (uint32_t y = 0; y < h; ++y)
+    {
+        for (uint32_t x = 0; x < w; ++x)
+        {
+            uint8_t* p = b.row(y) + x * channels;
+            p[0] = static_cast<uint8_t>(x * 255 / (w > 1 ? w - 1 : 1));
+            p[1] = static_cast<uint8_t>(y * 255 / (h > 1 ? h - 1 : 1));
+            p[2] = static_cast<uint8_t>(((x / 8 + y / 8) & 1) ? 200 : 40);
+            if (channels == 4)
+            {
+                p[3] = static_cast<uint8_t>(255 - x);
+            }
+        }
+    }
+    return b;
+}
+
+}  // namespace pravix::test
