@@ -128,6 +128,8 @@ private:
         std::uint32_t width = 0;
         std::uint32_t height = 0;
         std::uint32_t sampleDescriptionIndex = 0;
+        std::string sampleEntryType;
+        SampleType sampleType = SampleType::OutputReferenceFrame;
     };
 
     struct TrackContextInfo
@@ -159,11 +161,17 @@ private:
     void processDecoderConfigProperties(ContextId contextId);
 
     // Track contexts.
-    void extractTrackInfo(const MovieBox& movieBox, std::uint32_t movieTimeScale);
-    TrackInformation extractTrackInformation(const TrackBox& trackBox) const;
-    TrackContextInfo extractTrackContextInfo(const TrackBox& trackBox, std::uint32_t movieTimeScale) const;
+    void extractTrackInfo(const MovieBox& movieBox);
+    TrackFeatureSet extractTrackFeatures(const TrackBox& trackBox) const;
+    /// False when the track has to be left out.
+    bool extractSampleInformation(const TrackBox& trackBox, TrackInformation& information) const;
+    TrackContextInfo extractTrackContextInfo(const TrackBox& trackBox, std::uint32_t movieTimeScale,
+                                             const TrackInformation& information) const;
     void extractTrackDecoderConfigurations(const TrackBox& trackBox, ContextId contextId,
                                            TrackContextInfo& trackContextInfo);
+    void getTrackItemListByType(ContextId contextId, const std::string& itemType, IdVector& itemIds) const;
+    std::string getTrackItemType(ContextId contextId, std::uint32_t sampleId) const;
+    const SampleInfo& getSample(ContextId contextId, std::uint32_t sampleId) const;
 
     // Item data.
     void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,

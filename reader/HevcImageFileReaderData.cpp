@@ -1,0 +1,439 @@
+// Item and sample bytes, NAL unit rewriting and decoder parameter sets.
+
+#include <limits>
+#include <stdexcept>
+
+#include "AvcConfigurationBox.h"
+#include "BitStream.h"
+#include "HevcConfigurationBox.h"
+#include "HevcImageFileReader.h"
+#include "LayeredHevcConfigurationItemProperty.h"
+#include "MetaBox.h"
+#include "ReaderUtils.h"
+
+using namespace readerutils;
+
+namespace
+{
+// Construction methods of 'iloc'.
+constexpr std::uint32_t kFileOffset = 0;
+constexpr std::uint32_t kIdatOffset = 1;
+constexpr std::uint32_t kItemOffset = 2;
+
+// Items built from other items nest at most this deep; real files use one level.
+constexpr std::size_t kMaxItemNesting = 32;
+
+const std::uint8_t kStartCode4[] = {0, 0, 0, 1};
+const std::uint8_t kStartCode3[] = {0, 0, 1};
+
+[[noreturn]] void throwReadFailed(const std::string& message = std::string())
+{
+    throw ImageFileReaderInterface::FileReaderException(ImageFileReaderInterface::StreamReadFailed, message);
+}
+
+/// a + b, or a failure when it does not fit 64 bits.
+std::uint64_t checkedAdd(std::uint64_t a, std::uint64_t b, const std::string& message)
+{
+    if (b > std::numeric_limits<std::uint64_t>::max() - a)
+    {
+        throwReadFailed(message);
+    }
+    return a + b;
+}
+
+}  // namespace
+
+namespace readerutils
+{
+ImageFileReaderInterface::ParameterSetMap hevcParameterSets(const HevcDecoderConfigRecord& record)
+{
+    ImageFileReaderInterface::ParameterSetMap sets;
+    record.appendParameterSets(sets["VPS"], 32);
+    record.appendParameterSets(sets["SPS"], 33);
+    record.appendParameterSets(sets["PPS"], 34);
+    return sets;
+}
+
+ImageFileReaderInterface::ParameterSetMap layeredParameterSets(const LayeredHevcDecoderConfigRecord& record)
+{
+    ImageFileReaderInterface::ParameterSetMap sets;
+    record.appendParameterSets(sets["VPS"], 32);
+    record.appendParameterSets(sets["SPS"], 33);
+    record.appendParameterSets(sets["PPS"], 34);
+    return sets;
+}
+
+ImageFileReaderInterface::ParameterSetMap avcParameterSets(const AvcDecoderConfigRecord& record)
+{
+    ImageFileReaderInterface::ParameterSetMap sets;
+    record.appendParameterSets(sets["SPS"], 7);
+    record.appendParameterSets(sets["PPS"], 8);
+    return sets;
+}
+}  // namespace readerutils
+
+// ---------------------------------------------------------------------------------------------
+// Decoder configurations of meta items
+
+void HevcImageFileReader::processDecoderConfigProperties(ContextId contextId)
+{
+    const MetaBox& metaBox = getMetaBox(contextId);
+    const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
+    for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
+    {
+        const std::uint32_t itemId = image.first;
+        const Id item(contextId, itemId);
+        const std::uint32_t hvcc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::HVCC, itemId);
+        const std::uint32_t lhvc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::LHVC, itemId);
+        const std::uint32_t avcc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::AVCC, itemId);
+
+        std::string codeType = "not supported";
+        std::uint32_t index = 0;
+        ParameterSetMap sets;
+        unsigned lengthSize = 4;
+        if (hvcc != 0)
+        {
+            const auto box = std::dynamic_pointer_cast<const HevcConfigurationBox>(
+                iprp.getItemPropertyContainer().getProperty(hvcc - 1));
+            if (box)
+            {
+                codeType = "hvc1";
+                index = hvcc;
+                sets = hevcParameterSets(box->getConfiguration());
+                lengthSize = box->getConfiguration().getLengthSizeMinus1() + 1u;
+            }
+        }
+        else if (lhvc != 0)
+        {
+            const auto box = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(
+                iprp.getItemPropertyContainer().getProperty(lhvc - 1));
+            if (box)
+            {
+                codeType = "lhv1";
+                index = lhvc;
+                const LayeredHevcDecoderConfigRecord record = box->getConfiguration();
+                sets = layeredParameterSets(record);
+                lengthSize = record.getLengthSizeMinus1() + 1u;
+            }
+        }
+        else if (avcc != 0)
+        {
+            const auto box = std::dynamic_pointer_cast<const AvcConfigurationBox>(
+                iprp.getItemPropertyContainer().getProperty(avcc - 1));
+            if (box)
+            {
+                codeType = "avc1";
+                index = avcc;
+                sets = avcParameterSets(box->getConfiguration());
+                lengthSize = box->getConfiguration().getLengthSizeMinus1() + 1u;
+            }
+        }
+
+        mDecoderCodeTypes[item] = codeType;
+        if (index != 0)
+        {
+            const Id configuration(contextId, index);
+            mConfigurationIndex[item] = configuration;
+            mParameterSets[configuration] = sets;
+            mNalLengthSizes[configuration] = lengthSize;
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading bytes
+
+void HevcImageFileReader::readFromStream(std::uint64_t offset, std::uint64_t length, std::uint8_t* destination,
+                                         const std::string& message) const
+{
+    if (length == 0)
+    {
+        return;
+    }
+    std::istream& stream = *mInputStream;
+    // A failure of an earlier read must not fail this one.
+    stream.clear();
+    stream.seekg(static_cast<std::streamoff>(offset));
+    if (!stream)
+    {
+        stream.clear();
+        throwReadFailed(message);
+    }
+    stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(length));
+    if (static_cast<std::uint64_t>(stream.gcount()) != length)
+    {
+        stream.clear();
+        throwReadFailed(message.empty() ? message : "Error while reading item data.");
+    }
+}
+
+void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
+                                   std::set<std::uint32_t>& itemsInProgress) const
+{
+    static const std::string kFaultyOffset = "Error while reading item data. Faulty offset in iloc, or damaged file?";
+
+    const MetaBox& metaBox = getMetaBox(contextId);
+    const ItemLocationBox& iloc = metaBox.getItemLocationBox();
+    const ItemLocation& location = iloc.getItemLocationForID(itemId);
+    const std::vector<ItemLocationExtent>& extents = location.getExtentList();
+    if (extents.empty())
+    {
+        throwReadFailed("No extents given for an item.");
+    }
+
+    const unsigned version = iloc.getVersion();
+    const std::uint32_t method = location.getConstructionMethod();
+    const std::uint64_t base = location.getBaseOffset();
+    data.clear();
+
+    // Version 2 differs from version 1 only in 32-bit item ids and counts, so it reads the same
+    // construction methods (else none of its items could be read, nor the items built from them).
+    if (version == 0 || ((version == 1 || version == 2) && method == kFileOffset))
+    {
+        // Every extent must lie inside the stream before anything is sized from the lengths.
+        std::uint64_t total = 0;
+        for (const auto& extent : extents)
+        {
+            const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
+            const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
+            if (end > mStreamEnd)
+            {
+                throwReadFailed(kFaultyOffset);
+            }
+            total = checkedAdd(total, extent.mExtentLength, kFaultyOffset);
+            if (total > mStreamEnd)
+            {
+                throwReadFailed(kFaultyOffset);
+            }
+        }
+        data.resize(static_cast<std::size_t>(total));
+        std::size_t position = 0;
+        for (const auto& extent : extents)
+        {
+            readFromStream(base + extent.mExtentOffset, extent.mExtentLength, data.data() + position, kFaultyOffset);
+            position += static_cast<std::size_t>(extent.mExtentLength);
+        }
+    }
+    else if ((version == 1 || version == 2) && method == kIdatOffset)
+    {
+        const ItemDataBox& idat = metaBox.getItemDataBox();
+        const std::uint64_t idatSize = idat.getData().size();
+        for (const auto& extent : extents)
+        {
+            const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
+            const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
+            if (end > idatSize)
+            {
+                throwReadFailed(kFaultyOffset);
+            }
+        }
+        for (const auto& extent : extents)
+        {
+            idat.read(data, base + extent.mExtentOffset, extent.mExtentLength);
+        }
+    }
+    else if ((version == 1 || version == 2) && method == kItemOffset)
+    {
+        // An item made of its own bytes, directly or through others, has no end.
+        if (itemsInProgress.count(itemId) || itemsInProgress.size() >= kMaxItemNesting)
+        {
+            throwReadFailed("Item data refers to itself.");
+        }
+        const auto references = metaBox.getItemReferenceBox().getReferencesOfType(FourCCInt("iloc"));
+        const SingleItemTypeReferenceBox* reference = nullptr;
+        for (const auto& candidate : references)
+        {
+            if (candidate.getFromItemID() == itemId)
+            {
+                reference = &candidate;
+                break;
+            }
+        }
+        if (reference == nullptr)
+        {
+            throwReadFailed("No 'iloc' item reference for an item built from other items.");
+        }
+        const std::vector<std::uint32_t> sources = reference->getToItemIds();
+
+        itemsInProgress.insert(itemId);
+        for (const auto& extent : extents)
+        {
+            const std::uint64_t position = iloc.getIndexSize() == 0 ? 0 : extent.mExtentIndex - 1;
+            if (position >= sources.size())
+            {
+                throwVectorOutOfRange();
+            }
+            std::vector<std::uint8_t> source;
+            readItem(contextId, sources[static_cast<std::size_t>(position)], source, itemsInProgress);
+            const std::uint64_t offset = extent.mExtentOffset;
+            if (offset > source.size())
+            {
+                throwReadFailed(kFaultyOffset);
+            }
+            const std::uint64_t length = extent.mExtentLength == 0 ? source.size() - offset : extent.mExtentLength;
+            if (length > source.size() - offset)
+            {
+                throwReadFailed(kFaultyOffset);
+            }
+            data.insert(data.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
+                        source.begin() + static_cast<std::ptrdiff_t>(offset + length));
+        }
+        itemsInProgress.erase(itemId);
+    }
+    else
+    {
+        throwReadFailed("Unknown ItemLocationBox version and/or construction method.");
+    }
+}
+
+unsigned HevcImageFileReader::getNalLengthSize(ContextId contextId, std::uint32_t itemId) const
+{
+    const auto configuration = mConfigurationIndex.find(Id(contextId, itemId));
+    if (configuration == mConfigurationIndex.end())
+    {
+        return 4;
+    }
+    const auto size = mNalLengthSizes.find(configuration->second);
+    return size == mNalLengthSizes.end() ? 4 : size->second;
+}
+
+void HevcImageFileReader::convertToByteStream(ContextId contextId, std::uint32_t itemId,
+                                              const std::vector<std::uint8_t>& source,
+                                              std::vector<std::uint8_t>& destination, bool isAvc) const
+{
+    const unsigned lengthSize = getNalLengthSize(contextId, itemId);
+    std::size_t position = 0;
+    while (position < source.size())
+    {
+        if (source.size() - position < lengthSize)
+        {
+            throwVectorOutOfRange();
+        }
+        std::uint64_t length = 0;
+        for (unsigned i = 0; i < lengthSize; ++i)
+        {
+            length = (length << 8) | source[position++];
+        }
+        if (length == 0 || length > source.size() - position)
+        {
+            throwVectorOutOfRange();
+        }
+        const std::uint8_t header = source[position];
+        const bool parameterSet = isAvc ? ((header & 0x1F) == 7 || (header & 0x1F) == 8)
+                                        : ((header & 0x7C) == 0x40 || (header & 0x7E) == 0x44);
+        if (destination.empty() || parameterSet)
+        {
+            destination.insert(destination.end(), std::begin(kStartCode4), std::end(kStartCode4));
+        }
+        else
+        {
+            destination.insert(destination.end(), std::begin(kStartCode3), std::end(kStartCode3));
+        }
+        destination.insert(destination.end(), source.begin() + static_cast<std::ptrdiff_t>(position),
+                           source.begin() + static_cast<std::ptrdiff_t>(position + length));
+        position += static_cast<std::size_t>(length);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queries
+
+void HevcImageFileReader::getItemData(ContextId contextId, std::uint32_t itemId,
+                                      std::vector<std::uint8_t>& itemData) const
+{
+    checkInitialized();
+    itemData.clear();
+    std::vector<std::uint8_t> raw;
+    if (requireMetaOrTrack(contextId) == ContextType::Track)
+    {
+        readSample(contextId, itemId, raw);
+    }
+    else
+    {
+        std::set<std::uint32_t> itemsInProgress;
+        readItem(contextId, itemId, raw, itemsInProgress);
+        const ItemInfoEntry entry = getMetaBox(contextId).getItemInfoBox().getItemById(itemId);
+        const std::string& type = entry.getItemType();
+        if (entry.getItemProtectionIndex() != 0 || (type != "hvc1" && type != "avc1" && type != "lhv1"))
+        {
+            itemData = std::move(raw);
+            return;
+        }
+    }
+
+    const std::string codeType = getDecoderCodeType(contextId, itemId);
+    if (codeType == "avc1")
+    {
+        convertToByteStream(contextId, itemId, raw, itemData, true);
+    }
+    else if (codeType == "hvc1" || codeType == "lhv1")
+    {
+        convertToByteStream(contextId, itemId, raw, itemData, false);
+    }
+    else
+    {
+        throw FileReaderException(UnsupportedCodeType);
+    }
+}
+
+std::string HevcImageFileReader::getDecoderCodeType(ContextId contextId, std::uint32_t itemId) const
+{
+    checkInitialized();
+    getContextType(contextId);
+    const auto it = mDecoderCodeTypes.find(Id(contextId, itemId));
+    if (it == mDecoderCodeTypes.end())
+    {
+        throw FileReaderException(InvalidItemId);
+    }
+    return it->second;
+}
+
+void HevcImageFileReader::getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
+                                                  ParameterSetMap& decoderParameterSets) const
+{
+    checkInitialized();
+    const Id configuration = mapAt(mConfigurationIndex, Id(contextId, itemId));
+    const auto it = mParameterSets.find(configuration);
+    if (it == mParameterSets.end())
+    {
+        throw FileReaderException(InvalidItemId);
+    }
+    decoderParameterSets = it->second;
+}
+
+void HevcImageFileReader::getItemDataWithDecoderParameters(ContextId contextId, std::uint32_t itemId,
+                                                           std::vector<std::uint8_t>& data) const
+{
+    checkInitialized();
+    if (getContextType(contextId) == ContextType::Meta && isProtected(contextId, itemId))
+    {
+        throw FileReaderException(ProtectedItem);
+    }
+    data.clear();
+    const std::string codeType = getDecoderCodeType(contextId, itemId);
+    ParameterSetMap sets;
+    getDecoderParameterSets(contextId, itemId, sets);
+
+    if (codeType == "hvc1" || codeType == "lhv1")
+    {
+        const auto& vps = mapAt(sets, std::string("VPS"));
+        data.insert(data.end(), vps.begin(), vps.end());
+    }
+    else if (codeType != "avc1")
+    {
+        throw FileReaderException(UnsupportedCodeType);
+    }
+    const auto& sps = mapAt(sets, std::string("SPS"));
+    data.insert(data.end(), sps.begin(), sps.end());
+    const auto& pps = mapAt(sets, std::string("PPS"));
+    data.insert(data.end(), pps.begin(), pps.end());
+
+    // The item's first unit carries a 4-byte start code; its first 0 is dropped so that the
+    // units after the parameter sets continue with 00 00 01.
+    std::vector<std::uint8_t> itemData;
+    getItemData(contextId, itemId, itemData);
+    if (!itemData.empty())
+    {
+        data.insert(data.end(), itemData.begin() + 1, itemData.end());
+    }
+}
