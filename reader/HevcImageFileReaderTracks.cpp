@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 #include "AvcSampleEntry.h"
 #include "BitStream.h"
 #include "DecodePts.h"
 #include "DirectReferenceSampleListEntry.h"
+#include "EditBox.h"
+#include "EditListBox.h"
 #include "HevcImageFileReader.h"
 #include "HevcSampleEntry.h"
 #include "LogStream.h"
@@ -49,6 +52,39 @@ bool isHevcEntry(const VisualSampleEntryBox* entry)
 bool isAvcEntry(const VisualSampleEntryBox* entry)
 {
     return entry && entry->getType() == FourCCInt("avc1");
+}
+
+/// The edit list with its segment durations moved from the movie to the media timescale.
+EditListBox scaleEditList(const EditListBox& edits, std::uint32_t mediaTimeScale, std::uint32_t movieTimeScale)
+{
+    EditListBox scaled;
+    scaled.setVersion(1);
+    scaled.setFlags(edits.getFlags());
+    const auto scale = [&](std::uint64_t duration) {
+        const long double value = static_cast<long double>(duration) * mediaTimeScale / movieTimeScale;
+        const long double limit = static_cast<long double>(std::numeric_limits<std::int64_t>::max());
+        return static_cast<std::uint64_t>(value > limit ? limit : value);
+    };
+    const std::uint32_t count = edits.numberOfEntries();
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        EditListBox::EntryVersion1 entry;
+        if (edits.getVersion() == 0)
+        {
+            const auto& old = edits.getEntryVersion0(i);
+            entry.mSegmentDuration = scale(old.mSegmentDuration);
+            entry.mMediaTime = old.mMediaTime;
+            entry.mMediaRateInteger = old.mMediaRateInteger;
+            entry.mMediaRateFraction = old.mMediaRateFraction;
+        }
+        else
+        {
+            entry = edits.getEntryVersion1(i);
+            entry.mSegmentDuration = scale(entry.mSegmentDuration);
+        }
+        scaled.addEntry(entry);
+    }
+    return scaled;
 }
 
 /// Everything of the "refs" sample grouping that the tables need, looked up in constant time.
@@ -352,24 +388,32 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
     info.displayHeight = tkhd.getHeight() >> 16;
 
     const SampleTableBox& stbl = trackBox.getMediaBox().getMediaInformationBox().getSampleTableBox();
-    if (movieTimeScale == 0)
+    const std::uint32_t mediaTimeScale = trackBox.getMediaBox().getMediaHeaderBox().getTimeScale();
+    if (movieTimeScale == 0 || mediaTimeScale == 0)
     {
-        // Times are divided by the timescale.
-        throw FileReaderException(StreamReadFailed, "Movie timescale 0.");
+        // Every time of the track is divided by these.
+        throw FileReaderException(StreamReadFailed, "Timescale 0 in a track.");
     }
 
-    // Timing.
+    // Timing. Sample times count in the media timescale and edit durations in the movie
+    // timescale: the edits are brought to the media timescale so that both add up.
     DecodePts decodePts;
     decodePts.setTimeToSampleBox(&stbl.getTimeToSampleBox());
     decodePts.setCompositionOffsetBox(stbl.getCompositionOffsetBox().get());
     const auto editBox = trackBox.getEditBox();
-    decodePts.setEditListBox(editBox ? editBox->getEditListBox().get() : nullptr);
+    const std::shared_ptr<const EditListBox> editList = editBox ? editBox->getEditListBox() : nullptr;
+    EditListBox scaledEdits;
+    if (editList)
+    {
+        scaledEdits = scaleEditList(*editList, mediaTimeScale, movieTimeScale);
+        decodePts.setEditListBox(&scaledEdits);
+    }
     decodePts.computePresentationTimes();
 
     DecodePts::PresentationTimeMap times;
     if (tkhd.getDuration() == kUnknownDuration)
     {
-        times = decodePts.getPresentationTimesMs(movieTimeScale);
+        times = decodePts.getPresentationTimesMs(mediaTimeScale);
         const double last = times.empty() ? 0.0 : static_cast<double>(times.rbegin()->first) / 1000.0;
         const std::size_t count = times.size();
         info.durationInSecs = count > 1 ? last + last / static_cast<double>(count - 1) : last + 1;
@@ -377,14 +421,14 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
     else
     {
         info.durationInSecs = static_cast<double>(tkhd.getDuration()) / movieTimeScale;
-        const std::uint64_t end = static_cast<std::uint64_t>(info.durationInSecs * 1000.0);
-        const std::uint64_t period = decodePts.getSpan() * std::uint64_t(1000) / movieTimeScale;
+        const std::uint64_t end = DecodePts::toLoopEndMs(info.durationInSecs);
+        const std::uint64_t period = std::uint64_t(decodePts.getSpan()) * 1000 / mediaTimeScale;
         const std::uint64_t copies = period == 0 ? 1 : end / period + 1;
         if (copies > kMaxTimestamps || copies * decodePts.getPresentationTimes().size() > kMaxTimestamps)
         {
             throw FileReaderException(StreamReadFailed, "Track duration needs too many repetitions.");
         }
-        times = decodePts.getLoopedPresentationTimesMs(movieTimeScale, end);
+        times = decodePts.getLoopedPresentationTimesMs(mediaTimeScale, end);
     }
 
     // Samples.
