@@ -48,19 +48,21 @@ void queryItem(HevcImageFileReader& reader, Reader::ContextId ctx, std::uint32_t
         attempt([&] { reader.getReferencedFromItemListByType(ctx, item, type, ids); });
         attempt([&] { reader.getReferencedToItemListByType(ctx, item, type, ids); });
     }
-    attempt([&] {
-        for (const auto& property : reader.getItemProperties(ctx, item))
+    attempt(
+        [&]
         {
-            const std::uint32_t index = property.index;
-            attempt([&] { reader.getPropertyImir(ctx, index); });
-            attempt([&] { reader.getPropertyIrot(ctx, index); });
-            attempt([&] { reader.getPropertyAuxc(ctx, index); });
-            attempt([&] { reader.getPropertyRloc(ctx, index); });
-            attempt([&] { reader.getPropertyLsel(ctx, index); });
-            attempt([&] { reader.getPropertyTols(ctx, index); });
-            attempt([&] { reader.getPropertyClap(ctx, index); });
-        }
-    });
+            for (const auto& property : reader.getItemProperties(ctx, item))
+            {
+                const std::uint32_t index = property.index;
+                attempt([&] { reader.getPropertyImir(ctx, index); });
+                attempt([&] { reader.getPropertyIrot(ctx, index); });
+                attempt([&] { reader.getPropertyAuxc(ctx, index); });
+                attempt([&] { reader.getPropertyRloc(ctx, index); });
+                attempt([&] { reader.getPropertyLsel(ctx, index); });
+                attempt([&] { reader.getPropertyTols(ctx, index); });
+                attempt([&] { reader.getPropertyClap(ctx, index); });
+            }
+        });
 }
 
 void queryContext(HevcImageFileReader& reader, Reader::ContextId ctx, const std::vector<std::uint32_t>& items)
@@ -68,8 +70,8 @@ void queryContext(HevcImageFileReader& reader, Reader::ContextId ctx, const std:
     std::vector<std::uint32_t> ids;
     Reader::TimestampMap times;
     Reader::DecodingOrderVector order;
-    for (const char* type : {"master", "hidden", "grid", "samples", "out_ref", "non_out_ref", "out_non_ref",
-                             "display", "bogus"})
+    for (const char* type :
+         {"master", "hidden", "grid", "samples", "out_ref", "non_out_ref", "out_non_ref", "display", "bogus"})
     {
         attempt([&] { reader.getItemListByType(ctx, type, ids); });
     }
@@ -99,7 +101,8 @@ void queryContext(HevcImageFileReader& reader, Reader::ContextId ctx, const std:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool quiet = [] {
+    static const bool quiet = []
+    {
         setLogLevel(-1);
         std::cout.rdbuf(nullptr);  // the parse prints a line per 'free' box
         return true;

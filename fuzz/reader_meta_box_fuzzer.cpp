@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool quiet = [] {
+    static const bool quiet = []
+    {
         setLogLevel(-1);
         return true;
     }();
