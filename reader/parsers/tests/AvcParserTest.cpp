@@ -89,6 +89,8 @@ struct SliceSpec
     unsigned frameNum = 0;
     int overrideMinus1 = -1;                                   // num_ref_idx_l0_active_minus1 when >= 0
     std::vector<std::pair<unsigned, unsigned>> modifications;  // (idc, value), closing 3 added
+    std::vector<std::vector<unsigned>> mmcos;                  // operation and its values; closing 0 added
+    unsigned nalType = 0;                                      // 2, 3, 4: data partitions
     bool fieldPic = false;                                     // only with a field-capable SPS
     bool fieldCapable = false;                                 // the SPS has frame_mbs_only_flag 0
 };
@@ -96,6 +98,11 @@ struct SliceSpec
 Bytes sliceUnit(const SliceSpec& s)
 {
     BitWriter w;
+    if (s.nalType == 3 || s.nalType == 4)
+    {
+        w.ue(7);  // slice_id
+        return w.nalUnit(std::uint8_t((s.refIdc << 5) | s.nalType));
+    }
     w.ue(s.firstMb).ue(s.sliceType).ue(0).bits(s.frameNum, 4);
     if (s.fieldCapable)
     {
@@ -134,11 +141,26 @@ Bytes sliceUnit(const SliceSpec& s)
         }
         else
         {
-            w.flag(false);
+            w.flag(!s.mmcos.empty());
+            for (const auto& op : s.mmcos)
+            {
+                for (unsigned v : op)
+                {
+                    w.ue(v);
+                }
+            }
+            if (!s.mmcos.empty())
+            {
+                w.ue(0);
+            }
         }
     }
     w.se(0);
-    return w.nalUnit(std::uint8_t((s.refIdc << 5) | (s.idr ? 5 : 1)));
+    if (s.nalType == 2)
+    {
+        w.ue(7);  // slice_id
+    }
+    return w.nalUnit(std::uint8_t((s.refIdc << 5) | (s.nalType ? s.nalType : s.idr ? 5 : 1)));
 }
 
 Bytes join(const std::vector<Bytes>& units)
@@ -408,6 +430,66 @@ TEST(AvcParser, ListModificationsAndSlidingWindow)
         EXPECT_EQ(windowed[i].mRefPicIndices, (std::vector<std::uint32_t>{std::uint32_t(i - 1)}));
         EXPECT_EQ(windowed[i].mPoc, std::int32_t(2 * ((i / 16) * 16 + i % 16)));
     }
+}
+
+TEST(AvcParser, AdaptiveMarking)
+{
+    // Frame 1 turns the IDR picture into a long-term one (after allowing index 0 with operation 4),
+    // so frame 2 lists the short-term frame 1 first, then the long-term frame.
+    SliceSpec toLongTerm = pSlice(1);
+    toLongTerm.mmcos = {{4, 1}, {3, 0, 0}};
+    // Frame 3 drops short-term frame 2 (PicNum 3 - 1 = 2) and ends with operation 5.
+    SliceSpec dropAndReset = pSlice(3);
+    dropAndReset.mmcos = {{1, 0}, {5}};
+    const auto pictures = parseFile(writeTempFile(
+        "mmco.h264", join({spsUnit(3), ppsUnit(2), sliceUnit(idrSlice()), sliceUnit(toLongTerm), sliceUnit(pSlice(2)),
+                           sliceUnit(dropAndReset), sliceUnit(pSlice(1)), sliceUnit(pSlice(2))})));
+    ASSERT_EQ(pictures.size(), 6u);
+    EXPECT_EQ(pictures[2].mRefPicIndices, (std::vector<std::uint32_t>{1, 0}));
+    EXPECT_EQ(pictures[3].mRefPicIndices, (std::vector<std::uint32_t>{2, 1, 0}));
+    EXPECT_EQ(pictures[3].mPoc, 6);
+    // After operation 5 only frame 3 is left, and it counts as frame_num 0.
+    EXPECT_EQ(pictures[4].mRefPicIndices, (std::vector<std::uint32_t>{3}));
+    EXPECT_EQ(pictures[4].mPoc, 2);
+    EXPECT_EQ(pictures[5].mRefPicIndices, (std::vector<std::uint32_t>{4, 3}));
+    EXPECT_EQ(pictures[5].mPoc, 4);
+    // One run from the IDR picture: equal counts keep their decoding order.
+    EXPECT_EQ(pictures[4].mDisplayIndex, 2);
+    EXPECT_EQ(pictures[1].mDisplayIndex, 1);
+    EXPECT_EQ(pictures[3].mDisplayIndex, 5);
+
+    // A long-term index named by operation 6 moves to the current picture.
+    SliceSpec current = pSlice(1);
+    current.mmcos = {{4, 2}, {6, 1}};
+    SliceSpec again = pSlice(2);
+    again.mmcos = {{6, 1}};
+    const auto longTerm =
+        parseFile(writeTempFile("mmco6.h264", join({spsUnit(2), ppsUnit(1), sliceUnit(idrSlice()), sliceUnit(current),
+                                                    sliceUnit(again), sliceUnit(pSlice(3))})));
+    ASSERT_EQ(longTerm.size(), 4u);
+    EXPECT_EQ(longTerm[2].mRefPicIndices, (std::vector<std::uint32_t>{0, 1}));
+    // Frame 1 lost index 1 to frame 2; the IDR picture is still short-term.
+    EXPECT_EQ(longTerm[3].mRefPicIndices, (std::vector<std::uint32_t>{0, 2}));
+}
+
+TEST(AvcParser, DataPartitionsCountAsFirstSlices)
+{
+    SliceSpec partA = pSlice(1);
+    partA.nalType = 2;
+    SliceSpec partB = pSlice(1);
+    partB.nalType = 3;
+    SliceSpec partC = pSlice(1);
+    partC.nalType = 4;
+    const auto pictures =
+        parseFile(writeTempFile("partitions.h264", join({spsUnit(1), ppsUnit(), sliceUnit(idrSlice()), sliceUnit(partA),
+                                                         sliceUnit(partB), sliceUnit(partC)})));
+    ASSERT_EQ(pictures.size(), 4u);
+    EXPECT_EQ(pictures[1].mPoc, 2);
+    EXPECT_EQ(pictures[2].mPoc, 2);
+    EXPECT_EQ(pictures[2].mPictureNalUnits.size(), 1u);
+
+    // Partitions B and C belong with a partition A; alone they cannot be read.
+    expectStreamError(join({spsUnit(1), ppsUnit(), sliceUnit(partB)}), "partitionB.h264");
 }
 
 TEST(AvcParser, ParameterSetsResentInsideAPicture)
