@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <mutex>
@@ -191,7 +192,36 @@ Bitmap decodeSingle(const HeifItems& items, uint32_t id, const Colour& colour)
     return out;
 }
 
-Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
+// Where the top-left corner of a w x h rectangle at (x, y) of a W x H picture lands once the picture is
+// redrawn for an orientation value.
+std::pair<uint32_t, uint32_t> orientedOrigin(uint32_t orientation, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                                             uint32_t W, uint32_t H)
+{
+    switch (orientation)
+    {
+    case 2:
+        return {W - x - w, y};
+    case 3:
+        return {W - x - w, H - y - h};
+    case 4:
+        return {x, H - y - h};
+    case 5:
+        return {y, x};
+    case 6:
+        return {H - y - h, x};
+    case 7:
+        return {H - y - h, W - x - w};
+    case 8:
+        return {y, W - x - w};
+    default:
+        return {x, y};
+    }
+}
+
+// Decodes a grid straight into its upright picture: each worker converts a tile to RGB and, for a
+// rotated or mirrored picture, redraws that tile while it is still in the cache and puts it in its
+// turned place, so the full picture is never copied.
+Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour, uint32_t orientation)
 {
     const Grid grid = parseGrid(items.itemData(id));
     checkDecodableSize(grid.width, grid.height);
@@ -231,8 +261,10 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
         readColour(items, tiles.front(), tileColour);
     }
 
+    const bool turned = orientation >= 2 && orientation <= 8;
+    const bool swap = orientation >= 5 && orientation <= 8;
     Bitmap out;
-    if (!out.allocate(grid.width, grid.height, 3))
+    if (!out.allocate(swap ? grid.height : grid.width, swap ? grid.width : grid.height, 3))
     {
         throw HeifFormatError("picture too large");
     }
@@ -244,6 +276,7 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
     {
         HevcDecoder decoder(1);
         SwsContext* sws = nullptr;
+        Bitmap tile;
         while (!failed)
         {
             const size_t index = next++;
@@ -266,10 +299,28 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour)
                 const uint32_t w = std::min(tileSize->width, grid.width - x);
                 const uint32_t h = std::min(tileSize->height, grid.height - y);
                 const ColourInfo info = tileColour.hasNclx ? tileColour.nclx : colourOfFrame(frame.get());
-                if (!convertFrameToRgb(frame.get(), info, w, h, out.row(y) + static_cast<size_t>(x) * 3, out.stride(),
-                                       3, &sws))
+                if (!turned)
+                {
+                    if (!convertFrameToRgb(frame.get(), info, w, h, out.row(y) + static_cast<size_t>(x) * 3,
+                                           out.stride(), 3, &sws))
+                    {
+                        throw HeifFormatError("unsupported picture format");
+                    }
+                    continue;
+                }
+                if ((tile.width != w || tile.height != h) && !tile.allocate(w, h, 3))
+                {
+                    throw HeifFormatError("tile too large");
+                }
+                if (!convertFrameToRgb(frame.get(), info, w, h, tile.pixels.data(), tile.stride(), 3, &sws))
                 {
                     throw HeifFormatError("unsupported picture format");
+                }
+                const Bitmap upright = applyOrientation(tile, orientation);
+                const auto [ox, oy] = orientedOrigin(orientation, x, y, w, h, grid.width, grid.height);
+                for (uint32_t r = 0; r < upright.height; ++r)
+                {
+                    std::memcpy(out.row(oy + r) + static_cast<size_t>(ox) * 3, upright.row(r), upright.stride());
                 }
             }
             catch (const std::exception& e)
@@ -544,8 +595,21 @@ std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
         const uint32_t id = mItems->primaryItemId();
         Colour colour;
         readColour(*mItems, id, colour);
+        const bool isGrid = mItems->item(id)->type == "grid";
+        // Without a clean aperture, a grid's rotation and mirroring are done while its tiles are placed.
+        bool hasClap = false;
+        uint32_t orientation = 1;
+        for (const HeifProperty* p : mItems->properties(id))
+        {
+            hasClap = hasClap || p->type == "clap";
+            if (p->type == "irot" || p->type == "imir")
+            {
+                orientation = composeOrientations(orientation, orientationOfProperty(*p));
+            }
+        }
+        const bool fused = isGrid && applyTransforms && !hasClap;
         Bitmap image =
-            mItems->item(id)->type == "grid" ? decodeGrid(*mItems, id, colour) : decodeSingle(*mItems, id, colour);
+            isGrid ? decodeGrid(*mItems, id, colour, fused ? orientation : 1) : decodeSingle(*mItems, id, colour);
         // Transforms in association order; without them only the clean aperture applies.
         for (const HeifProperty* p : mItems->properties(id))
         {
@@ -553,7 +617,7 @@ std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
             {
                 image = applyCleanAperture(image, *p);
             }
-            else if (applyTransforms && (p->type == "irot" || p->type == "imir"))
+            else if (applyTransforms && !fused && (p->type == "irot" || p->type == "imir"))
             {
                 image = applyOrientation(image, orientationOfProperty(*p));
             }

@@ -24,7 +24,7 @@ std::vector<uint8_t> encodeImage(const Bitmap& image, ImageFileType type, const 
         }
         factor = std::fmin(factor, 1.0f);
         const int quality = std::max(1, static_cast<int>(std::lround(factor * 100.0f)));
-        return encodeJpeg(image, quality);
+        return encodeJpegParallel(image, quality);
     }
     case ImageFileType::Png:
         return encodePng(image);
@@ -78,7 +78,7 @@ std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size)
     switch (*type)
     {
     case ImageFileType::Jpeg:
-        return decodeJpeg(data, size);
+        return decodeJpegParallel(data, size);
     case ImageFileType::Png:
         return decodePng(data, size);
     case ImageFileType::Tiff:

@@ -47,6 +47,16 @@ std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size);
 std::optional<ImageFileType> sniffImageType(const uint8_t* data, size_t size);
 
 std::optional<Bitmap> decodeJpeg(const uint8_t* data, size_t size);
+// The row-level forms of the JPEG codec: encode rows at any stride; decode into a caller's buffer of
+// exactly width x height RGB (dst), or, with `whole`, into a new bitmap with the ICC profile.
+std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32_t width, uint32_t height,
+                                    uint32_t channels, const std::vector<uint8_t>& iccProfile, int quality);
+bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstStride, uint32_t width, uint32_t height,
+                    Bitmap* whole);
+// Large pictures on all cores: bands encoded apart and joined with restart markers into one baseline
+// JPEG; a JPEG whose restart intervals start at MCU rows decoded band by band in parallel.
+std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality);
+std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size);
 std::optional<Bitmap> decodePng(const uint8_t* data, size_t size);
 std::optional<Bitmap> decodeTiff(const uint8_t* data, size_t size);
 std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size);

@@ -43,6 +43,17 @@ std::vector<uint8_t> encodeJpeg(const Bitmap& image, int quality)
     {
         return {};
     }
+    return encodeJpegRows(image.pixels.data(), image.stride(), image.width, image.height, image.channels,
+                          image.iccProfile, quality);
+}
+
+std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32_t width, uint32_t height,
+                                    uint32_t channels, const std::vector<uint8_t>& iccProfile, int quality)
+{
+    if (pixels == nullptr || width == 0 || height == 0)
+    {
+        return {};
+    }
     jpeg_compress_struct cinfo{};
     ErrorManager err{};
     cinfo.err = jpeg_std_error(&err.pub);
@@ -59,29 +70,29 @@ std::vector<uint8_t> encodeJpeg(const Bitmap& image, int quality)
     }
     jpeg_create_compress(&cinfo);
     jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = image.width;
-    cinfo.image_height = image.height;
+    cinfo.image_width = width;
+    cinfo.image_height = height;
     cinfo.input_components = 3;
     cinfo.in_color_space = JCS_RGB;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality < 1 ? 1 : (quality > 100 ? 100 : quality), TRUE);
     cinfo.dct_method = JDCT_ISLOW;
     jpeg_start_compress(&cinfo, TRUE);
-    if (!image.iccProfile.empty())
+    if (!iccProfile.empty())
     {
-        jpeg_write_icc_profile(&cinfo, image.iccProfile.data(), static_cast<unsigned>(image.iccProfile.size()));
+        jpeg_write_icc_profile(&cinfo, iccProfile.data(), static_cast<unsigned>(iccProfile.size()));
     }
-    if (image.channels == 4)
+    if (channels == 4)
     {
-        rgbRow.resize(static_cast<size_t>(image.width) * 3);
+        rgbRow.resize(static_cast<size_t>(width) * 3);
     }
     while (cinfo.next_scanline < cinfo.image_height)
     {
-        const uint8_t* src = image.row(cinfo.next_scanline);
+        const uint8_t* src = pixels + cinfo.next_scanline * stride;
         JSAMPROW row;
-        if (image.channels == 4)
+        if (channels == 4)
         {
-            for (uint32_t x = 0; x < image.width; ++x)
+            for (uint32_t x = 0; x < width; ++x)
             {
                 rgbRow[x * 3] = src[x * 4];
                 rgbRow[x * 3 + 1] = src[x * 4 + 1];
@@ -102,60 +113,90 @@ std::vector<uint8_t> encodeJpeg(const Bitmap& image, int quality)
     return result;
 }
 
+// Everything after the header, in its own frame: libjpeg errors jump back to the caller's setjmp, and
+// nothing this frame changes is needed after the jump.
+static bool decodeAfterHeader(jpeg_decompress_struct& cinfo, uint8_t* dst, size_t dstStride, uint32_t width,
+                              uint32_t height, Bitmap* whole)
+{
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    cinfo.out_color_space = JCS_RGB;
+    cinfo.dct_method = JDCT_ISLOW;
+    if (whole != nullptr)
+    {
+        if (!whole->allocate(cinfo.image_width, cinfo.image_height, 3))
+        {
+            jpeg_destroy_decompress(&cinfo);
+            return false;
+        }
+        JOCTET* icc = nullptr;
+        unsigned int iccLength = 0;
+        if (jpeg_read_icc_profile(&cinfo, &icc, &iccLength) && icc != nullptr)
+        {
+            whole->iccProfile.assign(icc, icc + iccLength);
+        }
+        std::free(icc);
+        dst = whole->pixels.data();
+        dstStride = whole->stride();
+        width = whole->width;
+        height = whole->height;
+    }
+    if (cinfo.image_width != width || cinfo.image_height != height || dst == nullptr)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    jpeg_start_decompress(&cinfo);
+    if (cinfo.output_width != width || cinfo.output_height != height || cinfo.output_components != 3)
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return false;
+    }
+    while (cinfo.output_scanline < cinfo.output_height)
+    {
+        JSAMPROW row = dst + cinfo.output_scanline * dstStride;
+        jpeg_read_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return true;
+}
+
 std::optional<Bitmap> decodeJpeg(const uint8_t* data, size_t size)
+{
+    Bitmap bitmap;
+    if (!decodeJpegInto(data, size, nullptr, 0, 0, 0, &bitmap))
+    {
+        return std::nullopt;
+    }
+    return bitmap;
+}
+
+bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstStride, uint32_t width, uint32_t height,
+                    Bitmap* whole)
 {
     if (data == nullptr || size == 0)
     {
-        return std::nullopt;
+        return false;
     }
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onWarningOrTrace;
-    Bitmap bitmap;
     if (setjmp(err.jump))
     {
         jpeg_destroy_decompress(&cinfo);
-        return std::nullopt;
+        return false;
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return std::nullopt;
-    }
-    cinfo.out_color_space = JCS_RGB;
-    cinfo.dct_method = JDCT_ISLOW;
-    if (!bitmap.allocate(cinfo.image_width, cinfo.image_height, 3))
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return std::nullopt;
-    }
-    JOCTET* icc = nullptr;
-    unsigned int iccLength = 0;
-    if (jpeg_read_icc_profile(&cinfo, &icc, &iccLength) && icc != nullptr)
-    {
-        bitmap.iccProfile.assign(icc, icc + iccLength);
-    }
-    std::free(icc);
-    jpeg_start_decompress(&cinfo);
-    if (cinfo.output_width != bitmap.width || cinfo.output_height != bitmap.height || cinfo.output_components != 3)
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return std::nullopt;
-    }
-    while (cinfo.output_scanline < cinfo.output_height)
-    {
-        JSAMPROW row = bitmap.row(cinfo.output_scanline);
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
-    jpeg_destroy_decompress(&cinfo);
-    return bitmap;
+    return decodeAfterHeader(cinfo, dst, dstStride, width, height, whole);
 }
 
 }  // namespace pravix

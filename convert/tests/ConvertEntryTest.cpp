@@ -293,6 +293,35 @@ TEST_F(ConvertEntryTest, AtomicWriteLeavesNothingOnFailure)
     EXPECT_FALSE(createDirectory(""));
 }
 
+// The real Exif module: the photo's Exif block goes into the JPG output as an APP1 segment.
+TEST_F(ConvertEntryTest, RealExifModuleCarriesTheBlock)
+{
+    fs::copy_file(fixture("exif.heic"), root / "in" / "tagged.heic");
+    options.bExif = true;
+    options.savePath = (root / "out").string();
+    const auto outcome = convertEntry(entry("tagged.heic", "tagged"), options);
+    ASSERT_TRUE(outcome.converted);
+    const auto bytes = readBytes(outcome.toPath);
+    EXPECT_TRUE(hasExifSegment(bytes));
+    ExifData* exif = exif_data_new_from_data(bytes.data(), static_cast<unsigned>(bytes.size()));
+    ASSERT_NE(exif, nullptr);
+    ExifEntry* make = exif_content_get_entry(exif->ifd[EXIF_IFD_0], EXIF_TAG_MAKE);
+    ASSERT_NE(make, nullptr);
+    char text[64] = {};
+    exif_entry_get_value(make, text, sizeof text);
+    EXPECT_STREQ(text, "PravixTest");
+    exif_data_unref(exif);
+    const auto image = decodeImage(bytes.data(), bytes.size());
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 128u);
+
+    // A file without an Exif item converts without one.
+    ExifData* none =
+        createExifFromHeicBytes(readBytes(fixture("single.heic")).data(), readBytes(fixture("single.heic")).size());
+    EXPECT_EQ(none, nullptr);
+    EXPECT_EQ(createExifFromHeicBytes(nullptr, 0), nullptr);
+}
+
 TEST(SafeHEICLoaderTest, OrientationPaths)
 {
     auto source = HeicImageSource::createWithFile(fixture("rotate270.heic"));

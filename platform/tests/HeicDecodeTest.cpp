@@ -46,6 +46,7 @@ TEST(HeicDecodeTest, MatchesReferenceDecodes)
         {"mono", 128, 96, 1},           {"alpha", 128, 96, 1},
         {"grid_overhang", 200, 150, 1}, {"nclx709_limited", 128, 96, 1},
         {"rotate270", 96, 128, 6},      {"transforms", 80, 100, 5},
+        {"grid_rotated", 150, 200, 7},
     };
     for (const Case& c : cases)
     {

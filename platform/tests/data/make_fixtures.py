@@ -102,7 +102,8 @@ def write_heif(path, items, properties, primary, refs):
         f.write(head + mdat)
 
 
-def grid_file(path, png, tile_w, tile_h, cols, rows, out_w, out_h, tiles_listed=None, odd_tile=None):
+def grid_file(path, png, tile_w, tile_h, cols, rows, out_w, out_h, tiles_listed=None, odd_tile=None,
+              transforms=()):
     items, props, refs = [], [nclx()], []
     tile_ids = []
     for r in range(rows):
@@ -116,8 +117,12 @@ def grid_file(path, png, tile_w, tile_h, cols, rows, out_w, out_h, tiles_listed=
             tile_ids.append(tid)
             items.append((tid, "hvc1", data, False, [len(props) - 1, len(props), 1]))
     props.append(ispe(out_w, out_h))
+    grid_props = [len(props), 1]
+    for t in transforms:
+        props.append(t)
+        grid_props.append(len(props))
     grid = bytes([0, 0, rows - 1, cols - 1]) + struct.pack(">HH", out_w, out_h)
-    items.insert(0, (1, "grid", grid, True, [len(props), 1]))
+    items.insert(0, (1, "grid", grid, True, grid_props))
     refs.append(("dimg", 1, tile_ids[:tiles_listed] if tiles_listed else tile_ids))
     write_heif(path, items, props, 1, refs)
 
@@ -141,6 +146,8 @@ def clap(cw, ch, dx, dy):
 def main():
     png = sys.argv[1] if len(sys.argv) > 1 else "source_256x192.png"
     grid_file("grid_overhang.heic", png, 128, 96, 2, 2, 200, 150)
+    grid_file("grid_rotated.heic", png, 128, 96, 2, 2, 200, 150,
+              transforms=[box("irot", bytes([1])), box("imir", bytes([1]))])
     single_file("transforms.heic", png, 128, 96,
                 [clap(100, 80, 4, -2), box("irot", bytes([1])), box("imir", bytes([0]))])
     single_file("nclx709_limited.heic", png, 128, 96, bt709=True)
