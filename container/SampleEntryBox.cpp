@@ -10,6 +10,8 @@ void SampleEntryBox::writeBox(BitStream& bitstr)
         bitstr.writeU8(0);  // reserved
     }
     bitstr.writeU16(mDataReferenceIndex);
+    // Subclasses append their fields and patch the size again.
+    updateSize(bitstr);
 }
 
 void SampleEntryBox::parseBox(BitStream& bitstr)

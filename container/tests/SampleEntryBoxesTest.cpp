@@ -61,6 +61,13 @@ TEST(VisualSampleEntryBox, WritesTheFixedLayout)
     EXPECT_EQ(writeBytes(entry), makeBox("avc1", visualFields(320, 240, 10, "AVC Coding")));
 }
 
+TEST(SampleEntryBox, WritesItsOwnSize)
+{
+    SampleEntryBox entry(FourCCInt("mp4a"));
+    entry.setDataReferenceIndex(2);
+    EXPECT_EQ(writeBytes(entry), makeBox("mp4a", ByteBuilder().u32(0).u16(0).u16(2)));
+}
+
 TEST(VisualSampleEntryBox, NameLengthIsChecked)
 {
     VisualSampleEntryBox full(FourCCInt("hvc1"), "HEVC Coding");
