@@ -5,8 +5,6 @@
 #include <limits>
 #include <stdexcept>
 
-#if __has_include("MovieBox.h")
-
 #include "AvcSampleEntry.h"
 #include "BitStream.h"
 #include "DecodePts.h"
@@ -565,16 +563,3 @@ void HevcImageFileReader::extractTrackDecoderConfigurations(const TrackBox& trac
         mConfigurationIndex[item] = Id(contextId, sample.sampleDescriptionIndex);
     }
 }
-
-#else  // the movie boxes are not part of the build yet
-
-#include "BitStream.h"
-#include "HevcImageFileReader.h"
-#include "LogStream.h"
-
-void HevcImageFileReader::handleMovie(BitStream&)
-{
-    logWarning() << "Skipping the movie box: image sequences are not read by this build" << std::endl;
-}
-
-#endif

@@ -1,0 +1,228 @@
+// Track contexts, on an image sequence that ffmpeg/x265 wrote (I, P and B frames; see data/README.md).
+// Expected sample positions and times were read with ffprobe -show_entries packet=pts,dts,size,pos.
+
+#include <gtest/gtest.h>
+
+#include "HeifBuilder.h"
+#include "ReaderTestSupport.h"
+#include "UniqueId.h"
+
+using namespace readertest;
+using Reader = ImageFileReaderInterface;
+
+namespace
+{
+OpenedFile openSequence()
+{
+    return openBytes(readFile(dataPath("sequence.heics")));
+}
+
+Reader::ContextId onlyTrack(const OpenedFile& file)
+{
+    const auto& tracks = file->getFileInformation().trackInformation;
+    EXPECT_EQ(tracks.size(), 1u);
+    return tracks.empty() ? 0 : tracks.begin()->first;
+}
+}  // namespace
+
+TEST(TrackContext, SequenceTables)
+{
+    auto file = openSequence();
+    EXPECT_EQ(file->getState(), 2);
+    const auto track = onlyTrack(file);
+    EXPECT_EQ(track, 1u);
+    EXPECT_EQ(file->getContextType(track), Reader::ContextType::Track);
+    const auto& info = file->getFileInformation();
+    EXPECT_TRUE(info.features.count(Reader::FileFeature::IsImageSequence));
+    EXPECT_FALSE(info.features.count(Reader::FileFeature::HasRootLevelMetaBox));
+    const auto& trackInfo = info.trackInformation.at(track);
+    EXPECT_TRUE(trackInfo.features.count(Reader::TrackFeature::IsMasterImageSequence));
+    EXPECT_TRUE(trackInfo.features.count(Reader::TrackFeature::HasCodingConstraints));
+    EXPECT_TRUE(trackInfo.features.count(Reader::TrackFeature::HasEditList));
+    EXPECT_TRUE(trackInfo.features.count(Reader::TrackFeature::IsEnabled));
+    ASSERT_EQ(trackInfo.samplePropertiesMap.size(), 6u);
+    const auto& first = trackInfo.samplePropertiesMap.at(0);
+    EXPECT_EQ(first.sampleEntryType, "hvc1");
+    EXPECT_EQ(first.sampleDescriptionIndex, 1u);
+    EXPECT_TRUE(first.codingConstraints.count(Reader::SampleCodingConstraint::IntraPredUsed));
+    EXPECT_FALSE(first.codingConstraints.count(Reader::SampleCodingConstraint::AllRefPicsIntra));
+
+    EXPECT_EQ(file->getDisplayWidth(track), 64u);
+    EXPECT_EQ(file->getDisplayHeight(track), 48u);
+    EXPECT_EQ(file->getWidth(track, 5), 64u);
+    EXPECT_EQ(file->getHeight(track, 0), 48u);
+    EXPECT_THROW(file->getWidth(track, 6), std::out_of_range);
+    EXPECT_NEAR(file->getPlaybackDurationInSecs(track), 0.6f, 1e-6);
+    EXPECT_EQ(file->getItemType(track, 2), "hvc1");
+    EXPECT_EQ(file->getDecoderCodeType(track, 2), "hvc1");
+    EXPECT_READER_ERROR(file->getDisplayWidth(file->getFileInformation().contextId), Reader::InvalidContextId);
+    EXPECT_READER_ERROR(file->getCoverImageItemId(track), Reader::InvalidContextId);
+    EXPECT_READER_ERROR(file->getItemGrid(track, 0), Reader::InvalidContextId);
+    EXPECT_READER_ERROR(file->getPropertyClap(track, 1), Reader::MissingCleanAperture);
+    EXPECT_EQ(file->getMatrix().size(), 9u);
+}
+
+TEST(TrackContext, SampleOrderAndTimes)
+{
+    auto file = openSequence();
+    const auto track = onlyTrack(file);
+    std::vector<std::uint32_t> ids;
+    file->getItemListByType(track, "samples", ids);
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 1, 2, 3, 4, 5}));
+    file->getItemListByType(track, "out_ref", ids);
+    EXPECT_EQ(ids.size(), 6u);
+    file->getItemListByType(track, "non_out_ref", ids);
+    EXPECT_TRUE(ids.empty());
+    // Presentation order of I P B B P B in decoding order 0..5 (pts 0, 2048, 1024, 5120, 4096, 3072).
+    file->getItemListByType(track, "display", ids);
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 2, 1, 5, 4, 3}));
+    EXPECT_READER_ERROR(file->getItemListByType(track, "master", ids), Reader::InvalidArgument);
+
+    Reader::TimestampMap times;
+    file->getItemTimestamps(track, times);
+    EXPECT_EQ(times, (Reader::TimestampMap{{0, 0}, {100, 2}, {200, 1}, {300, 5}, {400, 4}, {500, 3}}));
+    file->getTimestampsOfItem(track, 3, ids);
+    EXPECT_EQ(ids, std::vector<std::uint32_t>{500});
+    Reader::DecodingOrderVector order;
+    file->getItemsInDecodingOrder(track, order);
+    EXPECT_EQ(order, (Reader::DecodingOrderVector{{0, 0}, {2, 100}, {1, 200}, {5, 300}, {4, 400}, {3, 500}}));
+    file->getItemDecodeDependencies(track, 4, ids);
+    EXPECT_EQ(ids, std::vector<std::uint32_t>{4});
+}
+
+TEST(TrackContext, SampleBytes)
+{
+    auto file = openSequence();
+    const auto track = onlyTrack(file);
+    const std::uint32_t sizes[] = {842, 76, 36, 33, 21, 16};
+    std::vector<std::uint8_t> data;
+    Reader::ParameterSetMap sets;
+    file->getDecoderParameterSets(track, 0, sets);
+    const std::size_t setBytes = sets.at("VPS").size() + sets.at("SPS").size() + sets.at("PPS").size();
+    EXPECT_GT(setBytes, 12u);
+    for (std::uint32_t sample = 0; sample < 6; ++sample)
+    {
+        file->getItemData(track, sample, data);
+        // Each 4-byte length became a start code: the first one 4 bytes, later slices 3 bytes.
+        EXPECT_GE(data.size(), sizes[sample]) << sample;
+        EXPECT_TRUE(data.size() >= 4 && data[0] == 0 && data[1] == 0 && data[2] == 0 && data[3] == 1);
+        std::vector<std::uint8_t> withSets;
+        file->getItemDataWithDecoderParameters(track, sample, withSets);
+        EXPECT_EQ(withSets.size(), setBytes + data.size() - 1);
+    }
+    try
+    {
+        file->getItemData(track, 6, data);
+        FAIL();
+    }
+    catch (const Reader::FileReaderException& e)
+    {
+        EXPECT_EQ(e.getStatusCode(), Reader::InvalidArgument);
+        EXPECT_STREQ(e.what(), "Requested frame out of index");
+    }
+}
+
+namespace
+{
+/// The sequence with a 32-bit field of a box replaced; offset counts from the box type.
+Bytes patchSequence(const char* box, std::size_t offset, std::uint32_t value)
+{
+    Bytes bytes = readFile(dataPath("sequence.heics"));
+    const std::string text(bytes.begin(), bytes.end());
+    const std::size_t at = text.find(box) + offset;
+    for (int i = 0; i < 4; ++i)
+    {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+    return bytes;
+}
+}  // namespace
+
+// A timescale of 0 divided by zero; a huge duration looped the samples into billions of entries.
+TEST(TrackContextRegression, TimingIsChecked)
+{
+    OpenedFile file;
+    EXPECT_THROW(tryOpen(patchSequence("mvhd", 16, 0), file), std::exception);  // refused by the box itself
+    EXPECT_THROW(tryOpen(patchSequence("mdhd", 16, 0), file), std::exception);
+    EXPECT_EQ(tryOpen(patchSequence("tkhd", 24, 0xFFFFFFF0u), file), Reader::StreamReadFailed);
+
+    // An unknown duration plays the samples once: the last time plus one average step.
+    auto unknown = openBytes(patchSequence("tkhd", 24, 0xFFFFFFFFu));
+    const auto track = onlyTrack(unknown);
+    EXPECT_NEAR(unknown->getPlaybackDurationInSecs(track), 0.6f, 1e-6);
+    // A longer duration repeats the samples back to back.
+    auto looped = openBytes(patchSequence("tkhd", 24, 1800));
+    Reader::TimestampMap times;
+    looped->getItemTimestamps(onlyTrack(looped), times);
+    EXPECT_EQ(times.size(), 18u);
+    std::vector<std::uint32_t> ids;
+    looped->getTimestampsOfItem(onlyTrack(looped), 0, ids);
+    EXPECT_EQ(ids, (std::vector<std::uint32_t>{0, 600, 1200}));
+}
+
+// A sample entry without coding constraints failed the whole parse, Exif included.
+TEST(TrackContextRegression, TrackWithoutCodingConstraintsIsSkipped)
+{
+    Bytes bytes = readFile(dataPath("sequence.heics"));
+    const std::string text(bytes.begin(), bytes.end());
+    const auto at = text.find("ccst");
+    ASSERT_NE(at, std::string::npos);
+    // Renamed, the box is an unknown child of the sample entry.
+    bytes[at] = 'x';
+    OpenedFile file;
+    EXPECT_EQ(tryOpen(bytes, file), -1);
+    EXPECT_EQ(file->getState(), 2);
+    EXPECT_TRUE(file->getFileInformation().trackInformation.empty());
+    EXPECT_READER_ERROR(file->getDisplayWidth(1), Reader::InvalidContextId);
+}
+
+// A track could take over a meta context's registration by carrying its id.
+TEST(TrackContextRegression, TrackIdOfAMetaContext)
+{
+    const Bytes sequence = readFile(dataPath("sequence.heics"));
+    const std::string text(sequence.begin(), sequence.end());
+    // Next meta context id: the counter's next value plus 1000.
+    const auto metaId = static_cast<std::uint32_t>(getNextUniqueId(0) + 1 + 1000);
+    Bytes patched = sequence;
+    const auto tkhd = text.find("tkhd");
+    ASSERT_NE(tkhd, std::string::npos);
+    // tkhd: type, version/flags (4), creation (4), modification (4), then the track id.
+    const std::size_t idAt = tkhd + 4 + 4 + 8;
+    for (int i = 0; i < 4; ++i)
+    {
+        patched[idAt + i] = static_cast<std::uint8_t>(metaId >> (24 - 8 * i));
+    }
+    // A meta box in front of the movie box.
+    HeifBuilder heif;
+    heif.addItem(1, "Exif", ByteBuilder().str("exif bytes")).method = 1;
+    heif.brands = {"mif1", "heic", "msf1", "hevc"};
+    const Bytes ftyp = heif.makeFtyp();
+    const Bytes rest(patched.begin() + 28, patched.end());  // the sequence without its ftyp
+    // Offsets in the sequence's chunk table move by the meta box and the new ftyp.
+    const Bytes meta = heif.makeMeta(0);
+    Bytes file = concat({ftyp, meta, rest});
+    // Fix the chunk offsets (stco, one chunk per sample... just shift every entry).
+    const std::string all(file.begin(), file.end());
+    const auto stco = all.find("stco");
+    ASSERT_NE(stco, std::string::npos);
+    const std::uint32_t count =
+        (file[stco + 8] << 24) | (file[stco + 9] << 16) | (file[stco + 10] << 8) | file[stco + 11];
+    const std::int64_t shift = static_cast<std::int64_t>(ftyp.size() + meta.size()) - 28;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::size_t at = stco + 12 + 4 * i;
+        std::uint32_t offset = (file[at] << 24) | (file[at + 1] << 16) | (file[at + 2] << 8) | file[at + 3];
+        offset = static_cast<std::uint32_t>(offset + shift);
+        for (int b = 0; b < 4; ++b)
+        {
+            file[at + b] = static_cast<std::uint8_t>(offset >> (24 - 8 * b));
+        }
+    }
+    auto opened = openBytes(file);
+    ASSERT_EQ(opened.meta(), metaId);
+    EXPECT_EQ(opened->getContextType(metaId), Reader::ContextType::Meta);
+    std::vector<std::uint8_t> data;
+    opened->getItemData(metaId, 1, data);
+    EXPECT_EQ(data, ByteBuilder().str("exif bytes").bytes());
+    EXPECT_TRUE(opened->getFileInformation().trackInformation.empty());
+}
