@@ -2,13 +2,16 @@
 // of data/ and, when present, every sample file of the shared corpus.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 
+#include "AuxiliaryTypeProperty.h"
 #include "BoxBuilder.h"
+#include "HevcConfigurationBox.h"
 #include "ImageSpatialExtentsProperty.h"
 #include "MetaBox.h"
 
@@ -163,6 +166,36 @@ TEST(RealFileMeta, ExifFileReachesItsExifBlock)
     MetaBox rewritten;
     testsupport::parseBytes(rewritten, parsed.written);
     EXPECT_EQ(itemBytes(rewritten, file, 2), exif);
+
+    const auto& props = meta.getItemPropertiesBox();
+    const auto ispe = props.getPropertyByIndex<ImageSpatialExtentsProperty>(props.findPropertyIndex(Type::ISPE, 1) - 1);
+    ASSERT_NE(ispe, nullptr);
+    EXPECT_EQ(ispe->getDisplayWidth(), 128u);
+    EXPECT_EQ(ispe->getDisplayHeight(), 96u);
+    const auto hvcc = props.getPropertyByIndex<HevcConfigurationBox>(props.findPropertyIndex(Type::HVCC, 1) - 1);
+    ASSERT_NE(hvcc, nullptr);
+    const auto& config = hvcc->getConfiguration();
+    EXPECT_EQ(config.getNumOfArrays(), 3);
+
+    // The hvcC writes back byte for byte.
+    const Bytes hvccBytes = testsupport::writeBytes(*hvcc);
+    EXPECT_NE(std::search(file.begin(), file.end(), hvccBytes.begin(), hvccBytes.end()), file.end());
+
+    // The record's own SPS reader agrees with what the encoder wrote into hvcC (which leaves
+    // its constraint flags at 0 although the SPS sets some).
+    Bytes sps;
+    config.appendParameterSets(sps, 33);
+    HevcDecoderConfigRecord fromSps;
+    fromSps.configureFromSps(sps, 0.0f);
+    EXPECT_EQ(fromSps.getGeneralProfileIdc(), config.getGeneralProfileIdc());
+    EXPECT_EQ(fromSps.getGeneralProfileCompatibilityFlags(), config.getGeneralProfileCompatibilityFlags());
+    EXPECT_EQ(fromSps.getGeneralConstraintIndicatorFlags()[0], 0x90);
+    EXPECT_EQ(fromSps.getGeneralLevelIdc(), config.getGeneralLevelIdc());
+    EXPECT_EQ(fromSps.getChromaFormat(), config.getChromaFormat());
+    EXPECT_EQ(fromSps.getBitDepthLumaMinus8(), config.getBitDepthLumaMinus8());
+    EXPECT_EQ(fromSps.getNumTemporalLayers(), config.getNumTemporalLayers());
+    EXPECT_EQ(fromSps.getCroppedPicWidth(), 128u);
+    EXPECT_EQ(fromSps.getCroppedPicHeight(), 96u);
 }
 
 TEST(RealFileMeta, AlphaAndThumbnailFile)
@@ -183,6 +216,23 @@ TEST(RealFileMeta, AlphaAndThumbnailFile)
     const auto ispe = props.getPropertyByIndex<ImageSpatialExtentsProperty>(props.findPropertyIndex(Type::ISPE, 4) - 1);
     ASSERT_NE(ispe, nullptr);
     EXPECT_EQ(ispe->getDisplayHeight(), 20u);
+
+    // Item 2 is the alpha plane of item 1.
+    const auto aux = props.getPropertyByIndex<AuxiliaryTypeProperty>(props.findPropertyIndex(Type::AUXC, 2) - 1);
+    ASSERT_NE(aux, nullptr);
+    EXPECT_EQ(aux->getAuxType(), "urn:mpeg:hevc:2015:auxid:1");
+    EXPECT_TRUE(aux->getAuxSubType().empty());
+
+    // Every association resolves inside ipco; the unknown pixi boxes keep their places.
+    for (std::uint32_t item = 1; item <= 6; ++item)
+    {
+        const auto infos = props.getItemProperties(item);
+        ASSERT_FALSE(infos.empty()) << item;
+        for (const auto& info : infos)
+        {
+            EXPECT_LT(info.index, props.getItemPropertyContainer().getPropertyCount());
+        }
+    }
 }
 
 TEST(RealFileMeta, CorpusMetaBoxesParseOrFailCleanly)
