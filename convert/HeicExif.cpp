@@ -7,8 +7,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "DcUtils.h"
+#include "HevcImageFileReader.h"
 
 namespace
 {
@@ -497,4 +501,88 @@ int ExifOrientationToDegrees(ExifData* exif, ExifIfd ifd)
     default:
         return 0;
     }
+}
+
+std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reader,
+                                           ImageFileReaderInterface::ContextId contextId)
+{
+    try
+    {
+        // Every item that is not a coded image has an entry here, in ascending item id.
+        const auto& items = reader.getFileInformation().rootMetaBoxInformation.itemFeaturesMap;
+        for (const auto& item : items)
+        {
+            if (DC::toLower(reader.getItemType(contextId, item.first)) == "exif")
+            {
+                std::vector<std::uint8_t> data;
+                reader.getItemData(contextId, item.first, data);
+                return FindExifBlock(data);
+            }
+        }
+    }
+    catch (...)
+    {
+        // Whatever the reader throws means no Exif; nothing leaves the module.
+    }
+    return {};
+}
+
+ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length)
+{
+    std::vector<std::uint8_t> block;
+    if (bytes != nullptr)
+    {
+        try
+        {
+            std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
+            HevcImageFileReader reader;
+            reader.initialize(&stream);
+            const auto contextId = reader.getFileInformation().rootMetaBoxInformation.contextId;
+            if (contextId != 0)
+            {
+                block = GetHeicExifBlock(reader, contextId);
+            }
+        }
+        catch (...)
+        {
+            block.clear();
+        }
+    }
+    const ParsedExif parsed = ParseExifBlock(block);
+    if (!parsed.success)
+    {
+        std::printf("获取Heic Exif信息失败!\n");
+        return nullptr;
+    }
+    return CreateExifDataFromParsed(parsed);
+}
+
+ExifDataPtr CreateExifDataFromHeicFile(const char* path)
+{
+    if (path == nullptr)
+    {
+        return nullptr;
+    }
+    std::vector<std::uint8_t> bytes;
+    {
+        FilePtr file(std::fopen(path, "rb"));
+        const long length = GetFileLength(file.get());
+        if (length < 0)
+        {
+            return nullptr;
+        }
+        try
+        {
+            bytes.resize(static_cast<std::size_t>(length));
+        }
+        catch (const std::exception&)
+        {
+            return nullptr;
+        }
+        if (std::fread(bytes.data(), 1, bytes.size(), file.get()) != bytes.size())
+        {
+            return nullptr;
+        }
+    }
+    return CreateExifDataFromHeic(bytes.data(), bytes.size());
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-// The Exif module's output side: a libexif tree rebuilt from the fields kept from a HEIC file's
-// Exif block, and the splice that writes it into a JPEG file as an APP1 segment.
+// The Exif module: finds the Exif item of a HEIC file through the HEIF reader, rebuilds the fields
+// it keeps as a libexif tree, and splices that tree into a JPEG file as an APP1 segment.
 
 #include <libexif/exif-data.h>
 
@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "ExifParser.h"
+#include "ImageFileReaderInterface.h"
 
 struct ExifDataDeleter
 {
@@ -50,3 +52,16 @@ long GetFileLength(FILE* file);
 /// Rotation in degrees for the Orientation entry (tag 274) of the IFD: 3, 4 → 180; 5, 6 → 90;
 /// 7, 8 → 270; anything else or no such entry → 0.
 int ExifOrientationToDegrees(ExifData* exif, ExifIfd ifd);
+
+/// The Exif block of the first item of the meta context whose type, lower-cased, is "exif"
+/// (items in ascending id): from its "Exif", 0, 0 signature to the end of the item. Empty when
+/// there is no such item or block, or when the reader throws.
+std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reader,
+                                           ImageFileReaderInterface::ContextId contextId);
+
+/// Reads the HEIC file's bytes, finds and parses its Exif block and builds the output tree. Null,
+/// after printing a line, when there is no usable Exif.
+ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length);
+
+/// CreateExifDataFromHeic on the whole file at path; null when it cannot be read.
+ExifDataPtr CreateExifDataFromHeicFile(const char* path);
