@@ -1,8 +1,12 @@
 #include "OperatingPointsInformation.h"
 
+#include <algorithm>
 #include <bitset>
 #include <stdexcept>
 #include <string>
+
+#include "H265ParameterSets.h"
+#include "ParserInterface.h"
 
 namespace
 {
@@ -222,4 +226,116 @@ void OperatingPointsInformation::parseBox(BitStream& bitstr)
         }
         mLayers.push_back(std::move(layer));
     }
+}
+
+void OperatingPointsInformation::fillFromVideoParameterSet(const std::vector<std::uint8_t>& vpsNalUnit)
+{
+    std::vector<std::uint8_t> rbsp;
+    convertByteStreamToRBSP(vpsNalUnit, rbsp);
+    BitStream bits(std::move(rbsp));
+    if (readH265NalHeader(bits).nalUnitType != 32)
+    {
+        throw std::runtime_error("OperatingPointsInformation::fillFromVideoParameterSet() not a video parameter set");
+    }
+    const auto vps = parseH265Vps(bits);
+    const H265VpsExtension& ext = vps->extension;
+
+    std::uint16_t mask = 0;
+    std::vector<ProfileTierLevel> ptls;
+    std::vector<OperatingPoint> points;
+    std::vector<Layer> layers;
+
+    const std::vector<H265ProfileTierLevel> single{vps->profileTierLevel};
+    for (const auto& source : vps->vpsExtensionFlag ? ext.profileTierLevels : single)
+    {
+        ProfileTierLevel ptl;
+        ptl.generalProfileSpace = source.generalProfileSpace;
+        ptl.generalTierFlag = source.generalTierFlag ? 1 : 0;
+        ptl.generalProfileIdc = source.generalProfileIdc;
+        ptl.generalProfileCompatibilityFlags = source.generalProfileCompatibilityFlags;
+        for (std::size_t i = 0; i < 6; ++i)
+        {
+            ptl.generalConstraintIndicatorFlags[i] =
+                std::uint8_t(source.generalConstraintIndicatorFlags >> (8 * (5 - i)));
+        }
+        ptl.generalLevelIdc = source.generalLevelIdc;
+        ptls.push_back(ptl);
+    }
+    if (ptls.size() > 63)
+    {
+        throw std::runtime_error("OperatingPointsInformation::fillFromVideoParameterSet() too many profile/tier/level "
+                                 "records");
+    }
+
+    if (!vps->vpsExtensionFlag)
+    {
+        // A single-layer set: the base layer alone, without representation formats.
+        OperatingPoint point;
+        point.layers.push_back({0, 0, true, false});
+        points.push_back(point);
+        layers.push_back(Layer());
+    }
+    else
+    {
+        // Scalability types in increasing bit order of the mask: from the last flag down.
+        std::vector<std::size_t> typeOfBit;
+        for (std::size_t bit = 0; bit < 16; ++bit)
+        {
+            const std::size_t flagIdx = 15 - bit;
+            if (ext.scalabilityMaskFlag[flagIdx])
+            {
+                mask = std::uint16_t(mask | (1u << bit));
+                std::size_t type = 0;
+                for (std::size_t k = 0; k < flagIdx; ++k)
+                {
+                    type += ext.scalabilityMaskFlag[k] ? 1 : 0;
+                }
+                typeOfBit.push_back(type);
+            }
+        }
+
+        for (std::uint32_t ols = 0; ols < ext.numOutputLayerSets; ++ols)
+        {
+            const auto& layerIds = vps->layerSetLayerIdList.at(ext.olsIdxToLsIdx.at(ols));
+            OperatingPoint point;
+            point.outputLayerSetIdx = std::uint16_t(ols);
+            bool first = true;
+            for (std::size_t j = 0; j < layerIds.size(); ++j)
+            {
+                const bool output = ext.outputLayerFlag.at(ols).at(j);
+                point.layers.push_back({std::uint8_t(ext.profileTierLevelIdx.at(ols).at(j)), layerIds[j], output,
+                                        output && ext.altOutputLayerFlag.at(ols)});
+                const H265RepFormat& rep = ext.repFormats.at(ext.vpsRepFormatIdx.at(vps->layerIdxInVps(layerIds[j])));
+                const std::uint16_t width = rep.picWidthVpsInLumaSamples;
+                const std::uint16_t height = rep.picHeightVpsInLumaSamples;
+                const std::uint8_t bitDepth = std::max(rep.bitDepthVpsLumaMinus8, rep.bitDepthVpsChromaMinus8);
+                point.minPicWidth = first ? width : std::min(point.minPicWidth, width);
+                point.minPicHeight = first ? height : std::min(point.minPicHeight, height);
+                point.maxPicWidth = std::max(point.maxPicWidth, width);
+                point.maxPicHeight = std::max(point.maxPicHeight, height);
+                point.maxChromaFormat = std::max(point.maxChromaFormat, rep.chromaFormatVpsIdc);
+                point.maxBitDepthMinus8 =
+                    std::uint8_t(std::min<unsigned>(7, std::max(point.maxBitDepthMinus8, bitDepth)));
+                first = false;
+            }
+            points.push_back(point);
+        }
+
+        for (std::uint32_t i = 0; i <= ext.maxLayersMinus1; ++i)
+        {
+            Layer layer;
+            layer.layerId = ext.layerIdInNuh[i];
+            layer.directRefLayerIds = ext.idDirectRefLayer[layer.layerId];
+            for (std::size_t type : typeOfBit)
+            {
+                layer.dimensionIdentifiers.push_back(std::uint8_t(ext.dimensionId[i][type]));
+            }
+            layers.push_back(layer);
+        }
+    }
+
+    mScalabilityMask = mask;
+    mProfileTierLevels = std::move(ptls);
+    mOperatingPoints = std::move(points);
+    mLayers = std::move(layers);
 }

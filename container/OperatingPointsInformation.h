@@ -75,6 +75,14 @@ public:
     /// std::runtime_error when there is none.
     std::vector<std::uint8_t> getLayerIds(std::uint16_t outputLayerSetIndex) const;
 
+    /// Replaces the contents by those of one H.265 video parameter set NAL unit in byte-stream
+    /// form (start code included), read with its multi-layer extension: the scalability mask
+    /// (first flag in the most significant bit), every profile/tier/level of the set, one
+    /// operating point per output layer set with the size range of its layers' representation
+    /// formats, one layer record per layer. A unit that is no VPS, or that fails to parse,
+    /// throws and leaves the property as it was.
+    void fillFromVideoParameterSet(const std::vector<std::uint8_t>& vpsNalUnit);
+
     /// Refuses (std::runtime_error) lists longer than their count fields and layers whose
     /// dimension identifiers do not match the scalability mask, which could not be read back.
     void writeBox(BitStream& bitstr) override;
