@@ -1,6 +1,6 @@
 #include "HeicImageSource.h"
 
-#include "HeifItems.h"
+#include "HeifImageItems.h"
 #include "HevcDecoder.h"
 #include "ImageOps.h"
 
@@ -24,35 +24,7 @@ namespace pravix
 namespace
 {
 
-uint32_t be32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
-
-uint16_t be16(const uint8_t* p)
-{
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
-}
-
-struct Size
-{
-    uint32_t width = 0;
-    uint32_t height = 0;
-};
-
-std::optional<Size> spatialExtent(const HeifItems& items, uint32_t id)
-{
-    const HeifProperty* p = items.property(id, "ispe");
-    if (p == nullptr)
-    {
-        return std::nullopt;
-    }
-    if (p->size < 12)
-    {
-        throw HeifFormatError("short ispe");
-    }
-    return Size{be32(p->payload + 4), be32(p->payload + 8)};
-}
+using Size = PictureSize;
 
 void checkDecodableSize(uint64_t w, uint64_t h)
 {
@@ -60,69 +32,6 @@ void checkDecodableSize(uint64_t w, uint64_t h)
     {
         throw HeifFormatError("picture size " + std::to_string(w) + "x" + std::to_string(h) + " outside the limits");
     }
-}
-
-struct Colour
-{
-    std::vector<uint8_t> icc;
-    bool hasNclx = false;
-    ColourInfo nclx;
-};
-
-void readColour(const HeifItems& items, uint32_t id, Colour& colour)
-{
-    for (const HeifProperty* p : items.properties(id))
-    {
-        if (p->type != "colr" || p->size < 4)
-        {
-            continue;
-        }
-        const std::string kind(reinterpret_cast<const char*>(p->payload), 4);
-        if ((kind == "prof" || kind == "rICC") && colour.icc.empty())
-        {
-            colour.icc.assign(p->payload + 4, p->payload + p->size);
-        }
-        else if (kind == "nclx" && !colour.hasNclx && p->size >= 11)
-        {
-            colour.hasNclx = true;
-            colour.nclx.matrixCoefficients = be16(p->payload + 8);
-            colour.nclx.fullRange = (p->payload[10] & 0x80) != 0;
-        }
-    }
-}
-
-struct Grid
-{
-    uint32_t rows = 0;
-    uint32_t columns = 0;
-    uint32_t width = 0;
-    uint32_t height = 0;
-};
-
-Grid parseGrid(const std::vector<uint8_t>& d)
-{
-    if (d.size() < 8 || d[0] != 0)
-    {
-        throw HeifFormatError("bad grid description");
-    }
-    Grid g;
-    g.rows = d[2] + 1u;
-    g.columns = d[3] + 1u;
-    if ((d[1] & 1) != 0)
-    {
-        if (d.size() < 12)
-        {
-            throw HeifFormatError("bad grid description");
-        }
-        g.width = be32(&d[4]);
-        g.height = be32(&d[8]);
-    }
-    else
-    {
-        g.width = be16(&d[4]);
-        g.height = be16(&d[6]);
-    }
-    return g;
 }
 
 // The frame must be the size the container promised; anything else is a damaged or mismatched stream.
@@ -149,25 +58,15 @@ uint64_t decoderPixelLimit(const Size& s)
     return (static_cast<uint64_t>(s.width) + 64) * (s.height + 64);
 }
 
-std::vector<uint8_t> itemByteStream(const HeifItems& items, uint32_t id)
+Bitmap decodeSingle(const HeifImageItems& items, uint32_t id, const ItemColour& colour)
 {
-    const HeifProperty* config = items.property(id, "hvcC");
-    if (config == nullptr)
-    {
-        throw HeifFormatError("HEVC item without decoder configuration");
-    }
-    return hevcItemToByteStream(config->payload, config->size, items.itemData(id));
-}
-
-Bitmap decodeSingle(const HeifItems& items, uint32_t id, const Colour& colour)
-{
-    const std::optional<Size> extent = spatialExtent(items, id);
+    const std::optional<Size> extent = items.spatialExtent(id);
     if (!extent)
     {
         throw HeifFormatError("image without spatial extent");
     }
     checkDecodableSize(extent->width, extent->height);
-    const std::vector<uint8_t> stream = itemByteStream(items, id);
+    const std::vector<uint8_t> stream = items.byteStream(id);
     HevcDecoder decoder(hardwareThreads());
     std::string error;
     FramePtr frame = decoder.decode(stream.data(), stream.size(), decoderPixelLimit(*extent), error);
@@ -221,11 +120,11 @@ std::pair<uint32_t, uint32_t> orientedOrigin(uint32_t orientation, uint32_t x, u
 // Decodes a grid straight into its upright picture: each worker converts a tile to RGB and, for a
 // rotated or mirrored picture, redraws that tile while it is still in the cache and puts it in its
 // turned place, so the full picture is never copied.
-Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour, uint32_t orientation)
+Bitmap decodeGrid(const HeifImageItems& items, uint32_t id, const ItemColour& colour, uint32_t orientation)
 {
-    const Grid grid = parseGrid(items.itemData(id));
+    const GridLayout grid = items.grid(id);
     checkDecodableSize(grid.width, grid.height);
-    const std::vector<uint32_t> tiles = items.references(id, "dimg");
+    const std::vector<uint32_t>& tiles = grid.tiles;
     if (tiles.size() != static_cast<size_t>(grid.rows) * grid.columns)
     {
         throw HeifFormatError("grid has " + std::to_string(tiles.size()) + " tiles for " + std::to_string(grid.rows) +
@@ -234,12 +133,11 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour, uin
     std::optional<Size> tileSize;
     for (uint32_t tile : tiles)
     {
-        const HeifItem* item = items.item(tile);
-        if (item == nullptr || item->type != "hvc1")
+        if (items.itemType(tile) != "hvc1")
         {
             throw HeifFormatError("grid tile is not an HEVC image");
         }
-        const std::optional<Size> s = spatialExtent(items, tile);
+        const std::optional<Size> s = items.spatialExtent(tile);
         if (!s || (tileSize && (s->width != tileSize->width || s->height != tileSize->height)))
         {
             throw HeifFormatError("grid tiles differ in size");
@@ -255,10 +153,17 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour, uin
     {
         throw HeifFormatError("grid tiles do not match the grid's size");
     }
-    Colour tileColour = colour;
+    ItemColour tileColour = colour;
     if (!tileColour.hasNclx)
     {
-        readColour(items, tiles.front(), tileColour);
+        items.readColour(tiles.front(), tileColour);
+    }
+    // The reader reads from one stream: the tiles' coded data are fetched here, decoded in parallel below.
+    std::vector<std::vector<uint8_t>> streams;
+    streams.reserve(tiles.size());
+    for (uint32_t tile : tiles)
+    {
+        streams.push_back(items.byteStream(tile));
     }
 
     const bool turned = orientation >= 2 && orientation <= 8;
@@ -286,7 +191,7 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour, uin
             }
             try
             {
-                const std::vector<uint8_t> stream = itemByteStream(items, tiles[index]);
+                const std::vector<uint8_t>& stream = streams[index];
                 std::string error;
                 FramePtr frame = decoder.decode(stream.data(), stream.size(), decoderPixelLimit(*tileSize), error);
                 if (!frame)
@@ -354,24 +259,18 @@ Bitmap decodeGrid(const HeifItems& items, uint32_t id, const Colour& colour, uin
 
 // Clean aperture as a rectangle of the picture; damage (zero denominators, a window outside the
 // picture) is an error rather than a guess.
-Bitmap applyCleanAperture(const Bitmap& image, const HeifProperty& clap)
+Bitmap applyCleanAperture(const Bitmap& image, const ItemTransform& clap)
 {
-    if (clap.size < 32)
-    {
-        throw HeifFormatError("short clap");
-    }
-    const uint8_t* p = clap.payload;
-    const double wN = be32(p), wD = be32(p + 4), hN = be32(p + 8), hD = be32(p + 12);
-    const double xN = static_cast<int32_t>(be32(p + 16)), xD = be32(p + 20);
-    const double yN = static_cast<int32_t>(be32(p + 24)), yD = be32(p + 28);
-    if (wD == 0 || hD == 0 || xD == 0 || yD == 0)
+    const uint32_t* d = clap.denominators;
+    const int64_t* n = clap.numerators;
+    if (d[0] == 0 || d[1] == 0 || d[2] == 0 || d[3] == 0)
     {
         throw HeifFormatError("clean aperture with a zero denominator");
     }
-    const double cw = wN / wD;
-    const double ch = hN / hD;
-    const double left = xN / xD + (image.width - 1) / 2.0 - (cw - 1) / 2.0;
-    const double top = yN / yD + (image.height - 1) / 2.0 - (ch - 1) / 2.0;
+    const double cw = static_cast<double>(n[0]) / d[0];
+    const double ch = static_cast<double>(n[1]) / d[1];
+    const double left = static_cast<double>(n[2]) / d[2] + (image.width - 1) / 2.0 - (cw - 1) / 2.0;
+    const double top = static_cast<double>(n[3]) / d[3] + (image.height - 1) / 2.0 - (ch - 1) / 2.0;
     const double l = std::round(left);
     const double t = std::round(top);
     const double w = std::round(cw);
@@ -389,101 +288,25 @@ Bitmap applyCleanAperture(const Bitmap& image, const HeifProperty& clap)
     return std::move(*cropped);
 }
 
-uint32_t orientationOfProperty(const HeifProperty& p)
+uint32_t orientationOfTransform(const ItemTransform& t)
 {
-    if (p.size < 1)
+    if (t.kind == ItemTransform::Kind::Rotation)
     {
-        throw HeifFormatError("short transform property");
-    }
-    if (p.type == "irot")
-    {
-        return orientationForRotation(p.payload[0] & 3);
+        return orientationForRotation(t.quarterTurns);
     }
     // imir: 0 exchanges top and bottom, 1 left and right (as the phone makers and common decoders read it).
-    return (p.payload[0] & 1) == 0 ? 4 : 2;
+    return t.axis == 0 ? 4 : 2;
 }
 
 }  // namespace
-
-std::vector<uint8_t> hevcItemToByteStream(const uint8_t* hvcC, size_t hvcCSize, const std::vector<uint8_t>& itemData)
-{
-    static const uint8_t kStartCode[4] = {0, 0, 0, 1};
-    if (hvcC == nullptr || hvcCSize < 23)
-    {
-        throw HeifFormatError("short hvcC");
-    }
-    const size_t lengthSize = (hvcC[21] & 3) + 1u;
-    if (lengthSize == 3)
-    {
-        throw HeifFormatError("bad NAL length size");
-    }
-    std::vector<uint8_t> out;
-    out.reserve(itemData.size() + hvcCSize + 64);
-    size_t pos = 23;
-    const unsigned arrays = hvcC[22];
-    for (unsigned a = 0; a < arrays; ++a)
-    {
-        if (hvcCSize - pos < 3)
-        {
-            throw HeifFormatError("hvcC truncated");
-        }
-        const unsigned nalus = be16(hvcC + pos + 1);
-        pos += 3;
-        for (unsigned n = 0; n < nalus; ++n)
-        {
-            if (hvcCSize - pos < 2)
-            {
-                throw HeifFormatError("hvcC truncated");
-            }
-            const size_t len = be16(hvcC + pos);
-            pos += 2;
-            if (len > hvcCSize - pos)
-            {
-                throw HeifFormatError("hvcC truncated");
-            }
-            if (len > 0)
-            {
-                out.insert(out.end(), kStartCode, kStartCode + 4);
-                out.insert(out.end(), hvcC + pos, hvcC + pos + len);
-            }
-            pos += len;
-        }
-    }
-    size_t at = 0;
-    while (at < itemData.size())
-    {
-        if (itemData.size() - at < lengthSize)
-        {
-            throw HeifFormatError("NAL length truncated");
-        }
-        size_t len = 0;
-        for (size_t i = 0; i < lengthSize; ++i)
-        {
-            len = (len << 8) | itemData[at + i];
-        }
-        at += lengthSize;
-        if (len > itemData.size() - at)
-        {
-            throw HeifFormatError("NAL unit runs past the item");
-        }
-        if (len > 0)
-        {
-            out.insert(out.end(), kStartCode, kStartCode + 4);
-            out.insert(out.end(), itemData.begin() + static_cast<std::ptrdiff_t>(at),
-                       itemData.begin() + static_cast<std::ptrdiff_t>(at + len));
-        }
-        at += len;
-    }
-    return out;
-}
 
 HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data) : mData(std::move(data))
 {
     try
     {
-        mItems = std::make_unique<HeifItems>(mData->data(), mData->size());
-        const HeifItem* primary = mItems->item(mItems->primaryItemId());
-        if (primary == nullptr || (primary->type != "hvc1" && primary->type != "grid"))
+        mItems = std::make_unique<HeifImageItems>(*mData);
+        const std::string type = mItems->itemType(mItems->primaryItemId());
+        if (type != "hvc1" && type != "grid")
         {
             mError = "primary item is not an HEVC image or grid";
             mItems.reset();
@@ -538,10 +361,10 @@ std::optional<ImageProperties> HeicImageSource::propertiesAtIndex(size_t index) 
     {
         const uint32_t id = mItems->primaryItemId();
         ImageProperties props;
-        std::optional<Size> size = spatialExtent(*mItems, id);
-        if (!size && mItems->item(id)->type == "grid")
+        std::optional<Size> size = mItems->spatialExtent(id);
+        if (!size && mItems->itemType(id) == "grid")
         {
-            const Grid g = parseGrid(mItems->itemData(id));
+            const GridLayout g = mItems->grid(id);
             size = Size{g.width, g.height};
         }
         if (size)
@@ -549,32 +372,33 @@ std::optional<ImageProperties> HeicImageSource::propertiesAtIndex(size_t index) 
             props.pixelWidth = size->width;
             props.pixelHeight = size->height;
         }
-        for (const HeifProperty* p : mItems->properties(id))
+        for (const ItemTransform& t : mItems->transforms(id))
         {
-            if (p->type == "irot" || p->type == "imir")
+            if (t.kind != ItemTransform::Kind::CleanAperture)
             {
-                props.orientation = composeOrientations(props.orientation, orientationOfProperty(*p));
+                props.orientation = composeOrientations(props.orientation, orientationOfTransform(t));
             }
-            else if (p->type == "clap" && p->size >= 16)
+            else if (t.denominators[0] != 0 && t.denominators[1] != 0)
             {
-                const uint32_t wD = be32(p->payload + 4);
-                const uint32_t hD = be32(p->payload + 12);
-                if (wD != 0 && hD != 0)
-                {
-                    props.pixelWidth = static_cast<uint32_t>(std::lround(double(be32(p->payload)) / wD));
-                    props.pixelHeight = static_cast<uint32_t>(std::lround(double(be32(p->payload + 8)) / hD));
-                }
-            }
-            else if (p->type == "colr" && p->size >= 4 &&
-                     (std::equal(p->payload, p->payload + 4, "prof") || std::equal(p->payload, p->payload + 4, "rICC")))
-            {
-                props.hasIccProfile = true;
+                props.pixelWidth = static_cast<uint32_t>(std::lround(double(t.numerators[0]) / t.denominators[0]));
+                props.pixelHeight = static_cast<uint32_t>(std::lround(double(t.numerators[1]) / t.denominators[1]));
             }
         }
         if (props.orientation >= 5)
         {
             std::swap(props.pixelWidth, props.pixelHeight);
         }
+        ItemColour colour;
+        mItems->readColour(id, colour);
+        if (colour.icc.empty() && mItems->itemType(id) == "grid")
+        {
+            const GridLayout g = mItems->grid(id);
+            if (!g.tiles.empty())
+            {
+                mItems->readColour(g.tiles.front(), colour);
+            }
+        }
+        props.hasIccProfile = !colour.icc.empty();
         return props;
     }
     catch (const std::exception& e)
@@ -593,41 +417,45 @@ std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
     try
     {
         const uint32_t id = mItems->primaryItemId();
-        Colour colour;
-        readColour(*mItems, id, colour);
-        const bool isGrid = mItems->item(id)->type == "grid";
+        ItemColour colour;
+        mItems->readColour(id, colour);
+        const bool isGrid = mItems->itemType(id) == "grid";
+        const std::vector<ItemTransform> transforms = mItems->transforms(id);
         // Without a clean aperture, a grid's rotation and mirroring are done while its tiles are placed.
         bool hasClap = false;
         uint32_t orientation = 1;
-        for (const HeifProperty* p : mItems->properties(id))
+        for (const ItemTransform& t : transforms)
         {
-            hasClap = hasClap || p->type == "clap";
-            if (p->type == "irot" || p->type == "imir")
+            if (t.kind == ItemTransform::Kind::CleanAperture)
             {
-                orientation = composeOrientations(orientation, orientationOfProperty(*p));
+                hasClap = true;
+            }
+            else
+            {
+                orientation = composeOrientations(orientation, orientationOfTransform(t));
             }
         }
         const bool fused = isGrid && applyTransforms && !hasClap;
         Bitmap image =
             isGrid ? decodeGrid(*mItems, id, colour, fused ? orientation : 1) : decodeSingle(*mItems, id, colour);
         // Transforms in association order; without them only the clean aperture applies.
-        for (const HeifProperty* p : mItems->properties(id))
+        for (const ItemTransform& t : transforms)
         {
-            if (p->type == "clap")
+            if (t.kind == ItemTransform::Kind::CleanAperture)
             {
-                image = applyCleanAperture(image, *p);
+                image = applyCleanAperture(image, t);
             }
-            else if (applyTransforms && !fused && (p->type == "irot" || p->type == "imir"))
+            else if (applyTransforms && !fused)
             {
-                image = applyOrientation(image, orientationOfProperty(*p));
+                image = applyOrientation(image, orientationOfTransform(t));
             }
         }
-        if (colour.icc.empty() && mItems->item(id)->type == "grid")
+        if (colour.icc.empty() && isGrid)
         {
-            const std::vector<uint32_t> tiles = mItems->references(id, "dimg");
-            if (!tiles.empty())
+            const GridLayout g = mItems->grid(id);
+            if (!g.tiles.empty())
             {
-                readColour(*mItems, tiles.front(), colour);
+                mItems->readColour(g.tiles.front(), colour);
             }
         }
         image.iccProfile = std::move(colour.icc);

@@ -12,7 +12,7 @@
 namespace pravix
 {
 
-class HeifItems;
+class HeifImageItems;
 
 // Largest side of a coded picture this layer decodes; larger claims fail before any decoding. Decoded
 // pictures above the thumbnail limit are reduced afterwards.
@@ -35,8 +35,9 @@ struct ImageProperties
 };
 
 // Our stand-in for the platform's image source over a HEIC file: the primary image of the file is image
-// 0. HEVC pictures are decoded with libavcodec; the tiles of a grid are decoded in parallel, one decoder
-// per worker, and converted to RGB straight into their place in the picture.
+// 0. The project's HEIF reader hands out each picture's coded data with its parameter sets, which
+// libavcodec decodes; the tiles of a grid are decoded in parallel, one decoder per worker, and converted
+// to RGB straight into their (turned) place in the picture.
 class HeicImageSource
 {
 public:
@@ -59,12 +60,8 @@ private:
     std::optional<Bitmap> decodePrimary(bool applyTransforms) const;
 
     std::shared_ptr<const std::vector<uint8_t>> mData;
-    std::unique_ptr<HeifItems> mItems;
+    std::unique_ptr<HeifImageItems> mItems;
     mutable std::string mError;
 };
-
-// Joins the parameter sets of an hvcC record and the length-prefixed NAL units of an item into an Annex B
-// byte stream; throws HeifFormatError on damage.
-std::vector<uint8_t> hevcItemToByteStream(const uint8_t* hvcC, size_t hvcCSize, const std::vector<uint8_t>& itemData);
 
 }  // namespace pravix

@@ -307,7 +307,7 @@ const HeifItem* HeifItems::item(uint32_t id) const
     return it == mItems.end() ? nullptr : &it->second;
 }
 
-std::vector<uint8_t> HeifItems::itemData(uint32_t id) const
+uint64_t HeifItems::checkItemData(uint32_t id) const
 {
     const HeifItem* it = item(id);
     if (it == nullptr || !it->hasLocation)
@@ -318,9 +318,8 @@ std::vector<uint8_t> HeifItems::itemData(uint32_t id) const
     {
         throw HeifFormatError("item data outside this file");
     }
-    const uint8_t* base = it->constructionMethod == 0 ? mData : mIdat;
     const size_t baseSize = it->constructionMethod == 0 ? mSize : mIdatSize;
-    if (base == nullptr)
+    if ((it->constructionMethod == 0 ? mData : mIdat) == nullptr)
     {
         throw HeifFormatError("item data box missing");
     }
@@ -343,6 +342,15 @@ std::vector<uint8_t> HeifItems::itemData(uint32_t id) const
             throw HeifFormatError("item larger than the file");
         }
     }
+    return total;
+}
+
+std::vector<uint8_t> HeifItems::itemData(uint32_t id) const
+{
+    const uint64_t total = checkItemData(id);
+    const HeifItem* it = item(id);
+    const uint8_t* base = it->constructionMethod == 0 ? mData : mIdat;
+    const size_t baseSize = it->constructionMethod == 0 ? mSize : mIdatSize;
     std::vector<uint8_t> out;
     out.reserve(static_cast<size_t>(total));
     for (const auto& [offset, length] : it->extents)

@@ -53,6 +53,8 @@ public:
 
     // The item's bytes joined from its extents.
     std::vector<uint8_t> itemData(uint32_t id) const;
+    // Checks that the item's extents lie inside the file (throws otherwise); answers their total length.
+    uint64_t checkItemData(uint32_t id) const;
     // Items that `from` refers to with a reference of `type`, in stored order.
     std::vector<uint32_t> references(uint32_t from, const std::string& type) const;
     // Items that refer to `to` with a reference of `type`.

@@ -39,6 +39,12 @@ void flushNothing(png_structp) {}
 
 void quietWarning(png_structp, png_const_charp) {}
 
+// Jumps back to our setjmp without the default handler's message.
+[[noreturn]] void quietError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
 }  // namespace
 
 std::vector<uint8_t> encodePng(const Bitmap& image)
@@ -47,7 +53,7 @@ std::vector<uint8_t> encodePng(const Bitmap& image)
     {
         return {};
     }
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (png == nullptr)
     {
         return {};
@@ -90,7 +96,7 @@ std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
     {
         return std::nullopt;
     }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, quietWarning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
     if (png == nullptr)
     {
         return std::nullopt;

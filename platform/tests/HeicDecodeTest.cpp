@@ -1,5 +1,4 @@
 #include "HeicImageSource.h"
-#include "HeifItems.h"
 #include "ImageCodecs.h"
 #include "PlatformTestSupport.h"
 
@@ -122,22 +121,6 @@ TEST(HeicDecodeTest, EveryTruncationFailsCleanly)
         ASSERT_TRUE(source);
         EXPECT_FALSE(source->thumbnailAtIndex(0, upright())) << keep;
     }
-}
-
-TEST(HeicDecodeTest, ItemStreamConversionChecksLengths)
-{
-    std::vector<uint8_t> hvcC(23, 0);
-    hvcC[21] = 3;  // four-byte NAL lengths
-    hvcC[22] = 1;
-    hvcC.insert(hvcC.end(), {0xA0, 0, 1, 0, 2, 0x40, 0x01});
-    const std::vector<uint8_t> item = {0, 0, 0, 2, 0x26, 0x01, 0, 0, 0, 0};  // a zero-length unit is skipped
-    const auto stream = hevcItemToByteStream(hvcC.data(), hvcC.size(), item);
-    EXPECT_EQ(stream, (std::vector<uint8_t>{0, 0, 0, 1, 0x40, 0x01, 0, 0, 0, 1, 0x26, 0x01}));
-    EXPECT_THROW(hevcItemToByteStream(hvcC.data(), hvcC.size(), {0, 0, 0, 9, 1}), HeifFormatError);
-    EXPECT_THROW(hevcItemToByteStream(hvcC.data(), hvcC.size(), {0, 0}), HeifFormatError);
-    std::vector<uint8_t> shortConfig(hvcC.begin(), hvcC.end() - 1);
-    EXPECT_THROW(hevcItemToByteStream(shortConfig.data(), shortConfig.size(), item), HeifFormatError);
-    EXPECT_THROW(hevcItemToByteStream(hvcC.data(), 10, item), HeifFormatError);
 }
 
 // The phone photos and feature files of the shared corpus: what the reference decoder decodes, we decode
