@@ -10,3 +10,4 @@ ffmpeg -v error -y -f lavfi -i testsrc=size=1920x1080:rate=25 -pix_fmt yuv420p -
 ffmpeg -v error -y $S -frames:v 6 -c:v libx264 -profile:v high -flags +ildct+ilme -x264-params interlaced=1 -f h264 interlaced.h264
 ffmpeg -v error -y -f lavfi -i testsrc=size=128x96:rate=25 -pix_fmt yuv422p10le -frames:v 4 -c:v libx264 -profile:v high422 -f h264 high422_10bit.h264
 ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -pix_fmt yuv420p -frames:v 4 -c:v libx264 -profile:v main -x264-params keyint=1 -f h264 intra_only.h264
+ffmpeg -v error -y -f lavfi -i "testsrc=size=128x96:rate=25,fade=in:0:12" -pix_fmt yuv420p -frames:v 12 -c:v libx264 -profile:v main -refs 4 -bf 2 -x264-params weightp=2:weightb=1:keyint=12:scenecut=0 -f h264 main_weighted.h264
