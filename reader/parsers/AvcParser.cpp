@@ -368,6 +368,11 @@ AvcParser::CurrentPicture AvcParser::computePoc(const AvcSliceHeader& slice) con
     {
         current.frameNumOffset = mPrevFrameNumOffset;
     }
+    // Some 2^31 frames in: no count built on it could be represented any more.
+    if (current.frameNumOffset > std::numeric_limits<std::int32_t>::max())
+    {
+        throwStreamError("frame number offset out of range");
+    }
 
     if (sps.pic_order_cnt_type == 1)
     {
@@ -387,6 +392,11 @@ AvcParser::CurrentPicture AvcParser::computePoc(const AvcSliceHeader& slice) con
             }
             const std::int64_t cycleCount = (absFrameNum - 1) / cycleLength;
             const std::int64_t inCycle = (absFrameNum - 1) % cycleLength;
+            if (deltaPerCycle != 0 && cycleCount > std::numeric_limits<std::int64_t>::max() / 2 /
+                                                       (deltaPerCycle < 0 ? -deltaPerCycle : deltaPerCycle))
+            {
+                throwStreamError("picture order count out of range");
+            }
             expected = cycleCount * deltaPerCycle;
             for (std::int64_t i = 0; i <= inCycle; ++i)
             {

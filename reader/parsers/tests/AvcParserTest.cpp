@@ -90,9 +90,11 @@ struct SliceSpec
     int overrideMinus1 = -1;                                   // num_ref_idx_l0_active_minus1 when >= 0
     std::vector<std::pair<unsigned, unsigned>> modifications;  // (idc, value), closing 3 added
     std::vector<std::vector<unsigned>> mmcos;                  // operation and its values; closing 0 added
-    unsigned nalType = 0;                                      // 2, 3, 4: data partitions
-    bool fieldPic = false;                                     // only with a field-capable SPS
-    bool fieldCapable = false;                                 // the SPS has frame_mbs_only_flag 0
+    bool pocType1 = false;  // the SPS has pic_order_cnt_type 1: delta_pic_order_cnt[0] follows
+    int deltaPoc0 = 0;
+    unsigned nalType = 0;       // 2, 3, 4: data partitions
+    bool fieldPic = false;      // only with a field-capable SPS
+    bool fieldCapable = false;  // the SPS has frame_mbs_only_flag 0
 };
 
 Bytes sliceUnit(const SliceSpec& s)
@@ -115,6 +117,10 @@ Bytes sliceUnit(const SliceSpec& s)
     if (s.idr)
     {
         w.ue(0);
+    }
+    if (s.pocType1)
+    {
+        w.se(s.deltaPoc0);
     }
     if (s.sliceType == 0)
     {
@@ -471,6 +477,33 @@ TEST(AvcParser, AdaptiveMarking)
     EXPECT_EQ(longTerm[2].mRefPicIndices, (std::vector<std::uint32_t>{0, 1}));
     // Frame 1 lost index 1 to frame 2; the IDR picture is still short-term.
     EXPECT_EQ(longTerm[3].mRefPicIndices, (std::vector<std::uint32_t>{0, 2}));
+}
+
+TEST(AvcParser, PictureOrderCountType1)
+{
+    // Cycle of two reference frames with offsets 2 and 4, -1 for non-reference pictures.
+    BitWriter sps;
+    sps.bits(66, 8).bits(0, 8).bits(30, 8).ue(0).ue(0).ue(1);
+    sps.flag(false).se(-1).se(0).ue(2).se(2).se(4);
+    sps.ue(2).flag(false).ue(1).ue(1).flag(true).flag(true).flag(false).flag(false);
+    auto slice = [](SliceSpec s, int delta)
+    {
+        s.pocType1 = true;
+        s.deltaPoc0 = delta;
+        return sliceUnit(s);
+    };
+    const auto pictures = parseFile(
+        writeTempFile("poc1.h264", join({sps.nalUnit(0x67), ppsUnit(), slice(idrSlice(), 0), slice(pSlice(1), 0),
+                                         slice(pSlice(2, 0), 0), slice(pSlice(2), 1), slice(pSlice(3), 0)})));
+    ASSERT_EQ(pictures.size(), 5u);
+    std::vector<std::int32_t> pocs;
+    for (const auto& p : pictures)
+    {
+        pocs.push_back(p.mPoc);
+    }
+    EXPECT_EQ(pocs, (std::vector<std::int32_t>{0, 2, 1, 7, 8}));
+    EXPECT_EQ(pictures[2].mDisplayIndex, 1);
+    EXPECT_EQ(pictures[1].mDisplayIndex, 2);
 }
 
 TEST(AvcParser, DataPartitionsCountAsFirstSlices)
