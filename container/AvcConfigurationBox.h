@@ -1,10 +1,10 @@
 #pragma once
 
 #include "AvcDecoderConfigRecord.h"
-#include "Box.h"
+#include "DecoderConfigurationBox.h"
 
 // 'avcC': the box that carries an AvcDecoderConfigRecord.
-class AvcConfigurationBox : public Box
+class AvcConfigurationBox : public DecoderConfigurationBox<AvcDecoderConfigRecord>
 {
 public:
     AvcConfigurationBox();
@@ -13,10 +13,4 @@ public:
     AvcDecoderConfigRecord& getConfiguration() { return mConfig; }
     const AvcDecoderConfigRecord& getConfiguration() const { return mConfig; }
     void setConfiguration(const AvcDecoderConfigRecord& config) { mConfig = config; }
-
-    void writeBox(BitStream& bitstr) override;
-    void parseBox(BitStream& bitstr) override;
-
-private:
-    AvcDecoderConfigRecord mConfig;
 };

@@ -1,19 +1,3 @@
 #include "HevcConfigurationBox.h"
 
-HevcConfigurationBox::HevcConfigurationBox() : Box(FourCCInt("hvcC")) {}
-
-void HevcConfigurationBox::writeBox(BitStream& bitstr)
-{
-    // The record refuses what its fields cannot hold before the header is written.
-    BitStream record;
-    mConfig.writeDecConfigRecord(record);
-    writeBoxHeader(bitstr);
-    bitstr.writeBytes(record.getStorage(), record.getSize());
-    updateSize(bitstr);
-}
-
-void HevcConfigurationBox::parseBox(BitStream& bitstr)
-{
-    parseBoxHeader(bitstr);
-    mConfig.parseConfig(bitstr);
-}
+HevcConfigurationBox::HevcConfigurationBox() : DecoderConfigurationBox(FourCCInt("hvcC")) {}

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Box.h"
+#include "DecoderConfigurationBox.h"
 #include "HevcDecoderConfigRecord.h"
 
 // 'hvcC': the box that carries an HevcDecoderConfigRecord.
-class HevcConfigurationBox : public Box
+class HevcConfigurationBox : public DecoderConfigurationBox<HevcDecoderConfigRecord>
 {
 public:
     HevcConfigurationBox();
@@ -13,10 +13,4 @@ public:
     HevcDecoderConfigRecord& getConfiguration() { return mConfig; }
     const HevcDecoderConfigRecord& getConfiguration() const { return mConfig; }
     void setConfiguration(const HevcDecoderConfigRecord& config) { mConfig = config; }
-
-    void writeBox(BitStream& bitstr) override;
-    void parseBox(BitStream& bitstr) override;
-
-private:
-    HevcDecoderConfigRecord mConfig;
 };

@@ -1,19 +1,6 @@
 #include "LayeredHevcConfigurationItemProperty.h"
 
-LayeredHevcConfigurationItemProperty::LayeredHevcConfigurationItemProperty() : Box(FourCCInt("lhvC")) {}
-
-void LayeredHevcConfigurationItemProperty::writeBox(BitStream& bitstr)
+LayeredHevcConfigurationItemProperty::LayeredHevcConfigurationItemProperty()
+    : DecoderConfigurationBox(FourCCInt("lhvC"))
 {
-    // The record refuses what its fields cannot hold before the header is written.
-    BitStream record;
-    mConfig.writeDecConfigRecord(record);
-    writeBoxHeader(bitstr);
-    bitstr.writeBytes(record.getStorage(), record.getSize());
-    updateSize(bitstr);
-}
-
-void LayeredHevcConfigurationItemProperty::parseBox(BitStream& bitstr)
-{
-    parseBoxHeader(bitstr);
-    mConfig.parseConfig(bitstr);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "Box.h"
+#include "DecoderConfigurationBox.h"
 #include "LayeredHevcDecoderConfigRecord.h"
 
 // 'lhvC': the decoder configuration of a layered HEVC image item.
-class LayeredHevcConfigurationItemProperty : public Box
+class LayeredHevcConfigurationItemProperty : public DecoderConfigurationBox<LayeredHevcDecoderConfigRecord>
 {
 public:
     LayeredHevcConfigurationItemProperty();
@@ -12,10 +12,4 @@ public:
 
     LayeredHevcDecoderConfigRecord getConfiguration() const { return mConfig; }
     void setConfiguration(const LayeredHevcDecoderConfigRecord& config) { mConfig = config; }
-
-    void writeBox(BitStream& bitstr) override;
-    void parseBox(BitStream& bitstr) override;
-
-private:
-    LayeredHevcDecoderConfigRecord mConfig;
 };
