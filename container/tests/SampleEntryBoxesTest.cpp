@@ -5,6 +5,7 @@
 #include "AvcSampleEntry.h"
 #include "BoxBuilder.h"
 #include "CleanAperture.h"
+#include "ExpectRuntimeError.h"
 #include "HevcSampleEntry.h"
 #include "SampleDescriptionBox.h"
 #include "VisualSampleEntryBox.h"
@@ -12,6 +13,7 @@
 using testsupport::ByteBuilder;
 using testsupport::Bytes;
 using testsupport::concat;
+using testsupport::expectRuntimeError;
 using testsupport::makeBox;
 using testsupport::makeFullBox;
 using testsupport::parseBytes;
@@ -36,20 +38,6 @@ Bytes visualFields(std::uint16_t width, std::uint16_t height, std::uint8_t nameL
 }
 
 const Bytes kClap = makeBox("clap", ByteBuilder().u32(300).u32(1).u32(200).u32(1).u32(0).u32(1).u32(0).u32(1));
-
-template <typename Fn>
-void expectRuntimeError(Fn fn, const std::string& message)
-{
-    try
-    {
-        fn();
-        ADD_FAILURE() << "expected std::runtime_error \"" << message << "\"";
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_EQ(std::string(e.what()), message);
-    }
-}
 }  // namespace
 
 TEST(VisualSampleEntryBox, WritesTheFixedLayout)

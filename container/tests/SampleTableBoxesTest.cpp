@@ -8,6 +8,7 @@
 #include "CompositionOffsetBox.h"
 #include "CompositionToDecodeBox.h"
 #include "DirectReferenceSampleListEntry.h"
+#include "ExpectRuntimeError.h"
 #include "SampleGroupDescriptionBox.h"
 #include "SampleSizeBox.h"
 #include "SampleTableBox.h"
@@ -22,6 +23,7 @@ using testsupport::Bytes;
 using testsupport::concat;
 using testsupport::expectRefusedInBoundedMemory;
 using testsupport::expectRoundTrip;
+using testsupport::expectRuntimeError;
 using testsupport::makeBox;
 using testsupport::makeFullBox;
 using testsupport::parseBytes;
@@ -29,20 +31,6 @@ using testsupport::writeBytes;
 
 namespace
 {
-template <typename Fn>
-void expectRuntimeError(Fn fn, const std::string& message)
-{
-    try
-    {
-        fn();
-        ADD_FAILURE() << "expected std::runtime_error \"" << message << "\"";
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_EQ(std::string(e.what()), message);
-    }
-}
-
 Bytes stts(std::initializer_list<std::pair<std::uint32_t, std::uint32_t>> runs)
 {
     ByteBuilder b;
