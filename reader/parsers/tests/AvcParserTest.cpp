@@ -90,6 +90,7 @@ struct SliceSpec
     int overrideMinus1 = -1;                                   // num_ref_idx_l0_active_minus1 when >= 0
     std::vector<std::pair<unsigned, unsigned>> modifications;  // (idc, value), closing 3 added
     std::vector<std::vector<unsigned>> mmcos;                  // operation and its values; closing 0 added
+    int pocLsb = -1;        // 4-bit pic_order_cnt_lsb when >= 0 (pic_order_cnt_type 0)
     bool pocType1 = false;  // the SPS has pic_order_cnt_type 1: delta_pic_order_cnt[0] follows
     int deltaPoc0 = 0;
     unsigned nalType = 0;       // 2, 3, 4: data partitions
@@ -117,6 +118,10 @@ Bytes sliceUnit(const SliceSpec& s)
     if (s.idr)
     {
         w.ue(0);
+    }
+    if (s.pocLsb >= 0)
+    {
+        w.bits(unsigned(s.pocLsb), 4);
     }
     if (s.pocType1)
     {
@@ -504,6 +509,30 @@ TEST(AvcParser, PictureOrderCountType1)
     EXPECT_EQ(pocs, (std::vector<std::int32_t>{0, 2, 1, 7, 8}));
     EXPECT_EQ(pictures[2].mDisplayIndex, 1);
     EXPECT_EQ(pictures[1].mDisplayIndex, 2);
+}
+
+TEST(AvcParser, PictureOrderCountType0AfterOperation5)
+{
+    // MaxPicOrderCntLsb 16. The picture with operation 5 has count 12 and, as a frame, counts as 0
+    // afterwards: the next picture's lsb 2 gives 2 (not 18, as measuring from 12 would).
+    BitWriter sps;
+    sps.bits(77, 8).bits(0, 8).bits(30, 8).ue(0).ue(0).ue(0).ue(0);
+    sps.ue(2).flag(false).ue(1).ue(1).flag(true).flag(true).flag(false).flag(false);
+    auto slice = [](SliceSpec s, int lsb)
+    {
+        s.pocLsb = lsb;
+        return sliceUnit(s);
+    };
+    SliceSpec reset = pSlice(2);
+    reset.mmcos = {{5}};
+    const auto pictures = parseFile(
+        writeTempFile("poc0.h264", join({sps.nalUnit(0x67), ppsUnit(), slice(idrSlice(), 0), slice(pSlice(1), 6),
+                                         slice(reset, 12), slice(pSlice(1), 2), slice(pSlice(2), 14)})));
+    ASSERT_EQ(pictures.size(), 5u);
+    EXPECT_EQ(pictures[2].mPoc, 12);
+    EXPECT_EQ(pictures[3].mPoc, 2);
+    EXPECT_EQ(pictures[4].mPoc, -2);  // lsb 14 after 2 wraps backwards
+    EXPECT_EQ(pictures[3].mRefPicIndices, (std::vector<std::uint32_t>{2}));
 }
 
 TEST(AvcParser, DataPartitionsCountAsFirstSlices)
