@@ -214,12 +214,13 @@ struct PpsOptions
     unsigned tileRowsMinus1 = 0;
     bool wpp = false;
     unsigned layerId = 0;
+    bool dependentSlices = false;
 };
 
 inline Bytes makePps(const PpsOptions& o)
 {
     BitWriter w;
-    w.ue(o.id).ue(o.spsId).flag(false).flag(false).bits(0, 3).flag(false).flag(false);
+    w.ue(o.id).ue(o.spsId).flag(o.dependentSlices).flag(false).bits(0, 3).flag(false).flag(false);
     w.ue(0).ue(0).se(0).flag(false).flag(false).flag(false).se(0).se(0).flag(false);
     w.flag(false).flag(false).flag(false).flag(o.tiles).flag(o.wpp);
     if (o.tiles)

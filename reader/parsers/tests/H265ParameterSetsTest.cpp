@@ -31,9 +31,18 @@ std::shared_ptr<H265Sps> spsOf(const Bytes& nalUnit, const H265Vps* vps = nullpt
     return parseH265Sps(bits, header, vps);
 }
 
+struct LayeredVpsOptions
+{
+    unsigned numProfileTierLevelsMinus1 = 1;
+    unsigned profileTierLevelIdxBits = 1;
+    unsigned profileTierLevelIdx = 1;
+    unsigned numAddOlss = 0;
+    unsigned numRepFormatsMinus1 = 0;
+};
+
 /// A two-layer VPS: base layer plus one multiview enhancement layer that predicts from it, two
 /// layer sets, two profile/tier/level entries and one representation format of 64x48.
-Bytes makeTwoLayerVps()
+Bytes makeTwoLayerVps(const LayeredVpsOptions& o = {})
 {
     BitWriter w;
     w.bits(0, 4).flag(true).flag(true).bits(1, 6).bits(0, 3).flag(true).bits(0xffff, 16).ptl();
@@ -45,18 +54,22 @@ Bytes makeTwoLayerVps()
     {
         w.flag(true);
     }
-    w.ptl(false);                                  // the base layer's entry without profile
-    w.flag(false).bits(0x4000, 16);                // no splitting; scalability type 1 (multiview)
-    w.bits(0, 3);                                  // dimension_id_len_minus1
-    w.flag(false);                                 // layer ids not signalled
-    w.bits(1, 1);                                  // dimension_id[1][0]
-    w.bits(0, 4);                                  // view_id_len
-    w.flag(true);                                  // direct_dependency_flag[1][0]
-    w.flag(false).flag(false).flag(false);         // sub-layer and tid flags, default ref layers
-    w.ue(1);                                       // vps_num_profile_tier_level_minus1
-    w.ue(0).bits(0, 2);                            // num_add_olss, default_output_layer_idc
-    w.bits(1, 1).bits(1, 1);                       // profile_tier_level_idx of OLS 1
-    w.ue(0).bits(64, 16).bits(48, 16).flag(true);  // one rep_format
+    w.ptl(false);                           // the base layer's entry without profile
+    w.flag(false).bits(0x4000, 16);         // no splitting; scalability type 1 (multiview)
+    w.bits(0, 3);                           // dimension_id_len_minus1
+    w.flag(false);                          // layer ids not signalled
+    w.bits(1, 1);                           // dimension_id[1][0]
+    w.bits(0, 4);                           // view_id_len
+    w.flag(true);                           // direct_dependency_flag[1][0]
+    w.flag(false).flag(false).flag(false);  // sub-layer and tid flags, default ref layers
+    w.ue(o.numProfileTierLevelsMinus1);
+    for (unsigned i = 2; i <= o.numProfileTierLevelsMinus1 && i < 64; ++i)
+    {
+        w.flag(false).ptl(false);
+    }
+    w.ue(o.numAddOlss).bits(0, 2);  // num_add_olss, default_output_layer_idc
+    w.bits(o.profileTierLevelIdx, o.profileTierLevelIdxBits).bits(o.profileTierLevelIdx, o.profileTierLevelIdxBits);
+    w.ue(o.numRepFormatsMinus1).bits(64, 16).bits(48, 16).flag(true);  // one rep_format
     w.bits(1, 2).bits(0, 4).bits(0, 4).flag(false);
     w.flag(false).flag(false);  // max_one_active_ref_layer_flag, vps_poc_lsb_aligned_flag
     return w.nalUnit(32);
@@ -355,4 +368,80 @@ TEST(H265ParameterSets, TruncatedAndMutatedSetsFailCleanly)
             }
         }
     }
+}
+
+TEST(H265ParameterSets, VpsCountsOutsideTheirRangesAreRefused)
+{
+    struct Base
+    {
+        unsigned maxSubLayersMinus1 = 0;
+        unsigned numLayerSetsMinus1 = 0;
+        unsigned numHrd = 1;
+        unsigned hrdLayerSetIdx = 0;
+        unsigned cpbCntMinus1 = 0;
+    };
+    auto make = [](const Base& b)
+    {
+        BitWriter w;
+        w.bits(0, 4).flag(true).flag(true).bits(0, 6).bits(b.maxSubLayersMinus1, 3).flag(true).bits(0xffff, 16);
+        w.ptl().flag(false).ue(4).ue(0).ue(0).bits(0, 6).ue(b.numLayerSetsMinus1);
+        for (unsigned i = 0; i < b.numLayerSetsMinus1 && i < 4; ++i)
+        {
+            w.flag(true);
+        }
+        w.flag(true).bits(1, 32).bits(25, 32).flag(false).ue(b.numHrd);
+        for (unsigned i = 0; i < b.numHrd && i < 4; ++i)
+        {
+            w.ue(b.hrdLayerSetIdx);
+            if (i > 0)
+            {
+                w.flag(false);
+            }
+            if (i == 0)
+            {
+                w.flag(false).flag(false);
+            }
+            w.flag(false).flag(false).flag(false).ue(b.cpbCntMinus1);
+        }
+        w.flag(false);
+        return w.nalUnit(32);
+    };
+    auto parse = [](const Bytes& unit)
+    {
+        BitStream bits = rbspOf(unit);
+        return parseH265Vps(bits);
+    };
+    EXPECT_NO_THROW(parse(make(Base())));
+    const std::vector<std::pair<const char*, Base>> cases = {
+        {"eight sub-layers", {7, 0, 1, 0, 0}},
+        {"1025 layer sets", {0, 1024, 1, 0, 0}},
+        {"more HRD entries than layer sets", {0, 1, 3, 0, 0}},
+        {"HRD for a layer set that does not exist", {0, 1, 1, 2, 0}},
+        {"33 CPBs", {0, 0, 1, 0, 32}},
+    };
+    for (const auto& c : cases)
+    {
+        EXPECT_THROW(parse(make(c.second)), H265StreamError) << c.first;
+    }
+
+    auto parseLayered = [](const LayeredVpsOptions& o)
+    {
+        BitStream bits = rbspOf(makeTwoLayerVps(o));
+        return parseH265Vps(bits);
+    };
+    EXPECT_NO_THROW(parseLayered({}));
+    LayeredVpsOptions ptls;
+    ptls.numProfileTierLevelsMinus1 = 64;
+    EXPECT_THROW(parseLayered(ptls), H265StreamError);
+    LayeredVpsOptions ptlIdx;
+    ptlIdx.numProfileTierLevelsMinus1 = 2;
+    ptlIdx.profileTierLevelIdxBits = 2;
+    ptlIdx.profileTierLevelIdx = 3;
+    EXPECT_THROW(parseLayered(ptlIdx), H265StreamError);
+    LayeredVpsOptions olss;
+    olss.numAddOlss = 1024;
+    EXPECT_THROW(parseLayered(olss), H265StreamError);
+    LayeredVpsOptions reps;
+    reps.numRepFormatsMinus1 = 256;
+    EXPECT_THROW(parseLayered(reps), H265StreamError);
 }

@@ -619,3 +619,52 @@ TEST(H265Parser, MutatedStreamsFailCleanly)
         }
     }
 }
+
+TEST(H265Parser, TileGridAndEntryPointsAreChecked)
+{
+    auto idrWithEntryPoints = [](unsigned count)
+    {
+        BitWriter w;
+        w.flag(true).flag(false).ue(0).ue(2).se(0).ue(count);
+        if (count > 0)
+        {
+            w.ue(0);
+            for (unsigned i = 0; i < count; ++i)
+            {
+                w.bits(0, 1);
+            }
+        }
+        return w.nalUnit(20);
+    };
+    h265test::PpsOptions wpp;
+    wpp.wpp = true;
+    EXPECT_EQ(parseBytes(join({headers({}, wpp), idrWithEntryPoints(3)}), "wpp3.h265").size(), 1u);
+    // Four rows of coding tree blocks have at most three entry points.
+    EXPECT_THROW(parseBytes(join({headers({}, wpp), idrWithEntryPoints(4)}), "wpp4.h265"), H265StreamError);
+
+    h265test::PpsOptions tiles;
+    tiles.tiles = true;
+    tiles.tileColumnsMinus1 = 1;
+    tiles.tileRowsMinus1 = 1;
+    EXPECT_EQ(parseBytes(join({headers({}, tiles), idrWithEntryPoints(3)}), "tiles.h265").size(), 1u);
+    EXPECT_THROW(parseBytes(join({headers({}, tiles), idrWithEntryPoints(4)}), "tiles4.h265"), H265StreamError);
+    // Five tile columns do not fit a picture four coding tree blocks wide.
+    tiles.tileColumnsMinus1 = 4;
+    EXPECT_THROW(parseBytes(join({headers({}, tiles), idrWithEntryPoints(0)}), "tiles5.h265"), H265StreamError);
+}
+
+TEST(H265Parser, DependentSliceSegmentsKeepTheirDefaultSliceType)
+{
+    h265test::PpsOptions pps;
+    pps.dependentSlices = true;
+    BitWriter dependent;
+    dependent.flag(false).flag(false).ue(0).flag(true).bits(8, 4);  // dependent segment at CTB 8
+    const auto pictures =
+        parseBytes(join({headers({}, pps), h265test::makeIdrSlice(), dependent.nalUnit(20)}), "dependent.h265");
+    ASSERT_EQ(pictures.size(), 1u);
+    EXPECT_EQ(pictures[0].mPictureNalUnits.size(), 2u);
+    // A dependent segment reads no slice type and counts as slice type 0, so the picture is
+    // not reported as intra only.
+    EXPECT_FALSE(pictures[0].mIsIntraOnly);
+    EXPECT_TRUE(pictures[0].mIsIdr);
+}
