@@ -38,9 +38,9 @@ bool isImageType(const std::string& type)
 std::vector<std::uint32_t> referencesFrom(const MetaBox& metaBox, FourCCInt type, std::uint32_t fromItemId)
 {
     std::vector<std::uint32_t> ids;
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferencesOfType(type))
+    for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
     {
-        if (reference.getFromItemID() == fromItemId)
+        if (reference.getType() == type && reference.getFromItemID() == fromItemId)
         {
             const auto to = reference.getToItemIds();
             ids.insert(ids.end(), to.begin(), to.end());
@@ -53,8 +53,12 @@ std::vector<std::uint32_t> referencesFrom(const MetaBox& metaBox, FourCCInt type
 std::vector<std::uint32_t> referencesTo(const MetaBox& metaBox, FourCCInt type, std::uint32_t toItemId)
 {
     std::vector<std::uint32_t> ids;
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferencesOfType(type))
+    for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
     {
+        if (reference.getType() != type)
+        {
+            continue;
+        }
         const auto to = reference.getToItemIds();
         if (std::find(to.begin(), to.end(), toItemId) != to.end())
         {
@@ -64,22 +68,30 @@ std::vector<std::uint32_t> referencesTo(const MetaBox& metaBox, FourCCInt type, 
     return ids;
 }
 
-bool hasReferenceFrom(const MetaBox& metaBox, const char* type, std::uint32_t itemId)
+/// Which items references go from and point at, by type; built once per meta box so that
+/// classifying every item stays linear in the number of references.
+class ReferenceIndex
 {
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferencesOfType(FourCCInt(type)))
+public:
+    explicit ReferenceIndex(const MetaBox& metaBox)
     {
-        if (reference.getFromItemID() == itemId)
+        for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
         {
-            return true;
+            mFrom.insert({reference.getType(), reference.getFromItemID()});
+            for (const std::uint32_t to : reference.getToItemIds())
+            {
+                mTo.insert({reference.getType(), to});
+            }
         }
     }
-    return false;
-}
 
-bool hasReferenceTo(const MetaBox& metaBox, const char* type, std::uint32_t itemId)
-{
-    return !referencesTo(metaBox, FourCCInt(type), itemId).empty();
-}
+    bool from(const char* type, std::uint32_t itemId) const { return mFrom.count({FourCCInt(type), itemId}) != 0; }
+    bool to(const char* type, std::uint32_t itemId) const { return mTo.count({FourCCInt(type), itemId}) != 0; }
+
+private:
+    std::set<std::pair<FourCCInt, std::uint32_t>> mFrom;
+    std::set<std::pair<FourCCInt, std::uint32_t>> mTo;
+};
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -88,6 +100,7 @@ bool hasReferenceTo(const MetaBox& metaBox, const char* type, std::uint32_t item
 HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox) const
 {
     ImageFeaturesMap features;
+    const ReferenceIndex references(metaBox);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     const std::uint32_t primaryItemId = metaBox.getPrimaryItemBox().getItemId();
     for (const std::uint32_t itemId : iinf.getItemIds())
@@ -98,19 +111,19 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
             continue;
         }
         ImageFeatureSet set;
-        if (hasReferenceFrom(metaBox, "thmb", itemId))
+        if (references.from("thmb", itemId))
         {
             set.insert(ImageFeature::IsThumbnailImage);
         }
-        if (hasReferenceFrom(metaBox, "auxl", itemId))
+        if (references.from("auxl", itemId))
         {
             set.insert(ImageFeature::IsAuxiliaryImage);
         }
-        if (hasReferenceFrom(metaBox, "dimg", itemId))
+        if (references.from("dimg", itemId))
         {
             set.insert(ImageFeature::IsDerivedImage);
         }
-        if (hasReferenceFrom(metaBox, "base", itemId))
+        if (references.from("base", itemId))
         {
             set.insert(ImageFeature::IsPreComputedDerivedImage);
         }
@@ -127,27 +140,27 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
         {
             set.insert(ImageFeature::IsProtected);
         }
-        if (hasReferenceTo(metaBox, "thmb", itemId))
+        if (references.to("thmb", itemId))
         {
             set.insert(ImageFeature::HasLinkedThumbnails);
         }
-        if (hasReferenceTo(metaBox, "auxl", itemId))
+        if (references.to("auxl", itemId))
         {
             set.insert(ImageFeature::HasLinkedAuxiliaryImage);
         }
-        if (hasReferenceTo(metaBox, "dimg", itemId))
+        if (references.to("dimg", itemId))
         {
             set.insert(ImageFeature::HasLinkedDerivedImage);
         }
-        if (hasReferenceTo(metaBox, "base", itemId))
+        if (references.to("base", itemId))
         {
             set.insert(ImageFeature::HasLinkedPreComputedDerivedImage);
         }
-        if (hasReferenceTo(metaBox, "tbas", itemId))
+        if (references.to("tbas", itemId))
         {
             set.insert(ImageFeature::HasLinkedTiles);
         }
-        if (hasReferenceTo(metaBox, "cdsc", itemId))
+        if (references.to("cdsc", itemId))
         {
             set.insert(ImageFeature::HasLinkedMetadata);
         }
@@ -163,6 +176,7 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
 HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox) const
 {
     ItemFeaturesMap features;
+    const ReferenceIndex references(metaBox);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     for (const std::uint32_t itemId : iinf.getItemIds())
     {
@@ -177,7 +191,7 @@ HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(co
         {
             set.insert(ItemFeature::IsTileImageItem);
         }
-        if (hasReferenceFrom(metaBox, "cdsc", itemId))
+        if (references.from("cdsc", itemId))
         {
             set.insert(ItemFeature::IsMetadataItem);
         }
@@ -339,6 +353,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
     MetaContextInfo& info = mapAt(mMetaContextInfo, contextId);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
+    const ReferenceIndex references(metaBox);
 
     for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
     {
@@ -348,7 +363,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
         imageInfo.type = iinf.getItemById(itemId).getItemType();
         if (isCodedImageType(imageInfo.type))
         {
-            if (!hasReferenceFrom(metaBox, "auxl", itemId) && !hasReferenceFrom(metaBox, "thmb", itemId))
+            if (!references.from("auxl", itemId) && !references.from("thmb", itemId))
             {
                 imageInfo.type = "master";
             }
