@@ -14,10 +14,7 @@ void MovieHeaderBox::writeBox(BitStream& bitstr)
         throwVectorOutOfRange();
     }
     writeFullBoxHeader(bitstr);
-    bitstr.writeU32(mCreationTime);
-    bitstr.writeU32(mModificationTime);
-    bitstr.writeU32(mTimeScale);
-    bitstr.writeU32(mDuration);
+    writeFields(bitstr, false);   // only version 0 is read, so only its layout is written
     bitstr.writeU32(0x00010000);  // rate 1.0
     bitstr.writeU16(0x0100);      // volume 1.0
     bitstr.writeU16(0);           // reserved
@@ -42,14 +39,7 @@ void MovieHeaderBox::parseBox(BitStream& bitstr)
     {
         throw std::runtime_error("MovieHeaderBox::parseBox() supports only 'mvhd' version 0");
     }
-    mCreationTime = bitstr.readU32();
-    mModificationTime = bitstr.readU32();
-    mTimeScale = bitstr.readU32();
-    mDuration = bitstr.readU32();
-    if (mTimeScale == 0)
-    {
-        throw std::runtime_error("MovieHeaderBox::parseBox() timescale 0 is invalid");
-    }
+    parseFields(bitstr, false, "MovieHeaderBox");
     bitstr.readU32();  // rate
     bitstr.readU16();  // volume
     bitstr.readU16();  // reserved

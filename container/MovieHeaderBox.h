@@ -4,22 +4,15 @@
 #include <vector>
 
 #include "FullBox.h"
+#include "TrackTimes.h"
 
 // 'mvhd': movie-wide times, the movie timescale and the display matrix. Only version 0 is read.
-class MovieHeaderBox : public FullBox
+class MovieHeaderBox : public FullBox, public TrackTimes::Fields
 {
 public:
     MovieHeaderBox();
     ~MovieHeaderBox() override = default;
 
-    std::uint32_t getCreationTime() const { return mCreationTime; }
-    void setCreationTime(std::uint32_t time) { mCreationTime = time; }
-    std::uint32_t getModificationTime() const { return mModificationTime; }
-    void setModificationTime(std::uint32_t time) { mModificationTime = time; }
-    std::uint32_t getTimeScale() const { return mTimeScale; }
-    void setTimeScale(std::uint32_t timeScale) { mTimeScale = timeScale; }
-    std::uint32_t getDuration() const { return mDuration; }
-    void setDuration(std::uint32_t duration) { mDuration = duration; }
     std::uint32_t getNextTrackID() const { return mNextTrackID; }
     void setNextTrackID(std::uint32_t id) { mNextTrackID = id; }
     std::vector<std::int32_t> getMatrix() const { return mMatrix; }
@@ -32,10 +25,6 @@ public:
     void parseBox(BitStream& bitstr) override;
 
 private:
-    std::uint32_t mCreationTime = 0;
-    std::uint32_t mModificationTime = 0;
-    std::uint32_t mTimeScale = 0;
-    std::uint32_t mDuration = 0;
     std::vector<std::int32_t> mMatrix;
     std::uint32_t mNextTrackID = 0;
 };
