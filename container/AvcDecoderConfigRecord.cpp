@@ -12,17 +12,6 @@ constexpr std::uint8_t kPps = 8;
 constexpr std::uint8_t kSpsExt = 13;
 const char* const kName = "AvcDecoderConfigRecord";
 
-void readUnits(BitStream& bitstr, std::uint32_t count, std::uint8_t type, NalUnitArrays& arrays)
-{
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        const std::uint32_t length = bitstr.readU16();
-        std::vector<std::uint8_t> unit;
-        bitstr.readBytes(unit, length);
-        NalUnitArrayUtil::addNalUnit(arrays, unit, type, 0);
-    }
-}
-
 void checkArray(const NalUnitArray* array, std::size_t maxCount)
 {
     if (array == nullptr)
@@ -39,14 +28,9 @@ void checkArray(const NalUnitArray* array, std::size_t maxCount)
 
 void writeUnits(BitStream& bitstr, const NalUnitArray* array)
 {
-    if (array == nullptr)
+    if (array != nullptr)
     {
-        return;
-    }
-    for (const auto& unit : array->nalList)
-    {
-        bitstr.writeU16(std::uint16_t(unit.size()));
-        bitstr.writeBytes(unit, std::uint32_t(unit.size()));
+        NalUnitArrayUtil::writeUnits(bitstr, *array);
     }
 }
 
@@ -84,14 +68,7 @@ void AvcDecoderConfigRecord::addNalUnit(const std::vector<std::uint8_t>& nalUnit
 
 const NalUnitArray* AvcDecoderConfigRecord::findNalArray(std::uint8_t nalUnitType) const
 {
-    for (const auto& array : mNalArray)
-    {
-        if (array.nalUnitType == nalUnitType)
-        {
-            return &array;
-        }
-    }
-    return nullptr;
+    return NalUnitArrayUtil::findArray(mNalArray, nalUnitType);
 }
 
 void AvcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_t>& dest, std::uint8_t nalUnitType) const
@@ -145,8 +122,8 @@ void AvcDecoderConfigRecord::parseConfig(BitStream& bitstr)
     bitstr.readBits(6);  // reserved
     mLengthSizeMinus1 = std::uint8_t(bitstr.readBits(2));
     bitstr.readBits(3);  // reserved
-    readUnits(bitstr, bitstr.readBits(5), kSps, mNalArray);
-    readUnits(bitstr, bitstr.readU8(), kPps, mNalArray);
+    NalUnitArrayUtil::readUnits(bitstr, bitstr.readBits(5), mNalArray, kSps, 0);
+    NalUnitArrayUtil::readUnits(bitstr, bitstr.readU8(), mNalArray, kPps, 0);
 
     if (bitstr.numBytesLeft() > 0 && hasExtension())
     {
@@ -156,6 +133,6 @@ void AvcDecoderConfigRecord::parseConfig(BitStream& bitstr)
         mBitDepthLumaMinus8 = std::uint8_t(bitstr.readBits(3));
         bitstr.readBits(5);  // reserved
         mBitDepthChromaMinus8 = std::uint8_t(bitstr.readBits(3));
-        readUnits(bitstr, bitstr.readU8(), kSpsExt, mNalArray);
+        NalUnitArrayUtil::readUnits(bitstr, bitstr.readU8(), mNalArray, kSpsExt, 0);
     }
 }

@@ -13,16 +13,32 @@ void refuse(const char* recordName, const char* what)
 {
     throw std::runtime_error(std::string(recordName) + ": " + what + " does not fit its field");
 }
-}  // namespace
 
-NalUnitArray& findOrAddArray(NalUnitArrays& arrays, std::uint8_t nalUnitType, std::uint8_t arrayCompleteness)
+// Serves the const and the mutable lookup alike.
+template <typename Arrays>
+auto firstOfType(Arrays& arrays, std::uint8_t nalUnitType) -> decltype(&arrays.front())
 {
     for (auto& array : arrays)
     {
         if (array.nalUnitType == nalUnitType)
         {
-            return array;
+            return &array;
         }
+    }
+    return nullptr;
+}
+}  // namespace
+
+const NalUnitArray* findArray(const NalUnitArrays& arrays, std::uint8_t nalUnitType)
+{
+    return firstOfType(arrays, nalUnitType);
+}
+
+NalUnitArray& findOrAddArray(NalUnitArrays& arrays, std::uint8_t nalUnitType, std::uint8_t arrayCompleteness)
+{
+    if (NalUnitArray* found = firstOfType(arrays, nalUnitType))
+    {
+        return *found;
     }
     arrays.push_back(NalUnitArray{arrayCompleteness, nalUnitType, {}});
     return arrays.back();
@@ -64,14 +80,28 @@ void parseHevcArrays(BitStream& bitstr, NalUnitArrays& arrays)
         // Units join the first array of their type; an array announced without units is kept
         // too, so a record writes back as it was read.
         findOrAddArray(arrays, type, completeness);
-        // Each unit is read before it is stored, so a hostile count ends at the data's end.
-        for (std::uint32_t j = 0; j < unitCount; ++j)
-        {
-            const std::uint32_t length = bitstr.readU16();
-            std::vector<std::uint8_t> unit;
-            bitstr.readBytes(unit, length);
-            addNalUnit(arrays, unit, type, completeness);
-        }
+        readUnits(bitstr, unitCount, arrays, type, completeness);
+    }
+}
+
+void readUnits(BitStream& bitstr, std::uint32_t count, NalUnitArrays& arrays, std::uint8_t nalUnitType,
+               std::uint8_t arrayCompleteness)
+{
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint32_t length = bitstr.readU16();
+        std::vector<std::uint8_t> unit;
+        bitstr.readBytes(unit, length);
+        addNalUnit(arrays, unit, nalUnitType, arrayCompleteness);
+    }
+}
+
+void writeUnits(BitStream& bitstr, const NalUnitArray& array)
+{
+    for (const auto& unit : array.nalList)
+    {
+        bitstr.writeU16(std::uint16_t(unit.size()));
+        bitstr.writeBytes(unit, std::uint32_t(unit.size()));
     }
 }
 
@@ -111,11 +141,7 @@ void writeHevcArrays(BitStream& bitstr, const NalUnitArrays& arrays)
         bitstr.writeBits(0, 1);  // reserved
         bitstr.writeBits(array.nalUnitType, 6);
         bitstr.writeU16(std::uint16_t(array.nalList.size()));
-        for (const auto& unit : array.nalList)
-        {
-            bitstr.writeU16(std::uint16_t(unit.size()));
-            bitstr.writeBytes(unit, std::uint32_t(unit.size()));
-        }
+        writeUnits(bitstr, array);
     }
 }
 }  // namespace NalUnitArrayUtil

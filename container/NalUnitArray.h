@@ -18,6 +18,9 @@ using NalUnitArrays = std::vector<NalUnitArray>;
 
 namespace NalUnitArrayUtil
 {
+/// The first array of that type, or null.
+const NalUnitArray* findArray(const NalUnitArrays& arrays, std::uint8_t nalUnitType);
+
 /// The first array of that type, created (with that completeness) when there is none.
 NalUnitArray& findOrAddArray(NalUnitArrays& arrays, std::uint8_t nalUnitType, std::uint8_t arrayCompleteness);
 
@@ -29,6 +32,14 @@ void addNalUnit(NalUnitArrays& arrays, const std::vector<std::uint8_t>& nalUnit,
 
 /// Appends 00 00 00 01 and the unit to dest.
 void appendWithStartCode(std::vector<std::uint8_t>& dest, const std::vector<std::uint8_t>& nalUnit);
+
+/// Reads count units, each a u16 length and that many bytes, and adds them as addNalUnit does.
+/// Each unit is read before it is stored, so a hostile count ends at the data's end.
+void readUnits(BitStream& bitstr, std::uint32_t count, NalUnitArrays& arrays, std::uint8_t nalUnitType,
+               std::uint8_t arrayCompleteness);
+/// Writes every unit of the array as a u16 length and its bytes (lengths checked by
+/// checkUnitLengths beforehand).
+void writeUnits(BitStream& bitstr, const NalUnitArray& array);
 
 /// The HEVC-style array list: numOfArrays (8 bits), then per array completeness (1 bit), a
 /// reserved 0 bit, the type (6 bits), numNalus (16 bits) and each unit as length u16 + bytes.
