@@ -2,13 +2,10 @@
 
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
-#include "HeifItems.h"
 #include "ImageCodecs.h"
 #include "SafeHEICLoader.h"
 #include "ZLImage.h"
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -105,45 +102,10 @@ EntryOutcome failed(const char* key)
 
 }  // namespace
 
-// The Exif tree of a HEIC file's first Exif item (item ids ascending, type compared in lower case),
-// found through the image layer's item table; none when the file has no usable Exif block.
-ExifData* createExifFromHeicBytes(const uint8_t* bytes, size_t length)
-{
-    try
-    {
-        const HeifItems items(bytes, length);
-        for (const auto& [id, item] : items.items())
-        {
-            std::string type = item.type;
-            std::transform(type.begin(), type.end(), type.begin(), [](unsigned char c) { return std::tolower(c); });
-            if (type != "exif")
-            {
-                continue;
-            }
-            const std::vector<uint8_t> block = FindExifBlock(items.itemData(id));
-            if (block.empty())
-            {
-                return nullptr;
-            }
-            const ParsedExif parsed = ParseExifBlock(block);
-            if (!parsed.success)
-            {
-                return nullptr;
-            }
-            return CreateExifDataFromParsed(parsed).release();
-        }
-    }
-    catch (const std::exception& e)
-    {
-        std::cout << "【日志】Exif: " << e.what() << std::endl;
-    }
-    return nullptr;
-}
-
 ExifHooks defaultExifHooks()
 {
     ExifHooks hooks;
-    hooks.create = createExifFromHeicBytes;
+    hooks.create = [](const uint8_t* bytes, size_t length) { return CreateExifDataFromHeic(bytes, length).release(); };
     hooks.splice = JpgAddExif;
     return hooks;
 }

@@ -47,7 +47,6 @@ struct ExifHooks
 
 // The Exif module's own functions.
 ExifHooks defaultExifHooks();
-ExifData* createExifFromHeicBytes(const uint8_t* bytes, size_t length);
 
 // Converts one entry: read, Exif, decode upright, first JPEG encode at the quality, scaling, final
 // encode for the output type, output folder, free name, write probe, write (with the Exif splice).
