@@ -388,7 +388,12 @@ void H265Parser::parseSliceHeader(BitStream& bits, H265SliceHeader& slice, std::
                     {
                         slice.numLongTermSps = readUeMax(bits, sps.numLongTermRefPicsSps, "num_long_term_sps");
                     }
+                    // Short- and long-term entries together fill at most the decoded picture buffer.
                     const std::uint32_t shortTerm = slice.refPicSetInForce().numDeltaPocs();
+                    if (shortTerm + slice.numLongTermSps > kH265MaxRefPicSetEntries)
+                    {
+                        streamError("num_long_term_sps out of range");
+                    }
                     slice.numLongTermPics = readUeMax(bits, kH265MaxRefPicSetEntries - shortTerm - slice.numLongTermSps,
                                                       "num_long_term_pics");
                     const std::uint32_t total = slice.numLongTermSps + slice.numLongTermPics;

@@ -551,6 +551,18 @@ TEST(H265Parser, StreamErrorsInSlices)
         EXPECT_THROW(parseBytes(join({start, makeSlice(c.second)}), "errors.h265"), H265StreamError) << c.first;
     }
 
+    // More long-term entries from the SPS than a reference set may hold with the short-term ones.
+    h265test::SpsOptions manyLongTerm;
+    manyLongTerm.longTermPresent = true;
+    manyLongTerm.longTermLsbs.assign(32, 0);
+    SliceSpec tooMany = pSlice(1, {-1});
+    tooMany.longTerm = true;
+    tooMany.spsHasLongTerm = true;
+    tooMany.ltIdx.assign(16, 0);
+    tooMany.ltIdxBits = 5;
+    EXPECT_THROW(parseBytes(join({headers(manyLongTerm), h265test::makeIdrSlice(), makeSlice(tooMany)}), "lt.h265"),
+                 H265StreamError);
+
     // A file that does not begin with a start code cannot be examined.
     EXPECT_THROW(parseBytes(Bytes{0x40, 0x01, 0x0C, 0x01, 0xFF}, "nostart.h265"), std::runtime_error);
 }
