@@ -124,6 +124,14 @@ TEST(TrackContext, SampleBytes)
 
 namespace
 {
+void setU32ForTest(Bytes& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+    {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+}
+
 /// The sequence with a 32-bit field of a box replaced; offset counts from the box type.
 Bytes patchSequence(const char* box, std::size_t offset, std::uint32_t value)
 {
@@ -225,4 +233,45 @@ TEST(TrackContextRegression, TrackIdOfAMetaContext)
     opened->getItemData(metaId, 1, data);
     EXPECT_EQ(data, ByteBuilder().str("exif bytes").bytes());
     EXPECT_TRUE(opened->getFileInformation().trackInformation.empty());
+}
+
+// hev1 samples were refused as an unsupported coding type.
+TEST(TrackContextRegression, Hev1SamplesReadLikeHvc1)
+{
+    Bytes bytes = readFile(dataPath("sequence.heics"));
+    const std::string text(bytes.begin(), bytes.end());
+    const auto entry = text.find("hvc1", text.find("stsd"));
+    ASSERT_NE(entry, std::string::npos);
+    bytes[entry + 1] = 'e';  // "hev1"
+    bytes[entry + 2] = 'v';
+    auto file = openBytes(bytes);
+    const auto track = onlyTrack(file);
+    EXPECT_EQ(file->getItemType(track, 0), "hev1");
+    EXPECT_EQ(file->getDecoderCodeType(track, 0), "hvc1");
+    std::vector<std::uint8_t> data;
+    file->getItemDataWithDecoderParameters(track, 0, data);
+    EXPECT_TRUE(data.size() > 4 && data[4] == 0x40);  // the VPS first
+    file->getItemData(track, 1, data);
+    EXPECT_TRUE(data.size() > 4 && data[3] == 1);
+}
+
+// Sample offsets and sizes are checked against the stream before the buffer is sized.
+TEST(TrackContextRegression, SamplesPastTheEndOfTheFile)
+{
+    Bytes bytes = readFile(dataPath("sequence.heics"));
+    const std::string text(bytes.begin(), bytes.end());
+    const auto stco = text.find("stco");
+    ASSERT_NE(stco, std::string::npos);
+    setU32ForTest(bytes, stco + 12, 0xFFFFFF00u);  // the first (only) chunk offset
+    auto file = openBytes(bytes);
+    const auto track = onlyTrack(file);
+    std::vector<std::uint8_t> data;
+    EXPECT_READER_ERROR(file->getItemData(track, 0, data), Reader::StreamReadFailed);
+    EXPECT_READER_ERROR(file->getItemData(track, 5, data), Reader::StreamReadFailed);
+
+    const auto stsz = text.find("stsz");
+    Bytes huge = readFile(dataPath("sequence.heics"));
+    setU32ForTest(huge, stsz + 16, 0xFFFFFFF0u);  // the first sample's size
+    auto hugeFile = openBytes(huge);
+    EXPECT_READER_ERROR(hugeFile->getItemData(onlyTrack(hugeFile), 0, data), Reader::StreamReadFailed);
 }
