@@ -680,3 +680,24 @@ TEST(H265Parser, DependentSliceSegmentsKeepTheirDefaultSliceType)
     EXPECT_FALSE(pictures[0].mIsIntraOnly);
     EXPECT_TRUE(pictures[0].mIsIdr);
 }
+
+TEST(H265Parser, AccessUnitBoundariesAroundSeiAndDelimiters)
+{
+    auto unit = [](unsigned type)
+    {
+        BitWriter w;
+        w.bits(0x05, 8).bits(0x01, 8).bits(0xAB, 8);
+        return w.nalUnit(type);
+    };
+    const Bytes aud = unit(35);
+    const Bytes prefixSei = unit(39);
+    const Bytes suffixSei = unit(40);
+    const Bytes stream =
+        join({aud, headers(), prefixSei, h265test::makeIdrSlice(), suffixSei, aud, h265test::makeIdrSlice()});
+    const auto pictures = parseBytes(stream, "sei.h265");
+    ASSERT_EQ(pictures.size(), 2u);
+    EXPECT_EQ(pictures[0].mPictureNalUnits, (std::vector<Bytes>{aud, prefixSei, h265test::makeIdrSlice(), suffixSei}));
+    EXPECT_EQ(pictures[0].mVpsNalUnits.size(), 1u);
+    EXPECT_EQ(pictures[1].mPictureNalUnits, (std::vector<Bytes>{aud, h265test::makeIdrSlice()}));
+    EXPECT_FALSE(pictures[0].mIsLayered);
+}
