@@ -4,6 +4,7 @@
 
 #include "AvcParameterSets.h"
 #include "BitStream.h"
+#include "ConfigRecordFields.h"
 
 namespace
 {
@@ -102,12 +103,7 @@ void AvcDecoderConfigRecord::writeDecConfigRecord(BitStream& bitstr) const
     writeUnits(bitstr, pps);
     if (hasExtension())
     {
-        bitstr.writeBits(0x3F, 6);  // reserved
-        bitstr.writeBits(mChromaFormat, 2);
-        bitstr.writeBits(0x1F, 5);  // reserved
-        bitstr.writeBits(mBitDepthLumaMinus8, 3);
-        bitstr.writeBits(0x1F, 5);  // reserved
-        bitstr.writeBits(mBitDepthChromaMinus8, 3);
+        ConfigRecordFields::writeChromaAndBitDepths(bitstr, mChromaFormat, mBitDepthLumaMinus8, mBitDepthChromaMinus8);
         bitstr.writeU8(std::uint8_t(unitCount(spsExt)));
         writeUnits(bitstr, spsExt);
     }
@@ -127,12 +123,7 @@ void AvcDecoderConfigRecord::parseConfig(BitStream& bitstr)
 
     if (bitstr.numBytesLeft() > 0 && hasExtension())
     {
-        bitstr.readBits(6);  // reserved
-        mChromaFormat = std::uint8_t(bitstr.readBits(2));
-        bitstr.readBits(5);  // reserved
-        mBitDepthLumaMinus8 = std::uint8_t(bitstr.readBits(3));
-        bitstr.readBits(5);  // reserved
-        mBitDepthChromaMinus8 = std::uint8_t(bitstr.readBits(3));
+        ConfigRecordFields::readChromaAndBitDepths(bitstr, mChromaFormat, mBitDepthLumaMinus8, mBitDepthChromaMinus8);
         NalUnitArrayUtil::readUnits(bitstr, bitstr.readU8(), mNalArray, kSpsExt, 0);
     }
 }

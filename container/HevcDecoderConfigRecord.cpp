@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "BitStream.h"
+#include "ConfigRecordFields.h"
 #include "ParserInterface.h"
 
 namespace
@@ -172,16 +173,8 @@ void HevcDecoderConfigRecord::writeDecConfigRecord(BitStream& bitstr) const
         bitstr.writeU8(i < mGeneralConstraintIndicatorFlags.size() ? mGeneralConstraintIndicatorFlags[i] : 0);
     }
     bitstr.writeU8(mGeneralLevelIdc);
-    bitstr.writeBits(0xF, 4);  // reserved
-    bitstr.writeBits(mMinSpatialSegmentationIdc, 12);
-    bitstr.writeBits(0x3F, 6);  // reserved
-    bitstr.writeBits(mParallelismType, 2);
-    bitstr.writeBits(0x3F, 6);  // reserved
-    bitstr.writeBits(mChromaFormat, 2);
-    bitstr.writeBits(0x1F, 5);  // reserved
-    bitstr.writeBits(mBitDepthLumaMinus8, 3);
-    bitstr.writeBits(0x1F, 5);  // reserved
-    bitstr.writeBits(mBitDepthChromaMinus8, 3);
+    ConfigRecordFields::writeSegmentationAndParallelism(bitstr, mMinSpatialSegmentationIdc, mParallelismType);
+    ConfigRecordFields::writeChromaAndBitDepths(bitstr, mChromaFormat, mBitDepthLumaMinus8, mBitDepthChromaMinus8);
     bitstr.writeU16(mAvgFrameRate);
     bitstr.writeBits(mConstantFrameRate, 2);
     bitstr.writeBits(mNumTemporalLayers, 3);
@@ -202,16 +195,8 @@ void HevcDecoderConfigRecord::parseConfig(BitStream& bitstr)
         byte = std::uint8_t(bitstr.readU8());
     }
     mGeneralLevelIdc = std::uint8_t(bitstr.readU8());
-    bitstr.readBits(4);  // reserved
-    mMinSpatialSegmentationIdc = std::uint16_t(bitstr.readBits(12));
-    bitstr.readBits(6);  // reserved
-    mParallelismType = std::uint8_t(bitstr.readBits(2));
-    bitstr.readBits(6);  // reserved
-    mChromaFormat = std::uint8_t(bitstr.readBits(2));
-    bitstr.readBits(5);  // reserved
-    mBitDepthLumaMinus8 = std::uint8_t(bitstr.readBits(3));
-    bitstr.readBits(5);  // reserved
-    mBitDepthChromaMinus8 = std::uint8_t(bitstr.readBits(3));
+    ConfigRecordFields::readSegmentationAndParallelism(bitstr, mMinSpatialSegmentationIdc, mParallelismType);
+    ConfigRecordFields::readChromaAndBitDepths(bitstr, mChromaFormat, mBitDepthLumaMinus8, mBitDepthChromaMinus8);
     mAvgFrameRate = std::uint16_t(bitstr.readU16());
     mConstantFrameRate = std::uint8_t(bitstr.readBits(2));
     mNumTemporalLayers = std::uint8_t(bitstr.readBits(3));

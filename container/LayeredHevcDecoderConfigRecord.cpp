@@ -1,6 +1,7 @@
 #include "LayeredHevcDecoderConfigRecord.h"
 
 #include "BitStream.h"
+#include "ConfigRecordFields.h"
 #include "ParserInterface.h"
 
 namespace
@@ -72,10 +73,7 @@ void LayeredHevcDecoderConfigRecord::writeDecConfigRecord(BitStream& bitstr) con
     NalUnitArrayUtil::checkHevcArrays(mNalArray, kName);
 
     bitstr.writeU8(mConfigurationVersion);
-    bitstr.writeBits(0xF, 4);  // reserved
-    bitstr.writeBits(mMinSpatialSegmentationIdc, 12);
-    bitstr.writeBits(0x3F, 6);  // reserved
-    bitstr.writeBits(mParallelismType, 2);
+    ConfigRecordFields::writeSegmentationAndParallelism(bitstr, mMinSpatialSegmentationIdc, mParallelismType);
     bitstr.writeBits(0x3, 2);  // reserved
     bitstr.writeBits(mNumTemporalLayers, 3);
     bitstr.writeBits(mTemporalIdNested, 1);
@@ -86,10 +84,7 @@ void LayeredHevcDecoderConfigRecord::writeDecConfigRecord(BitStream& bitstr) con
 void LayeredHevcDecoderConfigRecord::parseConfig(BitStream& bitstr)
 {
     mConfigurationVersion = std::uint8_t(bitstr.readU8());
-    bitstr.readBits(4);  // reserved
-    mMinSpatialSegmentationIdc = std::uint16_t(bitstr.readBits(12));
-    bitstr.readBits(6);  // reserved
-    mParallelismType = std::uint8_t(bitstr.readBits(2));
+    ConfigRecordFields::readSegmentationAndParallelism(bitstr, mMinSpatialSegmentationIdc, mParallelismType);
     bitstr.readBits(2);  // reserved
     mNumTemporalLayers = std::uint8_t(bitstr.readBits(3));
     mTemporalIdNested = std::uint8_t(bitstr.readBits(1));
