@@ -8,11 +8,13 @@
 #include "BoxBuilder.h"
 #include "DecodePts.h"
 #include "EditBox.h"
+#include "ExpectRuntimeError.h"
 
 using testsupport::ByteBuilder;
 using testsupport::Bytes;
 using testsupport::concat;
 using testsupport::expectRoundTrip;
+using testsupport::expectRuntimeError;
 using testsupport::makeBox;
 using testsupport::makeFullBox;
 using testsupport::parseBytes;
@@ -220,27 +222,13 @@ TEST(EditListBox, BothVersionsRoundTrip)
 
     EditListBox v2;
     parseBytes(v2, makeFullBox("elst", 2, 0, ByteBuilder().u32(3)));
-    try
-    {
-        v2.numberOfEntries();
-        ADD_FAILURE();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "Not supported EditListBox entry version (only 0 and 1 are supported).");
-    }
+    expectRuntimeError([&] { v2.numberOfEntries(); },
+                       "Not supported EditListBox entry version (only 0 and 1 are supported).");
 
     EditListBox wrong;
     wrong.setVersion(1);
-    try
-    {
-        wrong.addEntry(EditListBox::EntryVersion0{});
-        ADD_FAILURE();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "Invalid attempt to add version0 EditListBox entries.");
-    }
+    expectRuntimeError([&] { wrong.addEntry(EditListBox::EntryVersion0{}); },
+                       "Invalid attempt to add version0 EditListBox entries.");
     wrong.setVersion(0);
     EXPECT_THROW(wrong.addEntry(EditListBox::EntryVersion1{}), std::runtime_error);
 

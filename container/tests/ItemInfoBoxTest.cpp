@@ -4,11 +4,13 @@
 #include <stdexcept>
 
 #include "BoxBuilder.h"
+#include "ExpectRuntimeError.h"
 #include "ItemInfoBox.h"
 
 using testsupport::ByteBuilder;
 using testsupport::Bytes;
 using testsupport::concat;
+using testsupport::expectRuntimeError;
 using testsupport::makeFullBox;
 
 namespace
@@ -67,15 +69,7 @@ TEST(ItemInfoBox, ItemsByIdAndType)
     EXPECT_EQ(box.getItemById(2).getItemType(), "Exif");
     testsupport::expectRoundTrip<ItemInfoBox>(bytes);
 
-    try
-    {
-        box.getItemById(3);
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "Requested ItemInfoEntry not found.");
-    }
+    expectRuntimeError([&] { box.getItemById(3); }, "Requested ItemInfoEntry not found.");
 }
 
 TEST(ItemInfoBox, AscendingIdsFirstEntryWins)

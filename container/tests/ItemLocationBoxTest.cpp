@@ -3,11 +3,13 @@
 #include <stdexcept>
 
 #include "BoxBuilder.h"
+#include "ExpectRuntimeError.h"
 #include "ItemDataBox.h"
 #include "ItemLocationBox.h"
 
 using testsupport::ByteBuilder;
 using testsupport::Bytes;
+using testsupport::expectRuntimeError;
 using testsupport::makeBox;
 using testsupport::makeFullBox;
 
@@ -160,33 +162,10 @@ TEST(ItemLocationBox, LookupsTakeTheFirstAndNameTheirFailures)
     EXPECT_FALSE(box.setItemDataReferenceIndex(6, 1));
     EXPECT_FALSE(box.hasItemIdEntry(6));
 
-    try
-    {
-        box.getItemLocationForID(6);
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "ItemLocationBox::getItemLocationForID: invalid item ID");
-    }
-    try
-    {
-        box.addExtent(6, {});
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "ItemLocationBox::addExtent() invalid item id");
-    }
-    try
-    {
-        box.getItemLocationForID(5).getExtent(1);
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "ItemLocationBox::getExtent: invalid extent ID");
-    }
+    expectRuntimeError([&] { box.getItemLocationForID(6); }, "ItemLocationBox::getItemLocationForID: invalid item ID");
+    expectRuntimeError([&] { box.addExtent(6, {}); }, "ItemLocationBox::addExtent() invalid item id");
+    expectRuntimeError([&] { box.getItemLocationForID(5).getExtent(1); },
+                       "ItemLocationBox::getExtent: invalid extent ID");
 }
 
 TEST(ItemLocationBox, WriterPicksAVersionThatHoldsItsData)

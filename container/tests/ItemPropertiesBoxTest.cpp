@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "BoxBuilder.h"
+#include "ExpectRuntimeError.h"
 #include "ImageRotation.h"
 #include "ImageSpatialExtentsProperty.h"
 #include "ItemPropertiesBox.h"
@@ -11,6 +12,7 @@
 using testsupport::ByteBuilder;
 using testsupport::Bytes;
 using testsupport::concat;
+using testsupport::expectRuntimeError;
 using testsupport::makeBox;
 using testsupport::makeFullBox;
 using Type = ItemPropertiesBox::PropertyType;
@@ -104,15 +106,11 @@ TEST(ItemPropertiesBox, ChildrenChecks)
     EXPECT_THROW(testsupport::parseBytes(missing, makeBox("iprp", ipco)), std::out_of_range);
 
     ItemPropertiesBox wrong;
-    try
-    {
-        testsupport::parseBytes(wrong, makeBox("iprp", concat({ipco, makeBox("free", {})})));
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "ItemPropertiesBox includes a box which is not ipma");
-    }
+    expectRuntimeError(
+        [&] {
+            testsupport::parseBytes(wrong, makeBox("iprp", concat({ipco, makeBox("free", {})})));
+        },
+        "ItemPropertiesBox includes a box which is not ipma");
 
     // A first child of another type is still read as the container, with an error line.
     testing::internal::CaptureStderr();

@@ -6,6 +6,7 @@
 #include "DataEntryUrlBox.h"
 #include "DataEntryUrnBox.h"
 #include "DataInformationBox.h"
+#include "ExpectRuntimeError.h"
 #include "GroupsListBox.h"
 #include "ItemProtectionBox.h"
 #include "ItemReferenceBox.h"
@@ -13,6 +14,7 @@
 using testsupport::ByteBuilder;
 using testsupport::Bytes;
 using testsupport::concat;
+using testsupport::expectRuntimeError;
 using testsupport::makeBox;
 using testsupport::makeFullBox;
 
@@ -70,15 +72,8 @@ TEST(ItemReferenceBox, AddGroupsByTypeAndSource)
     ASSERT_EQ(box.getReferences().size(), 2u);
     EXPECT_EQ(box.getReferences()[0].getToItemIds(), (std::vector<std::uint32_t>{1, 1}));
 
-    try
-    {
-        box.add("cdsc", 70000, 1);
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "ItemReferenceBox::add can not add large item IDs to box version 0");
-    }
+    expectRuntimeError([&] { box.add("cdsc", 70000, 1); },
+                       "ItemReferenceBox::add can not add large item IDs to box version 0");
     EXPECT_THROW(box.add("cdsc", 7, 0x10000), std::runtime_error);
     EXPECT_EQ(box.getReferences()[0].getToItemIds().size(), 2u);
 
@@ -182,17 +177,14 @@ TEST(DataInformationBox, EmptyBoxIsReportedUnknownEntryFails)
     EXPECT_TRUE(empty.getDataReferenceBox().getEntries().empty());
 
     DataReferenceBox dref;
-    try
-    {
-        testsupport::parseBytes(dref, makeFullBox("dref", 0, 0,
-                                                  concat({ByteBuilder().u32(2), makeFullBox("url ", 0, 1, {}),
-                                                          makeFullBox("abcd", 0, 0, {})})));
-        FAIL();
-    }
-    catch (const std::runtime_error& e)
-    {
-        EXPECT_STREQ(e.what(), "An unknown box inside dref");
-    }
+    expectRuntimeError(
+        [&]
+        {
+            testsupport::parseBytes(dref, makeFullBox("dref", 0, 0,
+                                                      concat({ByteBuilder().u32(2), makeFullBox("url ", 0, 1, {}),
+                                                              makeFullBox("abcd", 0, 0, {})})));
+        },
+        "An unknown box inside dref");
     EXPECT_EQ(dref.getEntries().size(), 1u);
 
     // The first child is taken as 'dref' whatever its type; later ones are
