@@ -90,6 +90,25 @@ TEST(HeicDecodeTest, ImageAtIndexIsAsCodedAndThumbnailIsCapped)
     EXPECT_EQ(untransformed->width, 128u);
 }
 
+// A picture longer than 8192 pixels comes out reduced to 8192 on that side through the upright path,
+// and whole as coded.
+TEST(HeicDecodeTest, LongPicturesAreReducedTo8192)
+{
+    auto source = HeicImageSource::createWithFile(dataPath("wide_grid.heic"));
+    ASSERT_TRUE(source);
+    const auto props = source->propertiesAtIndex(0);
+    ASSERT_TRUE(props);
+    EXPECT_EQ(props->pixelWidth, 8640u);
+    const auto reduced = source->thumbnailAtIndex(0, upright());
+    ASSERT_TRUE(reduced) << source->lastError();
+    EXPECT_EQ(reduced->width, 8192u);
+    EXPECT_EQ(reduced->height, 15u);
+    const auto whole = source->imageAtIndex(0);
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->width, 8640u);
+    EXPECT_EQ(whole->height, 16u);
+}
+
 // Damaged and hostile files end in a clean failure: no picture, a reason, no crash.
 TEST(HeicDecodeTest, HostileFilesFail)
 {

@@ -103,13 +103,13 @@ def write_heif(path, items, properties, primary, refs):
 
 
 def grid_file(path, png, tile_w, tile_h, cols, rows, out_w, out_h, tiles_listed=None, odd_tile=None,
-              transforms=()):
+              transforms=(), same_tile=False):
     items, props, refs = [], [nclx()], []
     tile_ids = []
     for r in range(rows):
         for c in range(cols):
             tw, th = (odd_tile if odd_tile and (r, c) == (rows - 1, cols - 1) else (tile_w, tile_h))
-            nals = encode_hevc(png, (tw, th, c * tile_w, r * tile_h))
+            nals = encode_hevc(png, (tw, th, 0, 0) if same_tile else (tw, th, c * tile_w, r * tile_h))
             rec, data = hvcc_and_data(nals)
             props.append(box("hvcC", rec))
             props.append(ispe(tw, th))
@@ -148,6 +148,7 @@ def main():
     grid_file("grid_overhang.heic", png, 128, 96, 2, 2, 200, 150)
     grid_file("grid_rotated.heic", png, 128, 96, 2, 2, 200, 150,
               transforms=[box("irot", bytes([1])), box("imir", bytes([1]))])
+    grid_file("wide_grid.heic", png, 256, 16, 34, 1, 8640, 16, same_tile=True)
     single_file("transforms.heic", png, 128, 96,
                 [clap(100, 80, 4, -2), box("irot", bytes([1])), box("imir", bytes([0]))])
     single_file("nclx709_limited.heic", png, 128, 96, bt709=True)
