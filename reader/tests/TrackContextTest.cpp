@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
 #include "HeifBuilder.h"
 #include "ReaderTestSupport.h"
 #include "UniqueId.h"
@@ -274,4 +278,32 @@ TEST(TrackContextRegression, SamplesPastTheEndOfTheFile)
     setU32ForTest(huge, stsz + 16, 0xFFFFFFF0u);  // the first sample's size
     auto hugeFile = openBytes(huge);
     EXPECT_READER_ERROR(hugeFile->getItemData(onlyTrack(hugeFile), 0, data), Reader::StreamReadFailed);
+}
+
+// The samples as the reader hands them out, in decoding order, decode as one H.265 stream.
+TEST(TrackContext, SamplesDecodeWithFfmpeg)
+{
+    if (std::system("ffmpeg -version > /dev/null 2>&1") != 0)
+    {
+        GTEST_SKIP() << "ffmpeg not installed";
+    }
+    auto file = openSequence();
+    const auto track = onlyTrack(file);
+    std::vector<std::uint8_t> stream;
+    std::vector<std::uint8_t> data;
+    file->getItemDataWithDecoderParameters(track, 0, stream);
+    for (std::uint32_t sample = 1; sample < 6; ++sample)
+    {
+        file->getItemData(track, sample, data);
+        stream.insert(stream.end(), data.begin(), data.end());
+    }
+    const std::string input = testing::TempDir() + "pravix_sequence.hevc";
+    const std::string output = testing::TempDir() + "pravix_sequence.yuv";
+    std::ofstream(input, std::ios::binary)
+        .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
+    std::remove(output.c_str());
+    const std::string command = "ffmpeg -loglevel error -y -f hevc -i " + input + " -f rawvideo -pix_fmt yuv420p " +
+                                output + " > /dev/null 2>&1";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(readFile(output).size(), std::size_t(6 * 64 * 48 * 3 / 2));
 }
