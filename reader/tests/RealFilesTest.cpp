@@ -238,6 +238,16 @@ TEST(CorpusFiles, HostileFilesFailCleanly)
         EXPECT_EQ(reader.getFileInformation().rootMetaBoxInformation.contextId, 0u);
     }
 
+    // Sequences: ffmpeg's has no coding constraints in its sample entry, so its track is left out
+    // and the file still opens; the other lists no sequence brand beside msf1.
+    HevcImageFileReader sequence;
+    sequence.initialize(corpusPath("gen_sequence_msf1.heics"));
+    EXPECT_EQ(sequence.getState(), 2);
+    EXPECT_TRUE(sequence.getFileInformation().trackInformation.empty());
+    HevcImageFileReader seed;
+    seed.initialize(corpusPath("libheif_seq_seed.heif"));
+    EXPECT_EQ(seed.getState(), 1);
+
     // An item whose bytes lie past the end of the cut-short file.
     HevcImageFileReader truncated;
     truncated.initialize(corpusPath("pillowheif_truncated.heic"));
