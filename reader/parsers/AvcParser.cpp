@@ -37,14 +37,7 @@ constexpr std::size_t MaxMarkingOperations = 35;
 
 void AvcParser::reset()
 {
-    if (mStream.is_open())
-    {
-        mStream.close();
-    }
-    mStream.clear();
     mNalUnit.clear();
-    mDisplayOrder.clear();
-    mDecodeCounter = 0;
     mSpsStore.clear();
     mPpsStore.clear();
     mSlices.clear();
@@ -59,32 +52,6 @@ void AvcParser::reset()
     mPrevPicOrderCntLsb = 0;
     mPrevFrameNumOffset = 0;
     mPrevFrameNum = 0;
-}
-
-bool AvcParser::openStream(const char* fileName)
-{
-    mStream.open(fileName, std::ios::binary | std::ios::in);
-    return mStream.is_open();
-}
-
-bool AvcParser::openFile(const char* fileName)
-{
-    // A second open starts over: nothing of the first stream carries into the second.
-    reset();
-    {
-        AvcParser scanner;
-        if (!scanner.openStream(fileName))
-        {
-            return false;
-        }
-        buildDisplayOrder(scanner, mDisplayOrder);
-    }
-    return openStream(fileName);
-}
-
-unsigned int AvcParser::getPictureCount()
-{
-    return static_cast<unsigned int>(mDisplayOrder.size());
 }
 
 bool AvcParser::isFirstSliceOfPicture(const std::vector<std::uint8_t>& nalUnit) const

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>
@@ -14,16 +13,13 @@
 /// Parser of H.264 byte streams (frame coding): splits the stream into pictures, keeps the
 /// parameter sets, works out picture order counts and the reference pictures of each picture.
 /// Field pictures are refused with an error; macroblock-adaptive frames are frames.
-class AvcParser : public ParserInterface
+class AvcParser : public ByteStreamParser<AvcParser>
 {
 public:
     AvcParser() = default;
     ~AvcParser() override = default;
 
-    using ParserInterface::openFile;
-    bool openFile(const char* fileName) override;
     bool parseNextPicture(PictureData& picture) override;
-    unsigned int getPictureCount() override;
 
 private:
     enum class Marking : std::uint8_t
@@ -56,9 +52,7 @@ private:
         std::int64_t picOrderCntMsb = 0;
     };
 
-    void reset();
-    /// Opens the stream without a pre-scan (the pre-scan's own parser uses this).
-    bool openStream(const char* fileName);
+    void reset() override;
 
     bool isFirstSliceOfPicture(const std::vector<std::uint8_t>& nalUnit) const;
     bool lastSlicesDiffer() const;
@@ -77,10 +71,7 @@ private:
     void unmarkOldestShortTerm();
     std::size_t countMarked() const;
 
-    std::ifstream mStream;
     std::vector<std::uint8_t> mNalUnit;  // current unit, not yet consumed
-    std::vector<std::uint32_t> mDisplayOrder;
-    std::int32_t mDecodeCounter = 0;
 
     std::map<std::uint32_t, std::shared_ptr<const AvcSequenceParameterSet>> mSpsStore;
     std::map<std::uint32_t, std::shared_ptr<const AvcPictureParameterSet>> mPpsStore;

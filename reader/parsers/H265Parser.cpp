@@ -151,14 +151,7 @@ bool H265Parser::isLayered() const
 
 void H265Parser::reset()
 {
-    if (mStream.is_open())
-    {
-        mStream.close();
-    }
-    mStream.clear();
     mUnit.clear();
-    mDisplayOrder.clear();
-    mDecodeCounter = 0;
     mVpsStore.clear();
     mSpsStore.clear();
     mPpsStore.clear();
@@ -175,27 +168,6 @@ void H265Parser::reset()
     mToleratesMissingReferences = false;
     mPrevPicOrderCntLsb = 0;
     mPrevPicOrderCntMsb = 0;
-}
-
-bool H265Parser::openStream(const char* fileName)
-{
-    mStream.open(fileName, std::ios::in | std::ios::binary);
-    return mStream.is_open();
-}
-
-bool H265Parser::openFile(const char* fileName)
-{
-    // A second open starts over: nothing of the first stream may leak into the second.
-    reset();
-    {
-        H265Parser scanner;
-        if (!scanner.openStream(fileName))
-        {
-            return false;
-        }
-        buildDisplayOrder(scanner, mDisplayOrder);
-    }
-    return openStream(fileName);
 }
 
 void H265Parser::processParameterSet(const std::vector<std::uint8_t>& nalUnit)

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -95,16 +94,13 @@ struct H265SliceHeader
 /// H.265 elementary-stream parser: splits an Annex B stream into pictures (access units, with
 /// all their layers for a multi-layer stream) with their parameter sets, reference pictures and
 /// place in display order.
-class H265Parser : public ParserInterface
+class H265Parser : public ByteStreamParser<H265Parser>
 {
 public:
     H265Parser() = default;
     ~H265Parser() override = default;
 
-    using ParserInterface::openFile;
-    bool openFile(const char* fileName) override;
     bool parseNextPicture(PictureData& picture) override;
-    unsigned int getPictureCount() override { return static_cast<unsigned int>(mDisplayOrder.size()); }
 
     /// Whether the buffered unit (start code included) is the first slice segment of a picture.
     static bool isFirstVclNaluInPic(const std::vector<std::uint8_t>& nalUnit);
@@ -142,8 +138,7 @@ private:
         bool picOutputFlag = false;
     };
 
-    void reset();
-    bool openStream(const char* fileName);
+    void reset() override;
     void resolveParameterSets(H265SliceHeader& slice) const;
     void setUpPicture(PictureData& picture, std::uint8_t nalUnitType);
     std::int32_t computePoc(const H265SliceHeader& slice);
@@ -151,10 +146,7 @@ private:
     void buildReferenceLists(const H265SliceHeader& slice);
     std::int32_t findReference(std::int64_t value, bool byLsb) const;
 
-    std::ifstream mStream;
     std::vector<std::uint8_t> mUnit;  // the unit read but not yet consumed
-    std::vector<std::uint32_t> mDisplayOrder;
-    std::int32_t mDecodeCounter = 0;
 
     H265ParameterSetStore<H265Vps> mVpsStore;
     H265ParameterSetStore<H265Sps> mSpsStore;

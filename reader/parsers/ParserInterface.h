@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <fstream>
 #include <istream>
 #include <string>
 #include <vector>
@@ -75,6 +76,54 @@ public:
     /// Display index of the picture with the given decode index: its entry in displayOrder, or 0
     /// when the table is shorter.
     static std::int32_t lookUpDisplayIndex(const std::vector<std::uint32_t>& displayOrder, std::int32_t decodeIndex);
+};
+
+/// What the H.264 and H.265 parsers share in opening a file: the display-order pre-scan runs a
+/// second parser of the same kind (Parser) over the whole file before the stream is opened for
+/// reading. Parser supplies reset(), which forgets its own per-stream state.
+template <typename Parser>
+class ByteStreamParser : public ParserInterface
+{
+public:
+    using ParserInterface::openFile;
+    bool openFile(const char* fileName) override
+    {
+        // A second open starts over: nothing of the first stream carries into the second.
+        if (mStream.is_open())
+        {
+            mStream.close();
+        }
+        mStream.clear();
+        mDisplayOrder.clear();
+        mDecodeCounter = 0;
+        reset();
+        {
+            Parser scanner;
+            if (!scanner.openStream(fileName))
+            {
+                return false;
+            }
+            buildDisplayOrder(scanner, mDisplayOrder);
+        }
+        return openStream(fileName);
+    }
+
+    unsigned int getPictureCount() override { return static_cast<unsigned int>(mDisplayOrder.size()); }
+
+protected:
+    /// Forgets what the parser learnt from the previous stream (parameter sets, reference state).
+    virtual void reset() = 0;
+
+    /// Opens the stream without a pre-scan (the pre-scan's own parser uses this).
+    bool openStream(const char* fileName)
+    {
+        mStream.open(fileName, std::ios::binary | std::ios::in);
+        return mStream.is_open();
+    }
+
+    std::ifstream mStream;
+    std::vector<std::uint32_t> mDisplayOrder;
+    std::int32_t mDecodeCounter = 0;
 };
 
 /// Position of the NAL unit header in a unit in byte-stream form: leading zero bytes are skipped,
