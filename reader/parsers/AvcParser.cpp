@@ -308,15 +308,7 @@ AvcParser::CurrentPicture AvcParser::computePoc(const AvcSliceHeader& slice) con
         const std::int64_t prevMsb = slice.IdrPicFlag ? 0 : mPrevPicOrderCntMsb;
         const std::int64_t prevLsb = slice.IdrPicFlag ? 0 : mPrevPicOrderCntLsb;
         const std::int64_t lsb = slice.pic_order_cnt_lsb;
-        std::int64_t msb = prevMsb;
-        if (lsb < prevLsb && (prevLsb - lsb) >= maxLsb / 2)
-        {
-            msb = prevMsb + maxLsb;
-        }
-        else if (lsb > prevLsb && (lsb - prevLsb) > maxLsb / 2)
-        {
-            msb = prevMsb - maxLsb;
-        }
+        const std::int64_t msb = nextPicOrderCntMsb(prevMsb, prevLsb, lsb, maxLsb);
         current.picOrderCntMsb = msb;
         current.poc = checkedPoc(msb + lsb);
         return current;

@@ -810,15 +810,7 @@ std::int32_t H265Parser::computePoc(const H265SliceHeader& slice)
 {
     const std::int64_t maxLsb = slice.mSps->maxPicOrderCntLsb();
     const std::int64_t lsb = slice.slicePicOrderCntLsb;
-    std::int64_t msb = mPrevPicOrderCntMsb;
-    if (lsb < mPrevPicOrderCntLsb && mPrevPicOrderCntLsb - lsb >= maxLsb / 2)
-    {
-        msb = mPrevPicOrderCntMsb + maxLsb;
-    }
-    else if (lsb > mPrevPicOrderCntLsb && lsb - mPrevPicOrderCntLsb > maxLsb / 2)
-    {
-        msb = mPrevPicOrderCntMsb - maxLsb;
-    }
+    const std::int64_t msb = nextPicOrderCntMsb(mPrevPicOrderCntMsb, mPrevPicOrderCntLsb, lsb, maxLsb);
     const std::uint8_t type = slice.nalUnitType;
     const bool subLayerNonReference = type < 16 && type % 2 == 0;
     if (slice.nuhTemporalIdPlus1 == 1 && !(type >= 6 && type <= 9) && !subLayerNonReference)

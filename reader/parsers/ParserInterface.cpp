@@ -137,6 +137,20 @@ std::int32_t ParserInterface::lookUpDisplayIndex(const std::vector<std::uint32_t
     return 0;
 }
 
+std::int64_t ParserInterface::nextPicOrderCntMsb(std::int64_t prevMsb, std::int64_t prevLsb, std::int64_t lsb,
+                                                 std::int64_t maxLsb)
+{
+    if (lsb < prevLsb && prevLsb - lsb >= maxLsb / 2)
+    {
+        return prevMsb + maxLsb;
+    }
+    if (lsb > prevLsb && lsb - prevLsb > maxLsb / 2)
+    {
+        return prevMsb - maxLsb;
+    }
+    return prevMsb;
+}
+
 std::size_t findNalUnitHeader(const std::vector<std::uint8_t>& nalUnit, std::size_t headerLength)
 {
     std::size_t i = 0;

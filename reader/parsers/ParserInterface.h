@@ -76,6 +76,11 @@ public:
     /// Display index of the picture with the given decode index: its entry in displayOrder, or 0
     /// when the table is shorter.
     static std::int32_t lookUpDisplayIndex(const std::vector<std::uint32_t>& displayOrder, std::int32_t decodeIndex);
+
+    /// The most significant part of a picture order count that is sent as its low bits lsb (below
+    /// maxLsb): the previous picture's part, stepped by maxLsb when lsb wrapped past half the range.
+    static std::int64_t nextPicOrderCntMsb(std::int64_t prevMsb, std::int64_t prevLsb, std::int64_t lsb,
+                                           std::int64_t maxLsb);
 };
 
 /// What the H.264 and H.265 parsers share in opening a file: the display-order pre-scan runs a
