@@ -149,13 +149,7 @@ bool AvcParser::parseNextPicture(PictureData& picture)
     picture.mIsIntraOnly = std::all_of(mSlices.begin(), mSlices.end(),
                                        [](const AvcSliceHeader& s) { return s.slice_type == AvcSliceType::I; });
     mSlices.clear();
-    if (picture.mPictureNalUnits.empty())
-    {
-        picture.clear();
-        return false;
-    }
-    ++mDecodeCounter;
-    return true;
+    return finishPicture(picture);
 }
 
 void AvcParser::processNalUnit(PictureData& picture, bool& pictureBegun)
@@ -283,12 +277,7 @@ void AvcParser::setUpPicture(const AvcSliceHeader& slice, PictureData& picture)
     {
         for (std::size_t index : *list)
         {
-            const auto decodeIndex = std::uint32_t(mStore[index].decodeIndex);
-            if (std::find(picture.mRefPicIndices.begin(), picture.mRefPicIndices.end(), decodeIndex) ==
-                picture.mRefPicIndices.end())
-            {
-                picture.mRefPicIndices.push_back(decodeIndex);
-            }
+            addRefPicIndex(picture, std::uint32_t(mStore[index].decodeIndex));
         }
     }
 

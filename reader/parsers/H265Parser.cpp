@@ -718,13 +718,7 @@ bool H265Parser::parseNextPicture(PictureData& picture)
             std::all_of(mSlices.begin(), mSlices.end(), [](const auto& slice) { return slice->sliceType == kSliceI; });
     }
     mSlices.clear();
-    if (picture.mPictureNalUnits.empty())
-    {
-        picture.clear();
-        return false;
-    }
-    ++mDecodeCounter;
-    return true;
+    return finishPicture(picture);
 }
 
 void H265Parser::setUpPicture(PictureData& picture, std::uint8_t nalUnitType)
@@ -796,12 +790,7 @@ void H265Parser::setUpPicture(PictureData& picture, std::uint8_t nalUnitType)
     {
         for (std::int32_t index : *list)
         {
-            const auto decodeIndex = std::uint32_t(mStoredPictures[std::size_t(index)].decodeIndex);
-            if (std::find(picture.mRefPicIndices.begin(), picture.mRefPicIndices.end(), decodeIndex) ==
-                picture.mRefPicIndices.end())
-            {
-                picture.mRefPicIndices.push_back(decodeIndex);
-            }
+            addRefPicIndex(picture, std::uint32_t(mStoredPictures[std::size_t(index)].decodeIndex));
         }
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
@@ -118,6 +119,29 @@ public:
 protected:
     /// Forgets what the parser learnt from the previous stream (parameter sets, reference state).
     virtual void reset() = 0;
+
+    /// Ends parseNextPicture: a picture without coded units means the stream has ended (picture is
+    /// cleared, false); otherwise the decode counter moves on to the next picture (true).
+    bool finishPicture(PictureData& picture)
+    {
+        if (picture.mPictureNalUnits.empty())
+        {
+            picture.clear();
+            return false;
+        }
+        ++mDecodeCounter;
+        return true;
+    }
+
+    /// Adds decodeIndex to the picture's reference indices unless it is there already.
+    static void addRefPicIndex(PictureData& picture, std::uint32_t decodeIndex)
+    {
+        if (std::find(picture.mRefPicIndices.begin(), picture.mRefPicIndices.end(), decodeIndex) ==
+            picture.mRefPicIndices.end())
+        {
+            picture.mRefPicIndices.push_back(decodeIndex);
+        }
+    }
 
     /// Opens the stream without a pre-scan (the pre-scan's own parser uses this).
     bool openStream(const char* fileName)
