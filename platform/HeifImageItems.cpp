@@ -1,15 +1,46 @@
 #include "HeifImageItems.h"
 
+#include "BitStream.h"
 #include "HevcImageFileReader.h"
+
+#include <stdexcept>
 
 namespace pravix
 {
 namespace
 {
 
-uint16_t be16(const uint8_t* p)
+// The bytes of the file's first root 'meta' box (empty when there is none), after checking that every
+// root box lies inside the file. The reader steps over media data without reading it, so a file cut
+// short inside its media data opens; such a file is damaged and refused whole, even where the bytes of
+// the primary picture happen to be all there.
+BitStream rootMetaBox(const std::vector<uint8_t>& bytes)
 {
-    return static_cast<uint16_t>((p[0] << 8) | p[1]);
+    if (bytes.size() > 0xFFFFFFFFu)
+    {
+        throw HeifFormatError("file of 4 GiB or more");
+    }
+    BitStream root(bytes);
+    BitStream meta;
+    bool found = false;
+    while (root.numBytesLeft() > 0)
+    {
+        FourCCInt type;
+        try
+        {
+            BitStream box = root.readChildBox(type);
+            if (type == FourCCInt("meta") && !found)
+            {
+                meta = std::move(box);
+                found = true;
+            }
+        }
+        catch (const std::out_of_range&)
+        {
+            throw HeifFormatError("a box runs past the end of the file");
+        }
+    }
+    return meta;
 }
 
 }  // namespace
@@ -34,9 +65,7 @@ HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
     {
         throw HeifFormatError("no primary image");
     }
-    // The raw walk checks every box and extent against the bytes that are there, which also catches a
-    // file cut short after its meta box.
-    mRaw = std::make_unique<HeifItems>(bytes.data(), bytes.size());
+    mColours = std::make_unique<ItemColours>(rootMetaBox(bytes));
 }
 
 HeifImageItems::~HeifImageItems() = default;
@@ -78,7 +107,6 @@ GridLayout HeifImageItems::grid(uint32_t id) const
 
 std::vector<uint8_t> HeifImageItems::byteStream(uint32_t id) const
 {
-    mRaw->checkItemData(id);
     std::vector<uint8_t> data;
     mReader->getItemDataWithDecoderParameters(mContext, id, data);
     return data;
@@ -126,33 +154,7 @@ std::vector<ItemTransform> HeifImageItems::transforms(uint32_t id) const
 
 void HeifImageItems::readColour(uint32_t id, ItemColour& colour) const
 {
-    std::vector<const HeifProperty*> properties;
-    try
-    {
-        properties = mRaw->properties(id);
-    }
-    catch (const std::exception&)
-    {
-        return;
-    }
-    for (const HeifProperty* p : properties)
-    {
-        if (p->type != "colr" || p->size < 4)
-        {
-            continue;
-        }
-        const std::string kind(reinterpret_cast<const char*>(p->payload), 4);
-        if ((kind == "prof" || kind == "rICC") && colour.icc.empty())
-        {
-            colour.icc.assign(p->payload + 4, p->payload + p->size);
-        }
-        else if (kind == "nclx" && !colour.hasNclx && p->size >= 11)
-        {
-            colour.hasNclx = true;
-            colour.nclx.matrixCoefficients = be16(p->payload + 8);
-            colour.nclx.fullRange = (p->payload[10] & 0x80) != 0;
-        }
-    }
+    mColours->addTo(id, colour);
 }
 
 }  // namespace pravix

@@ -1,12 +1,13 @@
 #pragma once
 
-#include "HeifItems.h"
 #include "HevcDecoder.h"
+#include "ItemColours.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,13 @@ class HevcImageFileReader;
 
 namespace pravix
 {
+
+// A HEIF file that cannot be decoded as a picture.
+class HeifFormatError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
 
 struct PictureSize
 {
@@ -47,18 +55,10 @@ struct ItemTransform
     uint32_t denominators[4] = {1, 1, 1, 1};
 };
 
-struct ItemColour
-{
-    std::vector<uint8_t> icc;
-    bool hasNclx = false;
-    ColourInfo nclx;
-};
-
 // The image items of a HEIF file as the decoder needs them, read through the project's HEIF reader
-// (items, grids, properties, and the coded data joined with its decoder parameter sets). The colour
-// box, which the reader does not keep, is read from the raw item table, which also checks every extent
-// against the bytes that are there. Not thread-safe: the reader
-// reads item data from one stream.
+// (items, grids, properties, and the coded data joined with its decoder parameter sets; the reader
+// checks every extent against the bytes that are there). The colour boxes, which the reader does not
+// keep, come from ItemColours. Not thread-safe: the reader reads item data from one stream.
 class HeifImageItems
 {
 public:
@@ -78,7 +78,7 @@ public:
 private:
     std::istringstream mStream;
     std::unique_ptr<HevcImageFileReader> mReader;
-    std::unique_ptr<HeifItems> mRaw;
+    std::unique_ptr<ItemColours> mColours;
     uint32_t mContext = 0;
     uint32_t mPrimary = 0;
 };

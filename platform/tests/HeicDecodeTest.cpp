@@ -142,6 +142,23 @@ TEST(HeicDecodeTest, EveryTruncationFailsCleanly)
     }
 }
 
+// The reader steps over boxes it does not parse, so a file whose last box runs past its end opens; the
+// picture is still refused, as a damaged file, though its own bytes are all there.
+TEST(HeicDecodeTest, BoxRunningPastTheEndIsRefused)
+{
+    std::vector<uint8_t> bytes = readBytes(dataPath("single.heic"));
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(HeicImageSource::createWithData(std::make_shared<std::vector<uint8_t>>(bytes))->imageAtIndex(0));
+    for (const uint8_t b : std::vector<uint8_t>{0, 0, 1, 0, 'f', 'r', 'e', 'e', 0, 0})
+    {
+        bytes.push_back(b);
+    }
+    auto source = HeicImageSource::createWithData(std::make_shared<std::vector<uint8_t>>(bytes));
+    ASSERT_TRUE(source);
+    EXPECT_FALSE(source->imageAtIndex(0));
+    EXPECT_NE(source->lastError().find("past the end"), std::string::npos) << source->lastError();
+}
+
 // The phone photos and feature files of the shared corpus: what the reference decoder decodes, we decode
 // to the same picture; the damaged files fail.
 TEST(HeicDecodeTest, CorpusFiles)
