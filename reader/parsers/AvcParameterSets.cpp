@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BitStream.h"
+#include "ExpGolombRange.h"
 #include "ParserInterface.h"
 
 namespace
@@ -13,24 +14,16 @@ namespace
     throw std::runtime_error(std::string("H.264 parameter set: ") + what + " out of range");
 }
 
+constexpr const char* kContext = "H.264 parameter set: ";
+
 std::uint32_t readUeMax(BitStream& bitstr, std::uint32_t maxValue, const char* what)
 {
-    const std::uint32_t value = bitstr.readUnsignedExpGolomb();
-    if (value > maxValue)
-    {
-        throwOutOfRange(what);
-    }
-    return value;
+    return readUeAtMost<std::runtime_error>(bitstr, maxValue, kContext, what);
 }
 
 std::int32_t readSeRange(BitStream& bitstr, std::int32_t minValue, std::int32_t maxValue, const char* what)
 {
-    const std::int32_t value = bitstr.readSignedExpGolomb();
-    if (value < minValue || value > maxValue)
-    {
-        throwOutOfRange(what);
-    }
-    return value;
+    return readSeWithin<std::runtime_error>(bitstr, minValue, maxValue, kContext, what);
 }
 
 /// Bits from the current bit position to the end of the data.

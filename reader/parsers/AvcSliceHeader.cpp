@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BitStream.h"
+#include "ExpGolombRange.h"
 
 namespace
 {
@@ -12,24 +13,16 @@ namespace
     throw std::runtime_error("H.264 slice header: " + what);
 }
 
+constexpr const char* kContext = "H.264 slice header: ";
+
 std::uint32_t readUeMax(BitStream& bitstr, std::uint32_t maxValue, const char* what)
 {
-    const std::uint32_t value = bitstr.readUnsignedExpGolomb();
-    if (value > maxValue)
-    {
-        throwSliceError(std::string(what) + " out of range");
-    }
-    return value;
+    return readUeAtMost<std::runtime_error>(bitstr, maxValue, kContext, what);
 }
 
 std::int32_t readSeRange(BitStream& bitstr, std::int32_t minValue, std::int32_t maxValue, const char* what)
 {
-    const std::int32_t value = bitstr.readSignedExpGolomb();
-    if (value < minValue || value > maxValue)
-    {
-        throwSliceError(std::string(what) + " out of range");
-    }
-    return value;
+    return readSeWithin<std::runtime_error>(bitstr, minValue, maxValue, kContext, what);
 }
 
 /// Ceil(Log2(picSize / rate + 1)) with exact division: the smallest n with 2^n * rate >= picSize + rate.

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BitStream.h"
+#include "ExpGolombRange.h"
 
 namespace
 {
@@ -19,22 +20,12 @@ constexpr std::uint32_t kMaxTileColumnsOrRows = (kMaxPictureSide + 15) / 16;
 
 std::uint32_t readUe(BitStream& bits, std::uint32_t maxValue, const char* name)
 {
-    const std::uint32_t value = bits.readUnsignedExpGolomb();
-    if (value > maxValue)
-    {
-        fail(name);
-    }
-    return value;
+    return readUeAtMost<H265StreamError>(bits, maxValue, "H.265 stream: ", name);
 }
 
 std::int32_t readSe(BitStream& bits, std::int32_t minValue, std::int32_t maxValue, const char* name)
 {
-    const std::int32_t value = bits.readSignedExpGolomb();
-    if (value < minValue || value > maxValue)
-    {
-        fail(name);
-    }
-    return value;
+    return readSeWithin<H265StreamError>(bits, minValue, maxValue, "H.265 stream: ", name);
 }
 
 std::uint64_t readBits64(BitStream& bits, std::uint32_t count)

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "BitStream.h"
+#include "ExpGolombRange.h"
 
 namespace
 {
@@ -22,22 +23,12 @@ constexpr std::uint8_t kNalPps = 34;
 
 std::uint32_t readUeMax(BitStream& bits, std::uint32_t maxValue, const char* name)
 {
-    const std::uint32_t value = bits.readUnsignedExpGolomb();
-    if (value > maxValue)
-    {
-        streamError(std::string(name) + " out of range");
-    }
-    return value;
+    return readUeAtMost<H265StreamError>(bits, maxValue, "H.265 stream: ", name);
 }
 
 std::int32_t readSeRange(BitStream& bits, std::int32_t minValue, std::int32_t maxValue, const char* name)
 {
-    const std::int32_t value = bits.readSignedExpGolomb();
-    if (value < minValue || value > maxValue)
-    {
-        streamError(std::string(name) + " out of range");
-    }
-    return value;
+    return readSeWithin<H265StreamError>(bits, minValue, maxValue, "H.265 stream: ", name);
 }
 
 bool isIdrType(std::uint32_t type)
