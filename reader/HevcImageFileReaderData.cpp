@@ -41,11 +41,9 @@ std::uint64_t checkedAdd(std::uint64_t a, std::uint64_t b, const std::string& me
     return a + b;
 }
 
-}  // namespace
-
-namespace readerutils
-{
-ImageFileReaderInterface::ParameterSetMap hevcParameterSets(const HevcDecoderConfigRecord& record)
+/// VPS, SPS and PPS units of an H.265 record; the single- and multi-layer records list them alike.
+template <typename Record>
+ImageFileReaderInterface::ParameterSetMap h265ParameterSets(const Record& record)
 {
     ImageFileReaderInterface::ParameterSetMap sets;
     record.appendParameterSets(sets["VPS"], 32);
@@ -54,13 +52,18 @@ ImageFileReaderInterface::ParameterSetMap hevcParameterSets(const HevcDecoderCon
     return sets;
 }
 
+}  // namespace
+
+namespace readerutils
+{
+ImageFileReaderInterface::ParameterSetMap hevcParameterSets(const HevcDecoderConfigRecord& record)
+{
+    return h265ParameterSets(record);
+}
+
 ImageFileReaderInterface::ParameterSetMap layeredParameterSets(const LayeredHevcDecoderConfigRecord& record)
 {
-    ImageFileReaderInterface::ParameterSetMap sets;
-    record.appendParameterSets(sets["VPS"], 32);
-    record.appendParameterSets(sets["SPS"], 33);
-    record.appendParameterSets(sets["PPS"], 34);
-    return sets;
+    return h265ParameterSets(record);
 }
 
 ImageFileReaderInterface::ParameterSetMap avcParameterSets(const AvcDecoderConfigRecord& record)
