@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -12,6 +11,8 @@
 using parsertest::BitWriter;
 using parsertest::Bytes;
 using parsertest::dataPath;
+using parsertest::join;
+using parsertest::parseAll;
 using parsertest::readFile;
 using parsertest::splitUnits;
 using Picture = ParserInterface::PictureData;
@@ -21,20 +22,8 @@ namespace
 std::string writeTempFile(const std::string& name, const Bytes& bytes)
 {
     const std::string path = ::testing::TempDir() + "pravix_avc_" + name;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    parsertest::writeFile(path, bytes);
     return path;
-}
-
-std::vector<Picture> parseAll(AvcParser& parser)
-{
-    std::vector<Picture> pictures;
-    Picture picture;
-    while (parser.parseNextPicture(picture))
-    {
-        pictures.push_back(picture);
-    }
-    return pictures;
 }
 
 /// Parses a whole file; any exception is returned to the caller's catch.
@@ -172,16 +161,6 @@ Bytes sliceUnit(const SliceSpec& s)
         w.ue(7);  // slice_id
     }
     return w.nalUnit(std::uint8_t((s.refIdc << 5) | (s.nalType ? s.nalType : s.idr ? 5 : 1)));
-}
-
-Bytes join(const std::vector<Bytes>& units)
-{
-    Bytes out;
-    for (const auto& u : units)
-    {
-        out.insert(out.end(), u.begin(), u.end());
-    }
-    return out;
 }
 
 SliceSpec idrSlice()
@@ -591,10 +570,7 @@ TEST(AvcParser, TruncationAndMutationSweeps)
         const std::string path = writeTempFile(std::string("sweep_") + name, {});
         auto run = [&](const Bytes& bytes)
         {
-            {
-                std::ofstream out(path, std::ios::binary | std::ios::trunc);
-                out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-            }
+            parsertest::writeFile(path, bytes);
             try
             {
                 for (const auto& p : parseFile(path))

@@ -4,41 +4,21 @@
 // the RBSP trailing bits, emulation prevention and a start code.
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "ParserTestUtil.h"
+
 namespace h265test
 {
-using Bytes = std::vector<std::uint8_t>;
+using parsertest::Bytes;
+using parsertest::join;
+using parsertest::readFile;
+using parsertest::writeFile;
 
-class BitWriter
+class BitWriter : public parsertest::BasicBitWriter<BitWriter>
 {
 public:
-    BitWriter& bits(std::uint64_t value, unsigned count)
-    {
-        for (unsigned i = count; i > 0; --i)
-        {
-            bit(unsigned((value >> (i - 1)) & 1));
-        }
-        return *this;
-    }
-    BitWriter& flag(bool value) { return bit(value ? 1 : 0); }
-    BitWriter& ue(std::uint32_t value)
-    {
-        const std::uint64_t v = std::uint64_t(value) + 1;
-        unsigned length = 0;
-        while ((v >> length) > 1)
-        {
-            ++length;
-        }
-        bits(0, length);
-        return bits(v, length + 1);
-    }
-    BitWriter& se(std::int32_t value)
-    {
-        return ue(value > 0 ? std::uint32_t(2 * value - 1) : std::uint32_t(-2 * std::int64_t(value)));
-    }
     /// profile_tier_level with the profile (Main, level 3.1) and no sub-layers.
     BitWriter& ptl(bool profilePresent = true)
     {
@@ -71,85 +51,17 @@ public:
         }
         return *this;
     }
-    bool aligned() const { return mCount == 0; }
     /// rbsp_trailing_bits, then the NAL unit with its header, emulation prevention and a
     /// four-byte start code.
-    Bytes nalUnit(unsigned type, unsigned layerId = 0, unsigned temporalIdPlus1 = 1)
+    Bytes nalUnit(unsigned type, unsigned layerId = 0, unsigned temporalIdPlus1 = 1) const
     {
-        bit(1);
-        while (mCount != 0)
-        {
-            bit(0);
-        }
-        Bytes out{0,
-                  0,
-                  0,
-                  1,
-                  std::uint8_t((type << 1) | (layerId >> 5)),
-                  std::uint8_t(((layerId & 31) << 3) | temporalIdPlus1)};
-        unsigned zeros = 0;
-        for (std::uint8_t b : mBytes)
-        {
-            if (zeros >= 2 && b <= 3)
-            {
-                out.push_back(3);
-                zeros = 0;
-            }
-            out.push_back(b);
-            zeros = b == 0 ? zeros + 1 : 0;
-        }
-        return out;
+        return withStartCode(
+            {std::uint8_t((type << 1) | (layerId >> 5)), std::uint8_t(((layerId & 31) << 3) | temporalIdPlus1)},
+            toBytes(true));
     }
     /// The RBSP after the header, without trailing bits (for parsing the set directly).
-    Bytes rbsp()
-    {
-        Bytes out = mBytes;
-        if (mCount != 0)
-        {
-            out.push_back(std::uint8_t(mCurrent << (8 - mCount)));
-        }
-        return out;
-    }
-
-private:
-    BitWriter& bit(unsigned b)
-    {
-        mCurrent = (mCurrent << 1) | (b & 1);
-        if (++mCount == 8)
-        {
-            mBytes.push_back(std::uint8_t(mCurrent));
-            mCurrent = 0;
-            mCount = 0;
-        }
-        return *this;
-    }
-
-    Bytes mBytes;
-    unsigned mCurrent = 0;
-    unsigned mCount = 0;
+    Bytes rbsp() const { return toBytes(false); }
 };
-
-inline Bytes join(std::initializer_list<Bytes> parts)
-{
-    Bytes out;
-    for (const auto& p : parts)
-    {
-        out.insert(out.end(), p.begin(), p.end());
-    }
-    return out;
-}
-
-inline void writeFile(const std::string& path, const Bytes& bytes)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-}
-
-inline Bytes readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // ---- parameter sets and slices of a small single-layer stream ----
 

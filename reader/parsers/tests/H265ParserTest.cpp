@@ -11,29 +11,15 @@
 using h265test::BitWriter;
 using h265test::Bytes;
 using h265test::join;
+using parsertest::dataPath;
+using parsertest::parseAll;
 using PictureData = ParserInterface::PictureData;
 
 namespace
 {
-std::string dataPath(const std::string& name)
-{
-    return std::string(PRAVIX_PARSER_DATA_DIR) + "/" + name;
-}
-
 std::string tempPath(const std::string& name)
 {
     return testing::TempDir() + "pravix_h265_" + name;
-}
-
-std::vector<PictureData> parseAll(H265Parser& parser)
-{
-    std::vector<PictureData> pictures;
-    PictureData picture;
-    while (parser.parseNextPicture(picture))
-    {
-        pictures.push_back(picture);
-    }
-    return pictures;
 }
 
 std::vector<PictureData> parseBytes(const Bytes& stream, const std::string& name)

@@ -1,6 +1,6 @@
 #pragma once
 
-// Shared helpers of the stream-parser tests: test-stream files, NAL unit splitting, and a bit
+// Shared helpers of the stream-parser tests: test-stream files, NAL unit splitting, and the bit
 // writer for building parameter sets and slice headers in code.
 
 #include <cstdint>
@@ -57,21 +57,22 @@ inline Bytes firstUnitOfType(const std::string& file, unsigned type)
     return {};
 }
 
-/// MSB-first bit writer with Exp-Golomb codes; rbsp() adds the stop bit and alignment, and
-/// nalUnit() the start code, the header byte and emulation prevention.
-class BitWriter
+/// MSB-first bit writer with Exp-Golomb codes, shared by the H.264 and H.265 tests. Derived is
+/// the writer the chained calls return, so that a codec's own helpers chain with these.
+template <typename Derived>
+class BasicBitWriter
 {
 public:
-    BitWriter& bits(std::uint64_t value, unsigned count)
+    Derived& bits(std::uint64_t value, unsigned count)
     {
         for (unsigned i = count; i-- > 0;)
         {
             mBits.push_back(((value >> i) & 1u) != 0);
         }
-        return *this;
+        return static_cast<Derived&>(*this);
     }
-    BitWriter& flag(bool value) { return bits(value ? 1 : 0, 1); }
-    BitWriter& ue(std::uint64_t value)
+    Derived& flag(bool value) { return bits(value ? 1 : 0, 1); }
+    Derived& ue(std::uint64_t value)
     {
         const std::uint64_t code = value + 1;
         unsigned length = 0;
@@ -82,15 +83,19 @@ public:
         bits(0, length);
         return bits(code, length + 1);
     }
-    BitWriter& se(std::int64_t value)
-    {
-        return ue(value > 0 ? std::uint64_t(2 * value - 1) : std::uint64_t(-2 * value));
-    }
+    Derived& se(std::int64_t value) { return ue(value > 0 ? std::uint64_t(2 * value - 1) : std::uint64_t(-2 * value)); }
+    bool aligned() const { return mBits.size() % 8 == 0; }
 
-    Bytes rbsp() const
+protected:
+    /// The bits written so far as bytes: with trailingBits the stop bit and zero bits up to the
+    /// byte boundary follow them; without, a last partial byte is filled with zero bits.
+    Bytes toBytes(bool trailingBits) const
     {
         std::vector<bool> all = mBits;
-        all.push_back(true);
+        if (trailingBits)
+        {
+            all.push_back(true);
+        }
         while (all.size() % 8 != 0)
         {
             all.push_back(false);
@@ -108,11 +113,16 @@ public:
         return out;
     }
 
-    Bytes nalUnit(std::uint8_t header) const
+    /// A four-byte start code, the header bytes, then payload with emulation prevention.
+    static Bytes withStartCode(Bytes header, const Bytes& payload)
     {
-        Bytes out{0, 0, 0, 1, header};
+        Bytes out{0, 0, 0, 1};
+        for (std::uint8_t b : header)
+        {
+            out.push_back(b);
+        }
         unsigned zeros = 0;
-        for (std::uint8_t b : rbsp())
+        for (std::uint8_t b : payload)
         {
             if (zeros >= 2 && b <= 3)
             {
@@ -128,4 +138,42 @@ public:
 private:
     std::vector<bool> mBits;
 };
+
+/// The H.264 writer: rbsp() adds the stop bit and alignment, and nalUnit() the start code, the
+/// header byte and emulation prevention.
+class BitWriter : public BasicBitWriter<BitWriter>
+{
+public:
+    Bytes rbsp() const { return toBytes(true); }
+    Bytes nalUnit(std::uint8_t header) const { return withStartCode({header}, rbsp()); }
+};
+
+inline Bytes join(const std::vector<Bytes>& parts)
+{
+    Bytes out;
+    for (const auto& p : parts)
+    {
+        out.insert(out.end(), p.begin(), p.end());
+    }
+    return out;
+}
+
+/// Every picture the parser hands out from here on, in decoding order.
+inline std::vector<ParserInterface::PictureData> parseAll(ParserInterface& parser)
+{
+    std::vector<ParserInterface::PictureData> pictures;
+    ParserInterface::PictureData picture;
+    while (parser.parseNextPicture(picture))
+    {
+        pictures.push_back(picture);
+    }
+    return pictures;
+}
+
+inline void writeFile(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
 }  // namespace parsertest
