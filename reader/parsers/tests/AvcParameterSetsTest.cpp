@@ -15,9 +15,7 @@ namespace
 {
 BitStream payloadStream(const Bytes& unit)
 {
-    Bytes rbsp;
-    convertByteStreamToRBSP(unit, rbsp);
-    BitStream bitstr(std::move(rbsp));
+    BitStream bitstr = parsertest::rbspStream(unit);
     AvcNalHeader header;
     header.parse(bitstr);
     return bitstr;

@@ -15,18 +15,14 @@ namespace
 {
 BitStream rbspOf(const Bytes& nalUnit)
 {
-    Bytes rbsp;
-    convertByteStreamToRBSP(nalUnit, rbsp);
-    BitStream bits(std::move(rbsp));
+    BitStream bits = parsertest::rbspStream(nalUnit);
     readH265NalHeader(bits);
     return bits;
 }
 
 std::shared_ptr<H265Sps> spsOf(const Bytes& nalUnit, const H265Vps* vps = nullptr)
 {
-    Bytes rbsp;
-    convertByteStreamToRBSP(nalUnit, rbsp);
-    BitStream bits(std::move(rbsp));
+    BitStream bits = parsertest::rbspStream(nalUnit);
     const H265NalHeader header = readH265NalHeader(bits);
     return parseH265Sps(bits, header, vps);
 }
@@ -322,9 +318,7 @@ TEST(H265ParameterSets, TruncatedAndMutatedSetsFailCleanly)
                                       h265test::makePps({0, 0, true, true, 1, 1, true})};
     auto parse = [](const Bytes& unit)
     {
-        Bytes rbsp;
-        convertByteStreamToRBSP(unit, rbsp);
-        BitStream bits(std::move(rbsp));
+        BitStream bits = parsertest::rbspStream(unit);
         const H265NalHeader header = readH265NalHeader(bits);
         if (header.nalUnitType == 32)
         {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "BitStream.h"
 #include "ParserInterface.h"
 
 namespace parsertest
@@ -55,6 +56,14 @@ inline Bytes firstUnitOfType(const std::string& file, unsigned type)
         }
     }
     return {};
+}
+
+/// A bit stream over a unit in byte-stream form: its NAL unit header, then the RBSP.
+inline BitStream rbspStream(const Bytes& unit)
+{
+    Bytes rbsp;
+    convertByteStreamToRBSP(unit, rbsp);
+    return BitStream(std::move(rbsp));
 }
 
 /// MSB-first bit writer with Exp-Golomb codes, shared by the H.264 and H.265 tests. Derived is
