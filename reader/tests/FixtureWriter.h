@@ -166,6 +166,22 @@ inline Bytes exifBlock()
             0, 2, 0, 0, 0,   7,   0,   0,   0, 26, 0,   0,   0, 0,  'P', 'r', 'a', 'v', 'i', 'x', 0};
 }
 
+/// Adds grid item id to meta: rows x columns tiles over a width x height picture, its description
+/// in idat and its spatial extents (the tiles and their dimg references are the caller's).
+inline void addGridItem(MetaBox& meta, std::uint32_t id, std::uint8_t rows, std::uint8_t columns, std::uint32_t width,
+                        std::uint32_t height)
+{
+    ImageGrid grid;
+    grid.rowsMinusOne = std::uint8_t(rows - 1);
+    grid.columnsMinusOne = std::uint8_t(columns - 1);
+    grid.outputWidth = width;
+    grid.outputHeight = height;
+    BitStream gridBytes;
+    writeImageGrid(grid, gridBytes);
+    meta.addIdatItem(id, "grid", "", gridBytes.getStorage());
+    meta.addProperty(std::make_shared<ImageSpatialExtentsProperty>(width, height), {id}, false);
+}
+
 /// 3x2 grid (item 7, primary) of 64x64 tiles 1-6 over a 160x100 picture (the right column and
 /// the bottom row overhang), rotated, mirrored and cropped; a thumbnail (8), an alpha plane (9),
 /// an Exif item split over two extents (10) and an XMP item in idat (11).
@@ -212,15 +228,7 @@ inline Bytes writeGrid3x2()
                               meta->addProperty(tileSize, {id}, false);
                               meta->addItemReference(FourCCInt("dimg"), 7, id);
                           }
-                          ImageGrid grid;
-                          grid.rowsMinusOne = 1;
-                          grid.columnsMinusOne = 2;
-                          grid.outputWidth = 160;
-                          grid.outputHeight = 100;
-                          BitStream gridBytes;
-                          writeImageGrid(grid, gridBytes);
-                          meta->addIdatItem(7, "grid", "", gridBytes.getStorage());
-                          meta->addProperty(std::make_shared<ImageSpatialExtentsProperty>(160, 100), {7}, false);
+                          addGridItem(*meta, 7, 2, 3, 160, 100);
                           auto clap = std::make_shared<CleanAperture>();
                           clap->setWidth({150, 1});
                           clap->setHeight({90, 1});
@@ -286,15 +294,7 @@ inline Bytes writeGrid2x2()
                               meta->addProperty(std::make_shared<ImageSpatialExtentsProperty>(64, 64), {i + 1}, false);
                               meta->addItemReference(FourCCInt("dimg"), 5, i + 1);
                           }
-                          ImageGrid grid;
-                          grid.rowsMinusOne = 1;
-                          grid.columnsMinusOne = 1;
-                          grid.outputWidth = 120;
-                          grid.outputHeight = 100;
-                          BitStream gridBytes;
-                          writeImageGrid(grid, gridBytes);
-                          meta->addIdatItem(5, "grid", "", gridBytes.getStorage());
-                          meta->addProperty(std::make_shared<ImageSpatialExtentsProperty>(120, 100), {5}, false);
+                          addGridItem(*meta, 5, 2, 2, 120, 100);
                           return meta;
                       });
 }
