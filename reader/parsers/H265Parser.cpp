@@ -224,11 +224,9 @@ void H265Parser::resolveParameterSets(H265SliceHeader& slice) const
     slice.sliceLoopFilterAcrossSlicesEnabledFlag = pps.ppsLoopFilterAcrossSlicesEnabledFlag;
 }
 
-void H265Parser::parseLhvcSliceHeader(BitStream& bits, H265SliceHeader& slice, std::uint8_t nalUnitType) const
+void H265Parser::parseSliceHeaderStart(BitStream& bits, H265SliceHeader& slice, std::uint8_t nalUnitType) const
 {
     slice.nalUnitType = nalUnitType;
-    // Layered pictures take no output flag from their slices: it stays clear.
-    slice.picOutputFlag = false;
     slice.firstSliceSegmentInPicFlag = bits.readFlag();
     if (nalUnitType >= 16 && nalUnitType <= 23)
     {
@@ -238,20 +236,20 @@ void H265Parser::parseLhvcSliceHeader(BitStream& bits, H265SliceHeader& slice, s
     resolveParameterSets(slice);
 }
 
+void H265Parser::parseLhvcSliceHeader(BitStream& bits, H265SliceHeader& slice, std::uint8_t nalUnitType) const
+{
+    // Layered pictures take no output flag from their slices: it stays clear.
+    slice.picOutputFlag = false;
+    parseSliceHeaderStart(bits, slice, nalUnitType);
+}
+
 void H265Parser::parseSliceHeader(BitStream& bits, H265SliceHeader& slice, std::uint8_t nalUnitType,
                                   std::uint8_t nuhLayerId, std::uint8_t nuhTemporalIdPlus1) const
 {
-    slice.nalUnitType = nalUnitType;
     slice.nuhLayerId = nuhLayerId;
     slice.nuhTemporalIdPlus1 = nuhTemporalIdPlus1;
     slice.picOutputFlag = true;
-    slice.firstSliceSegmentInPicFlag = bits.readFlag();
-    if (nalUnitType >= 16 && nalUnitType <= 23)
-    {
-        slice.noOutputOfPriorPicsFlag = bits.readFlag();
-    }
-    slice.slicePicParameterSetId = readUeMax(bits, 63, "slice_pic_parameter_set_id");
-    resolveParameterSets(slice);
+    parseSliceHeaderStart(bits, slice, nalUnitType);
     const H265Pps& pps = *slice.mPps;
     const H265Sps& sps = *slice.mSps;
     const H265Vps& vps = *slice.mVps;

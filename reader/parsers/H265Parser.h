@@ -140,6 +140,8 @@ private:
 
     void reset() override;
     void resolveParameterSets(H265SliceHeader& slice) const;
+    /// The fields every slice segment header begins with, up to the PPS it names, which is resolved.
+    void parseSliceHeaderStart(BitStream& bits, H265SliceHeader& slice, std::uint8_t nalUnitType) const;
     void setUpPicture(PictureData& picture, std::uint8_t nalUnitType);
     std::int32_t computePoc(const H265SliceHeader& slice);
     void markReferencePictures(const H265SliceHeader& slice, std::int32_t poc);
