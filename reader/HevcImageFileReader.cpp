@@ -383,22 +383,12 @@ void HevcImageFileReader::extractFileFeatures(FileInformation& fileInformation) 
 
 HevcImageFileReader::ContextType HevcImageFileReader::getContextType(ContextId contextId) const
 {
-    const auto it = mContextInfo.find(contextId);
-    if (it == mContextInfo.end())
-    {
-        throw FileReaderException(InvalidContextId);
-    }
-    return it->second.contextType;
+    return getContextInfo(contextId).contextType;
 }
 
 const HevcImageFileReader::ContextInfo& HevcImageFileReader::getContextInfo(ContextId contextId) const
 {
-    const auto it = mContextInfo.find(contextId);
-    if (it == mContextInfo.end())
-    {
-        throw FileReaderException(InvalidContextId);
-    }
-    return it->second;
+    return findOrThrow(mContextInfo, contextId, InvalidContextId);
 }
 
 const MetaBox& HevcImageFileReader::getMetaBox(ContextId contextId) const
@@ -413,22 +403,12 @@ const MetaBox& HevcImageFileReader::getMetaBox(ContextId contextId) const
 
 const HevcImageFileReader::MetaContextInfo& HevcImageFileReader::getMetaContextInfo(ContextId contextId) const
 {
-    const auto it = mMetaContextInfo.find(contextId);
-    if (it == mMetaContextInfo.end())
-    {
-        throw FileReaderException(InvalidContextId);
-    }
-    return it->second;
+    return findOrThrow(mMetaContextInfo, contextId, InvalidContextId);
 }
 
 const HevcImageFileReader::TrackContextInfo& HevcImageFileReader::getTrackContextInfo(ContextId contextId) const
 {
-    const auto it = mTrackContextInfo.find(contextId);
-    if (it == mTrackContextInfo.end())
-    {
-        throw FileReaderException(InvalidContextId);
-    }
-    return it->second;
+    return findOrThrow(mTrackContextInfo, contextId, InvalidContextId);
 }
 
 HevcImageFileReader::ContextType HevcImageFileReader::requireMetaOrTrack(ContextId contextId) const

@@ -383,12 +383,7 @@ std::string HevcImageFileReader::getDecoderCodeType(ContextId contextId, std::ui
 {
     checkInitialized();
     getContextType(contextId);
-    const auto it = mDecoderCodeTypes.find(Id(contextId, itemId));
-    if (it == mDecoderCodeTypes.end())
-    {
-        throw FileReaderException(InvalidItemId);
-    }
-    return it->second;
+    return findOrThrow(mDecoderCodeTypes, Id(contextId, itemId), InvalidItemId);
 }
 
 void HevcImageFileReader::getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
@@ -396,12 +391,7 @@ void HevcImageFileReader::getDecoderParameterSets(ContextId contextId, std::uint
 {
     checkInitialized();
     const Id configuration = mapAt(mConfigurationIndex, Id(contextId, itemId));
-    const auto it = mParameterSets.find(configuration);
-    if (it == mParameterSets.end())
-    {
-        throw FileReaderException(InvalidItemId);
-    }
-    decoderParameterSets = it->second;
+    decoderParameterSets = findOrThrow(mParameterSets, configuration, InvalidItemId);
 }
 
 void HevcImageFileReader::getItemDataWithDecoderParameters(ContextId contextId, std::uint32_t itemId,

@@ -503,13 +503,7 @@ HevcImageFileReader::OverlayItem HevcImageFileReader::getItemIovl(ContextId cont
     {
         throw FileReaderException(ProtectedItem);
     }
-    const MetaContextInfo& info = getMetaContextInfo(contextId);
-    const auto it = info.iovlItems.find(itemId);
-    if (it == info.iovlItems.end())
-    {
-        throw FileReaderException(InvalidItemId);
-    }
-    return it->second;
+    return findOrThrow(getMetaContextInfo(contextId).iovlItems, itemId, InvalidItemId);
 }
 
 HevcImageFileReader::GridItem HevcImageFileReader::getItemGrid(ContextId contextId, std::uint32_t itemId) const
@@ -520,13 +514,7 @@ HevcImageFileReader::GridItem HevcImageFileReader::getItemGrid(ContextId context
     {
         throw FileReaderException(ProtectedItem);
     }
-    const MetaContextInfo& info = getMetaContextInfo(contextId);
-    const auto it = info.gridItems.find(itemId);
-    if (it == info.gridItems.end())
-    {
-        throw FileReaderException(InvalidItemId);
-    }
-    return it->second;
+    return findOrThrow(getMetaContextInfo(contextId).gridItems, itemId, InvalidItemId);
 }
 
 HevcImageFileReader::PropertyTypeVector HevcImageFileReader::getItemProperties(ContextId contextId,
@@ -534,13 +522,7 @@ HevcImageFileReader::PropertyTypeVector HevcImageFileReader::getItemProperties(C
 {
     checkInitialized();
     requireMeta(contextId);
-    const MetaContextInfo& info = getMetaContextInfo(contextId);
-    const auto it = info.properties.find(itemId);
-    if (it == info.properties.end())
-    {
-        throw FileReaderException(InvalidItemId);
-    }
-    return it->second;
+    return findOrThrow(getMetaContextInfo(contextId).properties, itemId, InvalidItemId);
 }
 
 std::shared_ptr<const Box> HevcImageFileReader::getProperty(ContextId contextId, std::uint32_t index) const
@@ -637,13 +619,7 @@ HevcImageFileReader::ClapProperty HevcImageFileReader::getPropertyClap(ContextId
     checkInitialized();
     if (requireMetaOrTrack(contextId) == ContextType::Track)
     {
-        const TrackContextInfo& track = getTrackContextInfo(contextId);
-        const auto it = track.clapProperties.find(index);
-        if (it == track.clapProperties.end())
-        {
-            throw FileReaderException(MissingCleanAperture);
-        }
-        return it->second;
+        return findOrThrow(getTrackContextInfo(contextId).clapProperties, index, MissingCleanAperture);
     }
     return toClapProperty(*asProperty<CleanAperture>(getProperty(contextId, index)));
 }

@@ -35,6 +35,20 @@ typename Map::mapped_type& mapAt(Map& map, const typename Map::key_type& key)
     return it->second;
 }
 
+/// Look-up of something a caller named (an item, a context): FileReaderException with error when
+/// the table does not hold it.
+template <typename Map>
+const typename Map::mapped_type& findOrThrow(const Map& map, const typename Map::key_type& key,
+                                             ImageFileReaderInterface::ErrorCode error)
+{
+    const auto it = map.find(key);
+    if (it == map.end())
+    {
+        throw ImageFileReaderInterface::FileReaderException(error);
+    }
+    return it->second;
+}
+
 ImageFileReaderInterface::ClapProperty toClapProperty(const CleanAperture& clap);
 
 /// "VPS", "SPS", "PPS" (AVC: "SPS", "PPS") of a configuration record, each present even when
