@@ -9,6 +9,29 @@
 
 using namespace readerutils;
 
+namespace
+{
+/// (time, sample id) for every time one of the kept samples is shown, in presentation order
+/// (samples shown at the same time in sample order).
+template <typename Samples, typename Keep>
+std::vector<std::pair<std::int64_t, std::uint32_t>> presentationOrder(const Samples& samples, Keep keep)
+{
+    std::vector<std::pair<std::int64_t, std::uint32_t>> shown;
+    for (const auto& sample : samples)
+    {
+        if (keep(sample))
+        {
+            for (const std::int64_t time : sample.timestamps)
+            {
+                shown.emplace_back(time, sample.sampleId);
+            }
+        }
+    }
+    std::sort(shown.begin(), shown.end());
+    return shown;
+}
+}  // namespace
+
 // ---------------------------------------------------------------------------------------------
 // Track queries
 
@@ -64,19 +87,12 @@ void HevcImageFileReader::getTrackItemListByType(ContextId contextId, const std:
     }
     else if (itemType == "display")
     {
-        std::vector<std::pair<std::int64_t, std::uint32_t>> shown;
-        for (const auto& sample : track.samples)
-        {
-            if (sample.sampleType == SampleType::OutputNonReferenceFrame ||
-                sample.sampleType == SampleType::OutputReferenceFrame)
-            {
-                for (const std::int64_t time : sample.timestamps)
-                {
-                    shown.emplace_back(time, sample.sampleId);
-                }
-            }
-        }
-        std::sort(shown.begin(), shown.end());
+        const auto shown = presentationOrder(track.samples,
+                                             [](const SampleInfo& sample)
+                                             {
+                                                 return sample.sampleType == SampleType::OutputNonReferenceFrame ||
+                                                        sample.sampleType == SampleType::OutputReferenceFrame;
+                                             });
         for (const auto& entry : shown)
         {
             itemIds.push_back(entry.second);
@@ -204,15 +220,8 @@ void HevcImageFileReader::getItemsInDecodingOrder(ContextId contextId, DecodingO
     itemDecodingOrder.clear();
     if (requireMetaOrTrack(contextId) == ContextType::Track)
     {
-        std::vector<std::pair<std::int64_t, std::uint32_t>> shown;
-        for (const auto& sample : getTrackContextInfo(contextId).samples)
-        {
-            for (const std::int64_t time : sample.timestamps)
-            {
-                shown.emplace_back(time, sample.sampleId);
-            }
-        }
-        std::sort(shown.begin(), shown.end());
+        const auto shown =
+            presentationOrder(getTrackContextInfo(contextId).samples, [](const SampleInfo&) { return true; });
         for (const auto& entry : shown)
         {
             IdVector dependencies;
