@@ -237,17 +237,15 @@ void HevcImageFileReader::extractTrackInfo(const MovieBox& movieBox)
         for (const auto& other : trackInformation)
         {
             const auto& references = other.second.referenceTrackIds;
-            const auto thmb = references.find("thmb");
-            if (thmb != references.end() &&
-                std::find(thmb->second.begin(), thmb->second.end(), track.first) != thmb->second.end())
+            for (const auto& link : {std::make_pair("thmb", TrackFeature::HasLinkedThumbnailTracks),
+                                     std::make_pair("auxl", TrackFeature::HasLinkedAuxiliaryTracks)})
             {
-                track.second.features.insert(TrackFeature::HasLinkedThumbnailTracks);
-            }
-            const auto auxl = references.find("auxl");
-            if (auxl != references.end() &&
-                std::find(auxl->second.begin(), auxl->second.end(), track.first) != auxl->second.end())
-            {
-                track.second.features.insert(TrackFeature::HasLinkedAuxiliaryTracks);
+                const auto named = references.find(link.first);
+                if (named != references.end() &&
+                    std::find(named->second.begin(), named->second.end(), track.first) != named->second.end())
+                {
+                    track.second.features.insert(link.second);
+                }
             }
         }
     }
