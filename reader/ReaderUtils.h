@@ -11,21 +11,10 @@ class LayeredHevcDecoderConfigRecord;
 
 namespace readerutils
 {
-/// Look-up in a table the reader trusts to hold the key. The text is fixed here so that it does
-/// not depend on the standard library in use.
+/// Look-up in a table the reader trusts to hold the key; from a const table the entry is const
+/// too. The text is fixed here so that it does not depend on the standard library in use.
 template <typename Map>
-const typename Map::mapped_type& mapAt(const Map& map, const typename Map::key_type& key)
-{
-    const auto it = map.find(key);
-    if (it == map.end())
-    {
-        throw std::out_of_range("map::at:  key not found");
-    }
-    return it->second;
-}
-
-template <typename Map>
-typename Map::mapped_type& mapAt(Map& map, const typename Map::key_type& key)
+auto& mapAt(Map& map, const typename Map::key_type& key)
 {
     const auto it = map.find(key);
     if (it == map.end())
