@@ -480,11 +480,7 @@ TEST(AvcParser, PictureOrderCountType1)
         writeTempFile("poc1.h264", join({sps.nalUnit(0x67), ppsUnit(), slice(idrSlice(), 0), slice(pSlice(1), 0),
                                          slice(pSlice(2, 0), 0), slice(pSlice(2), 1), slice(pSlice(3), 0)})));
     ASSERT_EQ(pictures.size(), 5u);
-    std::vector<std::int32_t> pocs;
-    for (const auto& p : pictures)
-    {
-        pocs.push_back(p.mPoc);
-    }
+    const std::vector<std::int32_t> pocs = parsertest::fieldOfEach(pictures, &Picture::mPoc);
     EXPECT_EQ(pocs, (std::vector<std::int32_t>{0, 2, 1, 7, 8}));
     EXPECT_EQ(pictures[2].mDisplayIndex, 1);
     EXPECT_EQ(pictures[1].mDisplayIndex, 2);

@@ -410,11 +410,7 @@ TEST(H265Parser, OrderCountsAcrossIdrPicturesAndReferenceLookUp)
                                h265test::makeIdrSlice(), p(1, {-1}), h265test::makeIdrSlice(), p(1, {-1})});
     const auto pictures = parseBytes(stream, "poc.h265");
     ASSERT_EQ(pictures.size(), 7u);
-    std::vector<int> pocs;
-    for (const auto& picture : pictures)
-    {
-        pocs.push_back(picture.mPoc);
-    }
+    const std::vector<int> pocs = parsertest::fieldOfEach(pictures, &PictureData::mPoc);
     // The second IDR picture (lsb 0 after lsb 14) goes on above 14 rather than back to 0; the
     // third (lsb 0 after lsb 1) repeats 16.
     EXPECT_EQ(pocs, (std::vector<int>{0, 7, 14, 16, 17, 16, 17}));
@@ -422,11 +418,7 @@ TEST(H265Parser, OrderCountsAcrossIdrPicturesAndReferenceLookUp)
     EXPECT_EQ(pictures[4].mRefPicIndices, (std::vector<std::uint32_t>{3}));
     // Order count 16 exists twice: the reference is the newest one, after the latest IDR.
     EXPECT_EQ(pictures[6].mRefPicIndices, (std::vector<std::uint32_t>{5}));
-    std::vector<int> display;
-    for (const auto& picture : pictures)
-    {
-        display.push_back(picture.mDisplayIndex);
-    }
+    const std::vector<int> display = parsertest::fieldOfEach(pictures, &PictureData::mDisplayIndex);
     EXPECT_EQ(display, (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 }
 

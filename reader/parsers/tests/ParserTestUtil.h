@@ -179,6 +179,19 @@ inline std::vector<ParserInterface::PictureData> parseAll(ParserInterface& parse
     return pictures;
 }
 
+/// One field of every picture, in decoding order.
+template <typename Field>
+std::vector<Field> fieldOfEach(const std::vector<ParserInterface::PictureData>& pictures,
+                               Field ParserInterface::PictureData::*field)
+{
+    std::vector<Field> values;
+    for (const auto& picture : pictures)
+    {
+        values.push_back(picture.*field);
+    }
+    return values;
+}
+
 inline void writeFile(const std::string& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
