@@ -63,6 +63,15 @@ inline testsupport::Bytes readFile(const std::string& path)
     return testsupport::Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+/// Overwrites the big-endian 32-bit field at the offset (for patching shipped files).
+inline void setU32(testsupport::Bytes& bytes, std::size_t at, std::uint32_t value)
+{
+    for (int i = 0; i < 4; ++i)
+    {
+        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+    }
+}
+
 inline std::string dataPath(const std::string& name)
 {
     return std::string(PRAVIX_SOURCE_DIR) + "/reader/tests/data/" + name;

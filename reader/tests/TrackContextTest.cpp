@@ -128,24 +128,12 @@ TEST(TrackContext, SampleBytes)
 
 namespace
 {
-void setU32ForTest(Bytes& bytes, std::size_t at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-    {
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-    }
-}
-
 /// The sequence with a 32-bit field of a box replaced; offset counts from the box type.
 Bytes patchSequence(const char* box, std::size_t offset, std::uint32_t value)
 {
     Bytes bytes = readFile(dataPath("sequence.heics"));
     const std::string text(bytes.begin(), bytes.end());
-    const std::size_t at = text.find(box) + offset;
-    for (int i = 0; i < 4; ++i)
-    {
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-    }
+    setU32(bytes, text.find(box) + offset, value);
     return bytes;
 }
 }  // namespace
@@ -266,7 +254,7 @@ TEST(TrackContextRegression, SamplesPastTheEndOfTheFile)
     const std::string text(bytes.begin(), bytes.end());
     const auto stco = text.find("stco");
     ASSERT_NE(stco, std::string::npos);
-    setU32ForTest(bytes, stco + 12, 0xFFFFFF00u);  // the first (only) chunk offset
+    setU32(bytes, stco + 12, 0xFFFFFF00u);  // the first (only) chunk offset
     auto file = openBytes(bytes);
     const auto track = onlyTrack(file);
     std::vector<std::uint8_t> data;
@@ -275,7 +263,7 @@ TEST(TrackContextRegression, SamplesPastTheEndOfTheFile)
 
     const auto stsz = text.find("stsz");
     Bytes huge = readFile(dataPath("sequence.heics"));
-    setU32ForTest(huge, stsz + 16, 0xFFFFFFF0u);  // the first sample's size
+    setU32(huge, stsz + 16, 0xFFFFFFF0u);  // the first sample's size
     auto hugeFile = openBytes(huge);
     EXPECT_READER_ERROR(hugeFile->getItemData(onlyTrack(hugeFile), 0, data), Reader::StreamReadFailed);
 }

@@ -79,14 +79,6 @@ std::vector<Node> parseBoxes(const Bytes& bytes, std::size_t begin, std::size_t 
     return nodes;
 }
 
-void setU32(Bytes& bytes, std::size_t at, std::uint32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-    {
-        bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-    }
-}
-
 /// The shipped sequence with its movie box rebuilt by the edit; mdat comes before moov, so chunk
 /// offsets stay valid.
 Bytes editSequence(const std::function<void(Node& moov)>& edit)
