@@ -1,29 +1,12 @@
 // The meta box parser on its own, as the reader uses it on a root box.
 #include <cstddef>
 #include <cstdint>
-#include <exception>
-#include <vector>
 
-#include "BitStream.h"
-#include "LogStream.h"
+#include "FuzzSupport.h"
 #include "MetaBox.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const bool quiet = []
-    {
-        setLogLevel(-1);
-        return true;
-    }();
-    (void)quiet;
-    BitStream stream(std::vector<std::uint8_t>(data, data + size));
-    MetaBox box;
-    try
-    {
-        box.parseBox(stream);
-    }
-    catch (const std::exception&)
-    {
-    }
+    fuzzsupport::parseOneBox<MetaBox>(data, size);
     return 0;
 }
