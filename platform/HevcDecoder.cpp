@@ -1,5 +1,6 @@
 #include "HevcDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 extern "C"
@@ -64,7 +65,7 @@ HevcDecoder::HevcDecoder(int threads)
     {
         return;
     }
-    mContext->thread_count = threads < 1 ? 1 : threads;
+    mContext->thread_count = threads < 1 ? 1 : std::min(threads, kMaxSliceThreads);
     mContext->thread_type = FF_THREAD_SLICE;
     // Damage must fail the picture rather than be concealed into a plausible-looking output.
     mContext->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;

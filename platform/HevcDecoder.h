@@ -27,11 +27,19 @@ struct ColourInfo
     bool fullRange = false;
 };
 
+// Most slice threads one picture is decoded with. libavcodec's wavefront rows wait for the row above
+// on a condition variable that rows r and r + n share (n threads) and wake one waiter per report. A
+// damaged row ends its wavefront early, the rows below it exit, and rows further apart than n run at
+// once: two rows then wait on one condition, the wake-up meant for one reaches the other, and the
+// picture stalls for ever. That needs four rows in flight; with three threads it cannot happen.
+constexpr int kMaxSliceThreads = 3;
+
 // One libavcodec HEVC decoder context, reused picture after picture. Not thread-safe: one per worker.
 class HevcDecoder
 {
 public:
-    // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises).
+    // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises), at
+    // most kMaxSliceThreads.
     explicit HevcDecoder(int threads = 1);
     ~HevcDecoder();
     HevcDecoder(const HevcDecoder&) = delete;
