@@ -36,8 +36,10 @@ struct ImageProperties
 
 // Our stand-in for the platform's image source over a HEIC file: the primary image of the file is image
 // 0. The project's HEIF reader hands out each picture's coded data with its parameter sets, which
-// libavcodec decodes; the tiles of a grid are decoded in parallel, one decoder per worker, and converted
-// to RGB straight into their (turned) place in the picture.
+// libavcodec decodes. The pixels go straight into their place in the upright picture (GridDecoder,
+// PictureTarget): cut to the clean aperture, turned, and, when the picture is larger than asked for,
+// reduced while the rows arrive. The first verdict on the picture stands: once it failed to decode, every
+// later call fails at once with the same reason.
 class HeicImageSource
 {
 public:
@@ -54,14 +56,21 @@ public:
 
     // Why the last call failed, for the log.
     const std::string& lastError() const { return mError; }
+    // How many times the picture has been decoded.
+    size_t decodeCount() const { return mDecodeCount; }
 
 private:
     explicit HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data);
-    std::optional<Bitmap> decodePrimary(bool applyTransforms) const;
+    // The primary image, its transforms applied (the clean aperture always), reduced to at most
+    // maxPixelSize on its longer side (0: as it is); nullopt with mError set on failure.
+    std::optional<Bitmap> decodePrimary(bool applyTransforms, uint32_t maxPixelSize) const;
+    Bitmap decodeUpright(bool applyTransforms, uint32_t maxPixelSize) const;
 
     std::shared_ptr<const std::vector<uint8_t>> mData;
     std::unique_ptr<HeifImageItems> mItems;
     mutable std::string mError;
+    mutable bool mDecodeFailed = false;  // the first verdict on the picture: decoding it again is not tried
+    mutable size_t mDecodeCount = 0;
 };
 
 }  // namespace pravix

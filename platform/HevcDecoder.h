@@ -63,5 +63,10 @@ ColourInfo colourOfFrame(const AVFrame* frame);
 // sws_freeContext. False when the picture's format cannot be converted.
 bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t width, uint32_t height, uint8_t* dst,
                        size_t dstStride, uint32_t channels, SwsContext** cache);
+// The same for the width x height rectangle whose top row is firstRow, a multiple of the chroma rows'
+// spacing (false otherwise). The rows are converted as a picture of their own: a picture converted in
+// bands comes out as it would whole.
+bool convertFrameRowsToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t firstRow, uint32_t width,
+                           uint32_t height, uint8_t* dst, size_t dstStride, uint32_t channels, SwsContext** cache);
 
 }  // namespace pravix
