@@ -193,18 +193,23 @@ void GridDecoder::decodeWhole(PictureTarget& target)
                 [&](size_t index, TileWorker& worker)
                 {
                     const Tile& tile = mTiles[index];
-                    // A tile named once that lies wholly inside the picture goes straight into its place.
+                    // A tile named once goes straight into its place, cut to the picture, when the cut
+                    // leaves whole chroma samples; otherwise it is converted whole and cut afterwards.
                     if (tile.places.size() == 1)
                     {
                         const uint32_t x = placeX(tile.places[0]);
                         const uint32_t y = placeY(tile.places[0]);
+                        const uint32_t w = std::min(mTileWidth, mLayout.width - x);
+                        const uint32_t h = std::min(mTileHeight, mLayout.height - y);
                         size_t stride = 0;
-                        if (uint8_t* direct = target.directRect(x, y, mTileWidth, mTileHeight, stride))
+                        uint8_t* direct = coversWholeChroma(worker.frame.get(), w, h)
+                                              ? target.directRect(x, y, w, h, stride)
+                                              : nullptr;
+                        if (direct != nullptr)
                         {
                             const ColourInfo info =
                                 mTileColour.hasNclx ? mTileColour.nclx : colourOfFrame(worker.frame.get());
-                            if (!convertFrameToRgb(worker.frame.get(), info, mTileWidth, mTileHeight, direct, stride,
-                                                   3, &worker.sws))
+                            if (!convertFrameToRgb(worker.frame.get(), info, w, h, direct, stride, 3, &worker.sws))
                             {
                                 throw HeifFormatError("unsupported picture format");
                             }

@@ -3,7 +3,9 @@
 #include "BitStream.h"
 #include "HevcImageFileReader.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <streambuf>
 
 namespace pravix
 {
@@ -13,40 +15,103 @@ namespace
 // The bytes of the file's first root 'meta' box (empty when there is none), after checking that every
 // root box lies inside the file. The reader steps over media data without reading it, so a file cut
 // short inside its media data opens; such a file is damaged and refused whole, even where the bytes of
-// the primary picture happen to be all there.
+// the primary picture happen to be all there. Only the box headers are read: the media data is not
+// copied.
 BitStream rootMetaBox(const std::vector<uint8_t>& bytes)
 {
     if (bytes.size() > 0xFFFFFFFFu)
     {
         throw HeifFormatError("file of 4 GiB or more");
     }
-    BitStream root(bytes);
-    BitStream meta;
-    bool found = false;
-    while (root.numBytesLeft() > 0)
+    auto read32 = [&](size_t at)
     {
-        FourCCInt type;
-        try
-        {
-            BitStream box = root.readChildBox(type);
-            if (type == FourCCInt("meta") && !found)
-            {
-                meta = std::move(box);
-                found = true;
-            }
-        }
-        catch (const std::out_of_range&)
+        return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
+               static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+    };
+    std::vector<uint8_t> meta;
+    bool found = false;
+    for (size_t at = 0; at < bytes.size();)
+    {
+        const size_t left = bytes.size() - at;
+        if (left < 8)
         {
             throw HeifFormatError("a box runs past the end of the file");
         }
+        uint64_t size = read32(at);
+        size_t header = 8;
+        if (size == 1)
+        {
+            if (left < 16)
+            {
+                throw HeifFormatError("a box runs past the end of the file");
+            }
+            size = static_cast<uint64_t>(read32(at + 8)) << 32 | read32(at + 12);
+            header = 16;
+        }
+        else if (size == 0)
+        {
+            size = left;  // to the end of the file
+        }
+        if (size < header || size > left)
+        {
+            throw HeifFormatError("a box runs past the end of the file");
+        }
+        if (!found && std::equal(bytes.begin() + static_cast<long>(at + 4), bytes.begin() + static_cast<long>(at + 8),
+                                 "meta"))
+        {
+            meta.assign(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + size));
+            found = true;
+        }
+        at += static_cast<size_t>(size);
     }
-    return meta;
+    return BitStream(std::move(meta));
 }
+
+// Reads the file's bytes in place, for the reader, without a copy.
+class BytesStreamBuffer : public std::streambuf
+{
+public:
+    explicit BytesStreamBuffer(const std::vector<uint8_t>& bytes)
+    {
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+        setg(begin, begin, begin + bytes.size());
+    }
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir way, std::ios_base::openmode which) override
+    {
+        if ((which & std::ios_base::in) == 0)
+        {
+            return pos_type(off_type(-1));
+        }
+        off_type base = 0;
+        if (way == std::ios_base::cur)
+        {
+            base = gptr() - eback();
+        }
+        else if (way == std::ios_base::end)
+        {
+            base = egptr() - eback();
+        }
+        const off_type target = base + offset;
+        if (target < 0 || target > egptr() - eback())
+        {
+            return pos_type(off_type(-1));
+        }
+        setg(eback(), eback() + target, egptr());
+        return pos_type(target);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, which);
+    }
+};
 
 }  // namespace
 
 HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
-    : mStream(std::string(bytes.begin(), bytes.end())), mReader(std::make_unique<HevcImageFileReader>())
+    : mBuffer(std::make_unique<BytesStreamBuffer>(bytes)), mStream(mBuffer.get()),
+      mReader(std::make_unique<HevcImageFileReader>())
 {
     mReader->initialize(&mStream);
     const auto& meta = mReader->getFileInformation().rootMetaBoxInformation;

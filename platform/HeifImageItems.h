@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <sstream>
+#include <istream>
+#include <streambuf>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -62,8 +63,10 @@ struct ItemTransform
 class HeifImageItems
 {
 public:
-    // Throws (the reader's exception or HeifFormatError) when the file cannot be read as HEIF.
+    // Throws (the reader's exception or HeifFormatError) when the file cannot be read as HEIF. The bytes
+    // are read where they are, not copied: they must outlive this object.
     explicit HeifImageItems(const std::vector<uint8_t>& bytes);
+    explicit HeifImageItems(std::vector<uint8_t>&& bytes) = delete;
     ~HeifImageItems();
 
     uint32_t primaryItemId() const { return mPrimary; }
@@ -76,7 +79,8 @@ public:
     void readColour(uint32_t id, ItemColour& colour) const;
 
 private:
-    std::istringstream mStream;
+    std::unique_ptr<std::streambuf> mBuffer;
+    std::istream mStream;
     std::unique_ptr<HevcImageFileReader> mReader;
     std::unique_ptr<ItemColours> mColours;
     uint32_t mContext = 0;

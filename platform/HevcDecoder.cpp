@@ -156,6 +156,13 @@ ColourInfo colourOfFrame(const AVFrame* frame)
     return info;
 }
 
+bool coversWholeChroma(const AVFrame* frame, uint32_t width, uint32_t height)
+{
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    return desc != nullptr && (width & ((1u << desc->log2_chroma_w) - 1)) == 0 &&
+           (height & ((1u << desc->log2_chroma_h) - 1)) == 0;
+}
+
 bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t width, uint32_t height, uint8_t* dst,
                        size_t dstStride, uint32_t channels, SwsContext** cache)
 {

@@ -63,6 +63,9 @@ ColourInfo colourOfFrame(const AVFrame* frame);
 // sws_freeContext. False when the picture's format cannot be converted.
 bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t width, uint32_t height, uint8_t* dst,
                        size_t dstStride, uint32_t channels, SwsContext** cache);
+// True when a width x height rectangle of the frame covers whole chroma samples (even sides for 4:2:0,
+// an even width for 4:2:2): converted on its own it comes out as it would within the whole frame.
+bool coversWholeChroma(const AVFrame* frame, uint32_t width, uint32_t height);
 // The same for the width x height rectangle whose top row is firstRow, a multiple of the chroma rows'
 // spacing (false otherwise). The rows are converted as a picture of their own: a picture converted in
 // bands comes out as it would whole.

@@ -175,7 +175,8 @@ TEST(GridDecodeTest, ReducedInBandsLikeTheWholePicture)
             EXPECT_GT(psnr(*reduced, *scaled), 45.0);
         }
     }
-    HeifImageItems items(gridFile(pictures, spec));
+    const std::vector<uint8_t> file = gridFile(pictures, spec);
+    HeifImageItems items(file);
     GridDecoder grid(items, 1, ItemColour{});
     PictureTarget target(spec.width, spec.height, PictureWindow{0, 0, spec.width, spec.height}, 1, 100, 100);
     grid.decodeInto(target);
