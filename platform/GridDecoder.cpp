@@ -96,16 +96,34 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles,
                               const std::function<void(size_t tile, TileWorker& worker)>& use)
 {
     const size_t workers = std::min<size_t>(tiles.size(), workerCount());
-    while (mWorkers.size() < workers)
+    if (mWorkers.size() < workers)
     {
-        mWorkers.push_back(std::make_unique<TileWorker>());
+        mWorkers.resize(workers);
     }
     std::atomic<size_t> next{0};
     std::atomic<bool> failed{false};
     std::mutex errorLock;
     std::string firstError;
-    auto work = [&](TileWorker& worker)
+    // Each worker makes its decoder on its own thread: opening a decoder costs as much as a small tile.
+    auto work = [&](std::unique_ptr<TileWorker>& slot)
     {
+        try
+        {
+            if (!slot)
+            {
+                slot = std::make_unique<TileWorker>();
+            }
+        }
+        catch (const std::exception& e)
+        {
+            std::lock_guard<std::mutex> lock(errorLock);
+            if (!failed.exchange(true))
+            {
+                firstError = e.what();
+            }
+            return;
+        }
+        TileWorker& worker = *slot;
         while (!failed)
         {
             const size_t n = next++;
@@ -139,11 +157,11 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles,
     std::vector<std::thread> threads;
     for (size_t i = 1; i < workers; ++i)
     {
-        threads.emplace_back(work, std::ref(*mWorkers[i]));
+        threads.emplace_back(work, std::ref(mWorkers[i]));
     }
     if (workers > 0)
     {
-        work(*mWorkers[0]);
+        work(mWorkers[0]);
     }
     for (std::thread& t : threads)
     {

@@ -1,5 +1,6 @@
 #include "HeicImageSource.h"
 
+#include "FileBytes.h"
 #include "GridDecoder.h"
 #include "HeifImageItems.h"
 #include "HevcDecoder.h"
@@ -10,8 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 
 extern "C"
 {
@@ -204,14 +203,8 @@ HeicImageSource::~HeicImageSource() = default;
 
 std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-    {
-        return nullptr;
-    }
-    auto bytes =
-        std::make_shared<std::vector<uint8_t>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    auto bytes = std::make_shared<std::vector<uint8_t>>();
+    if (!readWholeFile(path, *bytes))
     {
         return nullptr;
     }
