@@ -92,7 +92,7 @@ GridDecoder::GridDecoder(const HeifImageItems& items, uint32_t gridId, const Ite
 
 GridDecoder::~GridDecoder() = default;
 
-void GridDecoder::decodeTiles(const std::vector<size_t>& tiles,
+void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers,
                               const std::function<void(size_t tile, TileWorker& worker)>& use)
 {
     const size_t workers = std::min<size_t>(tiles.size(), workerCount());
@@ -153,6 +153,10 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles,
                 }
             }
         }
+        if (!keepWorkers)
+        {
+            slot.reset();  // a worker out of tiles gives its decoder's memory back while the others finish
+        }
     };
     std::vector<std::thread> threads;
     for (size_t i = 1; i < workers; ++i)
@@ -207,7 +211,7 @@ void GridDecoder::decodeWhole(PictureTarget& target)
     {
         all[i] = i;
     }
-    decodeTiles(all,
+    decodeTiles(all, false,
                 [&](size_t index, TileWorker& worker)
                 {
                     const Tile& tile = mTiles[index];
@@ -289,7 +293,7 @@ void GridDecoder::decodeInBands(PictureTarget& target)
         }
         std::map<size_t, Bitmap> decoded;
         std::mutex decodedLock;
-        decodeTiles(missing,
+        decodeTiles(missing, true,
                     [&](size_t index, TileWorker& worker)
                     {
                         convertWhole(worker);

@@ -51,8 +51,10 @@ private:
     void decodeWhole(PictureTarget& target);
     void decodeInBands(PictureTarget& target);
     // Decodes the listed tiles (indexes into mTiles) on all cores and hands each, as its worker's
-    // frame, to `use` on that worker's thread.
-    void decodeTiles(const std::vector<size_t>& tiles, const std::function<void(size_t tile, TileWorker& worker)>& use);
+    // frame, to `use` on that worker's thread. The workers' decoders are kept for the next call when
+    // keepWorkers is set, else closed as each worker runs out of tiles.
+    void decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers,
+                     const std::function<void(size_t tile, TileWorker& worker)>& use);
     // The worker's frame converted to RGB whole into its scratch bitmap.
     void convertWhole(TileWorker& worker) const;
     uint32_t placeX(uint32_t place) const { return (place % mLayout.columns) * mTileWidth; }

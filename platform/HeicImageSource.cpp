@@ -1,6 +1,5 @@
 #include "HeicImageSource.h"
 
-#include "FileBytes.h"
 #include "GridDecoder.h"
 #include "HeifImageItems.h"
 #include "HevcDecoder.h"
@@ -180,11 +179,13 @@ uint32_t orientationOfTransform(const ItemTransform& t)
 
 }  // namespace
 
-HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data) : mData(std::move(data))
+HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data,
+                                 const std::function<std::unique_ptr<HeifImageItems>()>& open)
+    : mData(std::move(data))
 {
     try
     {
-        mItems = std::make_unique<HeifImageItems>(*mData);
+        mItems = open();
         const std::string type = mItems->itemType(mItems->primaryItemId());
         if (type != "hvc1" && type != "grid")
         {
@@ -203,12 +204,24 @@ HeicImageSource::~HeicImageSource() = default;
 
 std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::string& path)
 {
-    auto bytes = std::make_shared<std::vector<uint8_t>>();
-    if (!readWholeFile(path, *bytes))
+    // The file is read as its items are asked for, like the platform's image source does, rather than
+    // held in memory whole. A file that cannot be opened gives no source at all.
+    std::unique_ptr<HeifImageItems> items;
+    try
     {
-        return nullptr;
+        items = HeifImageItems::openFile(path);
+        if (!items)
+        {
+            return nullptr;
+        }
     }
-    return createWithData(std::move(bytes));
+    catch (const std::exception& e)
+    {
+        const std::string reason = e.what();
+        return std::unique_ptr<HeicImageSource>(
+            new HeicImageSource(nullptr, [&]() -> std::unique_ptr<HeifImageItems> { throw HeifFormatError(reason); }));
+    }
+    return std::unique_ptr<HeicImageSource>(new HeicImageSource(nullptr, [&] { return std::move(items); }));
 }
 
 std::unique_ptr<HeicImageSource> HeicImageSource::createWithData(std::shared_ptr<const std::vector<uint8_t>> data)
@@ -217,7 +230,9 @@ std::unique_ptr<HeicImageSource> HeicImageSource::createWithData(std::shared_ptr
     {
         return nullptr;
     }
-    return std::unique_ptr<HeicImageSource>(new HeicImageSource(std::move(data)));
+    const std::vector<uint8_t>& bytes = *data;
+    return std::unique_ptr<HeicImageSource>(
+        new HeicImageSource(std::move(data), [&] { return std::make_unique<HeifImageItems>(bytes); }));
 }
 
 size_t HeicImageSource::count() const

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -43,7 +44,8 @@ struct ImageProperties
 class HeicImageSource
 {
 public:
-    // nullptr when the file cannot be read; a source with count 0 when it is not a decodable HEIF.
+    // nullptr when the file cannot be opened; a source with count 0 when it is not a decodable HEIF. The
+    // file is read as its items are asked for.
     static std::unique_ptr<HeicImageSource> createWithFile(const std::string& path);
     static std::unique_ptr<HeicImageSource> createWithData(std::shared_ptr<const std::vector<uint8_t>> data);
     ~HeicImageSource();
@@ -60,7 +62,9 @@ public:
     size_t decodeCount() const { return mDecodeCount; }
 
 private:
-    explicit HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data);
+    // `open` reads the file's items (and may throw); data are the bytes it reads, if it reads from memory.
+    HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data,
+                    const std::function<std::unique_ptr<HeifImageItems>()>& open);
     // The primary image, its transforms applied (the clean aperture always), reduced to at most
     // maxPixelSize on its longer side (0: as it is); nullopt with mError set on failure.
     std::optional<Bitmap> decodePrimary(bool applyTransforms, uint32_t maxPixelSize) const;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <stdexcept>
+#include <fstream>
 #include <streambuf>
 
 namespace pravix
@@ -15,37 +16,53 @@ namespace
 // The bytes of the file's first root 'meta' box (empty when there is none), after checking that every
 // root box lies inside the file. The reader steps over media data without reading it, so a file cut
 // short inside its media data opens; such a file is damaged and refused whole, even where the bytes of
-// the primary picture happen to be all there. Only the box headers are read: the media data is not
-// copied.
-BitStream rootMetaBox(const std::vector<uint8_t>& bytes)
+// the primary picture happen to be all there. Only the box headers are read: the media data is not.
+BitStream rootMetaBox(std::streambuf& file)
 {
-    if (bytes.size() > 0xFFFFFFFFu)
+    const auto end = file.pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    if (end < 0)
+    {
+        throw HeifFormatError("file cannot be read");
+    }
+    const uint64_t fileSize = static_cast<uint64_t>(static_cast<std::streamoff>(end));
+    if (fileSize > 0xFFFFFFFFu)
     {
         throw HeifFormatError("file of 4 GiB or more");
     }
-    auto read32 = [&](size_t at)
+    auto readAt = [&](uint64_t at, uint8_t* into, size_t count)
     {
-        return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
-               static_cast<uint32_t>(bytes[at + 2]) << 8 | bytes[at + 3];
+        if (file.pubseekpos(static_cast<std::streamoff>(at), std::ios_base::in) < 0 ||
+            file.sgetn(reinterpret_cast<char*>(into), static_cast<std::streamsize>(count)) !=
+                static_cast<std::streamsize>(count))
+        {
+            throw HeifFormatError("file cannot be read");
+        }
+    };
+    auto read32 = [](const uint8_t* p)
+    {
+        return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+               static_cast<uint32_t>(p[2]) << 8 | p[3];
     };
     std::vector<uint8_t> meta;
     bool found = false;
-    for (size_t at = 0; at < bytes.size();)
+    for (uint64_t at = 0; at < fileSize;)
     {
-        const size_t left = bytes.size() - at;
+        const uint64_t left = fileSize - at;
         if (left < 8)
         {
             throw HeifFormatError("a box runs past the end of the file");
         }
-        uint64_t size = read32(at);
-        size_t header = 8;
+        uint8_t head[16];
+        readAt(at, head, left >= 16 ? 16 : 8);
+        uint64_t size = read32(head);
+        uint64_t header = 8;
         if (size == 1)
         {
             if (left < 16)
             {
                 throw HeifFormatError("a box runs past the end of the file");
             }
-            size = static_cast<uint64_t>(read32(at + 8)) << 32 | read32(at + 12);
+            size = static_cast<uint64_t>(read32(head + 8)) << 32 | read32(head + 12);
             header = 16;
         }
         else if (size == 0)
@@ -56,14 +73,15 @@ BitStream rootMetaBox(const std::vector<uint8_t>& bytes)
         {
             throw HeifFormatError("a box runs past the end of the file");
         }
-        if (!found && std::equal(bytes.begin() + static_cast<long>(at + 4), bytes.begin() + static_cast<long>(at + 8),
-                                 "meta"))
+        if (!found && std::equal(head + 4, head + 8, "meta"))
         {
-            meta.assign(bytes.begin() + static_cast<long>(at), bytes.begin() + static_cast<long>(at + size));
+            meta.resize(static_cast<size_t>(size));
+            readAt(at, meta.data(), meta.size());
             found = true;
         }
-        at += static_cast<size_t>(size);
+        at += size;
     }
+    file.pubseekpos(0, std::ios_base::in);
     return BitStream(std::move(meta));
 }
 
@@ -110,9 +128,25 @@ protected:
 }  // namespace
 
 HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
-    : mBuffer(std::make_unique<BytesStreamBuffer>(bytes)), mStream(mBuffer.get()),
-      mReader(std::make_unique<HevcImageFileReader>())
+    : HeifImageItems(std::make_unique<BytesStreamBuffer>(bytes))
 {
+}
+
+std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path)
+{
+    auto file = std::make_unique<std::filebuf>();
+    if (file->open(path, std::ios_base::in | std::ios_base::binary) == nullptr)
+    {
+        return nullptr;
+    }
+    return std::unique_ptr<HeifImageItems>(new HeifImageItems(std::move(file)));
+}
+
+HeifImageItems::HeifImageItems(std::unique_ptr<std::streambuf> file)
+    : mBuffer(std::move(file)), mStream(mBuffer.get()), mReader(std::make_unique<HevcImageFileReader>())
+{
+    // Box headers first: a damaged root box refuses the file before the reader reads anything.
+    BitStream metaBox = rootMetaBox(*mBuffer);
     mReader->initialize(&mStream);
     const auto& meta = mReader->getFileInformation().rootMetaBoxInformation;
     mContext = meta.contextId;
@@ -130,7 +164,7 @@ HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
     {
         throw HeifFormatError("no primary image");
     }
-    mColours = std::make_unique<ItemColours>(rootMetaBox(bytes));
+    mColours = std::make_unique<ItemColours>(metaBox);
 }
 
 HeifImageItems::~HeifImageItems() = default;

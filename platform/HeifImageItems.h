@@ -67,6 +67,9 @@ public:
     // are read where they are, not copied: they must outlive this object.
     explicit HeifImageItems(const std::vector<uint8_t>& bytes);
     explicit HeifImageItems(std::vector<uint8_t>&& bytes) = delete;
+    // The file at path, read as items are asked for rather than held in memory; null when it cannot be
+    // opened. Throws as the constructor does.
+    static std::unique_ptr<HeifImageItems> openFile(const std::string& path);
     ~HeifImageItems();
 
     uint32_t primaryItemId() const { return mPrimary; }
@@ -79,6 +82,8 @@ public:
     void readColour(uint32_t id, ItemColour& colour) const;
 
 private:
+    explicit HeifImageItems(std::unique_ptr<std::streambuf> file);
+
     std::unique_ptr<std::streambuf> mBuffer;
     std::istream mStream;
     std::unique_ptr<HevcImageFileReader> mReader;
