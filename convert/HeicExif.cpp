@@ -527,6 +527,43 @@ std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reade
     return {};
 }
 
+namespace
+{
+/// The tree of an Exif block as found (empty when none), or null after printing the module's line.
+ExifDataPtr CreateExifDataFromBlock(const std::vector<std::uint8_t>& block)
+{
+    const ParsedExif parsed = ParseExifBlock(block);
+    if (!parsed.success)
+    {
+        std::printf("获取Heic Exif信息失败!\n");
+        return nullptr;
+    }
+    return CreateExifDataFromParsed(parsed);
+}
+
+/// The Exif block of the root meta box of a parsed file; empty when there is none or the reader throws.
+std::vector<std::uint8_t> RootExifBlock(const ImageFileReaderInterface& reader)
+{
+    try
+    {
+        const auto contextId = reader.getFileInformation().rootMetaBoxInformation.contextId;
+        if (contextId != 0)
+        {
+            return GetHeicExifBlock(reader, contextId);
+        }
+    }
+    catch (...)
+    {
+    }
+    return {};
+}
+}  // namespace
+
+ExifDataPtr CreateExifDataFromReader(const ImageFileReaderInterface& reader)
+{
+    return CreateExifDataFromBlock(RootExifBlock(reader));
+}
+
 ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length)
 {
     std::vector<std::uint8_t> block;
@@ -537,24 +574,14 @@ ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length
             std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
             HevcImageFileReader reader;
             reader.initialize(&stream);
-            const auto contextId = reader.getFileInformation().rootMetaBoxInformation.contextId;
-            if (contextId != 0)
-            {
-                block = GetHeicExifBlock(reader, contextId);
-            }
+            block = RootExifBlock(reader);
         }
         catch (...)
         {
             block.clear();
         }
     }
-    const ParsedExif parsed = ParseExifBlock(block);
-    if (!parsed.success)
-    {
-        std::printf("获取Heic Exif信息失败!\n");
-        return nullptr;
-    }
-    return CreateExifDataFromParsed(parsed);
+    return CreateExifDataFromBlock(block);
 }
 
 ExifDataPtr CreateExifDataFromHeicFile(const char* path)

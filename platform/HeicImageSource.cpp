@@ -1,6 +1,7 @@
 #include "HeicImageSource.h"
 
 #include "GridDecoder.h"
+#include "HevcImageFileReader.h"
 #include "HeifImageItems.h"
 #include "HevcDecoder.h"
 #include "ImageOps.h"
@@ -233,6 +234,11 @@ std::unique_ptr<HeicImageSource> HeicImageSource::createWithData(std::shared_ptr
     const std::vector<uint8_t>& bytes = *data;
     return std::unique_ptr<HeicImageSource>(
         new HeicImageSource(std::move(data), [&] { return std::make_unique<HeifImageItems>(bytes); }));
+}
+
+const ImageFileReaderInterface* HeicImageSource::reader() const
+{
+    return mItems ? &mItems->reader() : nullptr;
 }
 
 size_t HeicImageSource::count() const

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+class ImageFileReaderInterface;
+
 namespace pravix
 {
 
@@ -55,6 +57,10 @@ public:
     // The picture as coded (clean aperture applied, not rotated or mirrored).
     std::optional<Bitmap> imageAtIndex(size_t index) const;
     std::optional<Bitmap> thumbnailAtIndex(size_t index, const ThumbnailOptions& options) const;
+
+    // The HEIF reader's parse of the file, so its other items (Exif) are read without parsing it again;
+    // null when the file could not be parsed. Not to be used while a picture is being decoded.
+    const ImageFileReaderInterface* reader() const;
 
     // Why the last call failed, for the log.
     const std::string& lastError() const { return mError; }

@@ -72,6 +72,8 @@ public:
     static std::unique_ptr<HeifImageItems> openFile(const std::string& path);
     ~HeifImageItems();
 
+    // The parse of the file, for whoever reads its other items (the Exif module); not thread-safe.
+    const HevcImageFileReader& reader() const { return *mReader; }
     uint32_t primaryItemId() const { return mPrimary; }
     // "hvc1" (or another coding) for coded images, else the item type ("grid", "Exif"...).
     std::string itemType(uint32_t id) const;
