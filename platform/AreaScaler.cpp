@@ -3,6 +3,7 @@
 #include "ParallelFor.h"
 
 #include <algorithm>
+#include <cstring>
 #include <stdexcept>
 
 namespace pravix
@@ -11,6 +12,46 @@ namespace
 {
 
 constexpr uint32_t kOne = 1u << 14;  // weight 1.0
+
+// One output row from the source rows under it: first their weighted sum down each column (over the
+// whole source width, which vectorises), then across, `Ch` channels at a time so the sums stay in
+// registers. `column` holds srcWidth x Ch values of scratch.
+template <uint32_t Ch>
+void reduceRow(const uint8_t* const* rows, const uint16_t* rowWeights, uint32_t taps, size_t srcValues,
+               uint32_t dstWidth, const uint32_t* first, const uint32_t* offset, const uint16_t* weights,
+               uint16_t* column, uint8_t* out)
+{
+    // Down: Q14 weights times 8-bit samples, kept as Q8.
+    for (size_t i = 0; i < srcValues; ++i)
+    {
+        uint32_t acc = static_cast<uint32_t>(rowWeights[0]) * rows[0][i];
+        for (uint32_t k = 1; k < taps; ++k)
+        {
+            acc += static_cast<uint32_t>(rowWeights[k]) * rows[k][i];
+        }
+        column[i] = static_cast<uint16_t>((acc + 32) >> 6);
+    }
+    // Across: Q14 weights times Q8 values, rounded from Q22.
+    for (uint32_t x = 0; x < dstWidth; ++x)
+    {
+        const uint16_t* s = column + static_cast<size_t>(first[x]) * Ch;
+        const uint16_t* w = weights + offset[x];
+        const uint32_t n = offset[x + 1] - offset[x];
+        uint32_t acc[Ch] = {};
+        for (uint32_t k = 0; k < n; ++k, s += Ch)
+        {
+            for (uint32_t c = 0; c < Ch; ++c)
+            {
+                acc[c] += static_cast<uint32_t>(w[k]) * s[c];
+            }
+        }
+        for (uint32_t c = 0; c < Ch; ++c)
+        {
+            const uint32_t v = (acc[c] + (1u << 21)) >> 22;
+            *out++ = static_cast<uint8_t>(v > 255 ? 255 : v);
+        }
+    }
+}
 
 }  // namespace
 
@@ -64,58 +105,40 @@ AreaScaler::AreaScaler(uint32_t srcWidth, uint32_t srcHeight, uint32_t dstWidth,
     mRows = makeTaps(srcHeight, dstHeight);
 }
 
-void AreaScaler::reduceRow(const uint8_t* src, uint16_t* dst) const
-{
-    const uint32_t ch = mChannels;
-    for (uint32_t x = 0; x < mDstWidth; ++x)
-    {
-        const uint8_t* s = src + static_cast<size_t>(mColumns.first[x]) * ch;
-        const uint16_t* w = mColumns.weights.data() + mColumns.offset[x];
-        const uint32_t n = mColumns.count(x);
-        uint32_t acc[4] = {0, 0, 0, 0};
-        for (uint32_t k = 0; k < n; ++k, s += ch)
-        {
-            for (uint32_t c = 0; c < ch; ++c)
-            {
-                acc[c] += w[k] * s[c];
-            }
-        }
-        for (uint32_t c = 0; c < ch; ++c)
-        {
-            *dst++ = static_cast<uint16_t>((acc[c] + 32) >> 6);  // Q14 to Q8
-        }
-    }
-}
-
-void AreaScaler::writeRows(uint32_t begin, uint32_t end) const
+void AreaScaler::writeRows(uint32_t begin, uint32_t end, const uint8_t* rows, size_t stride, uint32_t firstPushed)
 {
     constexpr uint32_t kBlockRows = 16;
-    const size_t rowValues = static_cast<size_t>(mDstWidth) * mChannels;
-    std::vector<uint8_t> block(rowValues * std::min(kBlockRows, end - begin));
-    std::vector<uint32_t> acc(rowValues);
+    const size_t srcValues = static_cast<size_t>(mSrcWidth) * mChannels;
+    const size_t dstValues = static_cast<size_t>(mDstWidth) * mChannels;
+    std::vector<uint16_t> column(srcValues);
+    std::vector<uint8_t> block(dstValues * std::min(kBlockRows, end - begin));
+    std::vector<const uint8_t*> under;
     for (uint32_t y0 = begin; y0 < end; y0 += kBlockRows)
     {
-        const uint32_t rows = std::min(kBlockRows, end - y0);
-        for (uint32_t y = y0; y < y0 + rows; ++y)
+        const uint32_t count = std::min(kBlockRows, end - y0);
+        for (uint32_t y = y0; y < y0 + count; ++y)
         {
-            std::fill(acc.begin(), acc.end(), 0u);
-            const uint16_t* w = mRows.weights.data() + mRows.offset[y];
-            for (uint32_t k = 0; k < mRows.count(y); ++k)
+            under.clear();
+            for (uint32_t j = mRows.first[y]; j < mRows.first[y] + mRows.count(y); ++j)
             {
-                const uint16_t* r = mReduced.data() + (mRows.first[y] + k - mKeptFrom) * rowValues;
-                const uint32_t weight = w[k];
-                for (size_t i = 0; i < rowValues; ++i)
-                {
-                    acc[i] += weight * r[i];
-                }
+                // Rows of earlier pushes were kept; the others are still where the caller has them.
+                under.push_back(j < firstPushed ? mKept.data() + (j - mKeptFrom) * srcValues
+                                                : rows + (j - firstPushed) * stride);
             }
-            uint8_t* out = block.data() + (y - y0) * rowValues;
-            for (size_t i = 0; i < rowValues; ++i)
+            uint8_t* out = block.data() + (y - y0) * dstValues;
+            const uint16_t* rowWeights = mRows.weights.data() + mRows.offset[y];
+            if (mChannels == 4)
             {
-                out[i] = static_cast<uint8_t>(std::min<uint32_t>(255, (acc[i] + (1u << 21)) >> 22));  // Q22
+                reduceRow<4>(under.data(), rowWeights, mRows.count(y), srcValues, mDstWidth, mColumns.first.data(),
+                             mColumns.offset.data(), mColumns.weights.data(), column.data(), out);
+            }
+            else
+            {
+                reduceRow<3>(under.data(), rowWeights, mRows.count(y), srcValues, mDstWidth, mColumns.first.data(),
+                             mColumns.offset.data(), mColumns.weights.data(), column.data(), out);
             }
         }
-        mSink(y0, rows, block.data(), rowValues);
+        mSink(y0, count, block.data(), dstValues);
     }
 }
 
@@ -126,39 +149,35 @@ void AreaScaler::push(const uint8_t* rows, size_t stride, uint32_t count)
     {
         return;
     }
-    const size_t rowValues = static_cast<size_t>(mDstWidth) * mChannels;
-    // Keep only the reduced rows that outputs still to come will read.
-    const uint32_t needed = mNextOutput < mDstHeight ? mRows.first[mNextOutput] : mReceived;
-    if (needed > mKeptFrom)
-    {
-        const size_t drop = std::min<size_t>(needed - mKeptFrom, mReceived - mKeptFrom) * rowValues;
-        mReduced.erase(mReduced.begin(), mReduced.begin() + static_cast<std::ptrdiff_t>(drop));
-        mKeptFrom = needed;
-    }
-    const size_t kept = mReduced.size();
-    mReduced.resize(kept + count * rowValues);
-    parallelFor(count, 16,
-                [&](size_t begin, size_t end)
-                {
-                    for (size_t r = begin; r < end; ++r)
-                    {
-                        reduceRow(rows + r * stride, mReduced.data() + kept + r * rowValues);
-                    }
-                });
+    const uint32_t firstPushed = mReceived;
     mReceived += count;
-
     uint32_t ready = mNextOutput;
     while (ready < mDstHeight && mRows.first[ready] + mRows.count(ready) <= mReceived)
     {
         ++ready;
     }
     const uint32_t from = mNextOutput;
-    parallelFor(ready - from, 16,
+    parallelFor(ready - from, 8,
                 [&](size_t begin, size_t end)
                 {
-                    writeRows(from + static_cast<uint32_t>(begin), from + static_cast<uint32_t>(end));
+                    writeRows(from + static_cast<uint32_t>(begin), from + static_cast<uint32_t>(end), rows, stride,
+                              firstPushed);
                 });
     mNextOutput = ready;
+
+    // Keep the source rows that outputs still to come will read: from the first row under the next
+    // output on (a few rows at most).
+    const size_t srcValues = static_cast<size_t>(mSrcWidth) * mChannels;
+    const uint32_t keepFrom = mNextOutput < mDstHeight ? mRows.first[mNextOutput] : mReceived;
+    std::vector<uint8_t> kept(static_cast<size_t>(mReceived - keepFrom) * srcValues);
+    for (uint32_t j = keepFrom; j < mReceived; ++j)
+    {
+        const uint8_t* row = j < firstPushed ? mKept.data() + (j - mKeptFrom) * srcValues
+                                             : rows + (j - firstPushed) * stride;
+        std::memcpy(kept.data() + (j - keepFrom) * srcValues, row, srcValues);
+    }
+    mKept = std::move(kept);
+    mKeptFrom = keepFrom;
 }
 
 }  // namespace pravix

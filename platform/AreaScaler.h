@@ -11,8 +11,9 @@ namespace pravix
 // Reduces a picture by area averaging: each output pixel is the mean of the source area it covers,
 // each source pixel weighted by how much of it lies inside. The source arrives top to bottom in bands
 // of rows and output rows are written as soon as every source row under them is in, so the source is
-// never held whole; the result does not depend on how the source was split into bands. The work of
-// each band is spread over all cores.
+// never held whole (only the few rows an output still needs are kept from one band to the next); the
+// result does not depend on how the source was split into bands. The output rows of each band are
+// spread over all cores.
 class AreaScaler
 {
 public:
@@ -39,8 +40,8 @@ private:
         uint32_t count(uint32_t i) const { return offset[i + 1] - offset[i]; }
     };
     static Taps makeTaps(uint32_t srcSize, uint32_t dstSize);
-    void reduceRow(const uint8_t* src, uint16_t* dst) const;
-    void writeRows(uint32_t begin, uint32_t end) const;
+    // Output rows [begin, end) from the kept rows and the pushed ones (source row firstPushed on).
+    void writeRows(uint32_t begin, uint32_t end, const uint8_t* rows, size_t stride, uint32_t firstPushed);
 
     uint32_t mSrcWidth;
     uint32_t mSrcHeight;
@@ -50,8 +51,8 @@ private:
     Sink mSink;
     Taps mColumns;
     Taps mRows;
-    // Source rows reduced in width (Q8 fixed point), from source row mKeptFrom on.
-    std::vector<uint16_t> mReduced;
+    // Source rows of earlier pushes that outputs still to come read, from source row mKeptFrom on.
+    std::vector<uint8_t> mKept;
     uint32_t mKeptFrom = 0;
     uint32_t mReceived = 0;
     uint32_t mNextOutput = 0;

@@ -36,8 +36,10 @@ namespace
 // Tiles named again in a later band are kept decoded up to this many bytes; beyond it they are decoded
 // again when named.
 constexpr size_t kKeptTilesBudget = size_t(64) << 20;
-// Bands of tile rows are at least this many pixel rows high, so the reducing work comes in large pieces.
+// Bands of tile rows are at least this many pixel rows, or bytes, large, so the reducing work comes in
+// large pieces.
 constexpr uint32_t kMinBandRows = 256;
+constexpr size_t kMinBandBytes = size_t(32) << 20;
 
 }  // namespace
 
@@ -260,7 +262,9 @@ void GridDecoder::decodeInBands(PictureTarget& target)
     {
         lastRow[i] = mTiles[i].places.back() / mLayout.columns;
     }
-    const uint32_t rowsPerBand = std::max<uint32_t>(1, (kMinBandRows + mTileHeight - 1) / mTileHeight);
+    const size_t minRows = std::max<size_t>(kMinBandRows, kMinBandBytes / (size_t(mLayout.width) * 3));
+    const uint32_t rowsPerBand = static_cast<uint32_t>(
+        std::min<size_t>(mLayout.rows, std::max<size_t>(1, (minRows + mTileHeight - 1) / mTileHeight)));
     std::vector<uint32_t> listedInRow(mTiles.size(), 0);  // 1 + the band's first row once a band lists it
     Bitmap band;
     std::map<size_t, Bitmap> kept;  // decoded tiles named again in a later band
@@ -291,11 +295,34 @@ void GridDecoder::decodeInBands(PictureTarget& target)
                 missing.push_back(index);
             }
         }
+        // A tile named once goes straight into the band when its cut leaves whole chroma samples; the
+        // others are converted whole and copied to each place.
         std::map<size_t, Bitmap> decoded;
+        std::vector<char> drawn(endPlace - firstPlace, 0);
         std::mutex decodedLock;
         decodeTiles(missing, true,
                     [&](size_t index, TileWorker& worker)
                     {
+                        const Tile& tile = mTiles[index];
+                        if (tile.places.size() == 1)
+                        {
+                            const uint32_t x = placeX(tile.places[0]);
+                            const uint32_t y = placeY(tile.places[0]) - top;
+                            const uint32_t w = std::min(mTileWidth, mLayout.width - x);
+                            const uint32_t h = std::min(mTileHeight, height - y);
+                            if (coversWholeChroma(worker.frame.get(), w, h))
+                            {
+                                const ColourInfo info =
+                                    mTileColour.hasNclx ? mTileColour.nclx : colourOfFrame(worker.frame.get());
+                                if (!convertFrameToRgb(worker.frame.get(), info, w, h, band.row(y) + size_t(x) * 3,
+                                                       band.stride(), 3, &worker.sws))
+                                {
+                                    throw HeifFormatError("unsupported picture format");
+                                }
+                                drawn[tile.places[0] - firstPlace] = 1;
+                                return;
+                            }
+                        }
                         convertWhole(worker);
                         std::lock_guard<std::mutex> lock(decodedLock);
                         decoded[index] = std::exchange(worker.scratch, Bitmap{});
@@ -306,6 +333,10 @@ void GridDecoder::decodeInBands(PictureTarget& target)
                         for (uint32_t place = firstPlace + static_cast<uint32_t>(begin);
                              place < firstPlace + static_cast<uint32_t>(end); ++place)
                         {
+                            if (drawn[place - firstPlace] != 0)
+                            {
+                                continue;
+                            }
                             const size_t index = mPlaceTile[place];
                             const auto k = kept.find(index);
                             const Bitmap& rgb = k != kept.end() ? k->second : decoded.at(index);

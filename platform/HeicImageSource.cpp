@@ -41,7 +41,7 @@ void decodeSingle(const HeifImageItems& items, uint32_t id, const ItemColour& co
     FramePtr frame;
     {
         const std::vector<uint8_t> stream = items.byteStream(id);
-        HevcDecoder decoder(kMaxSliceThreads);
+        HevcDecoder decoder(static_cast<int>(std::min<unsigned>(kMaxSliceThreads, workerCount())));
         frame = decodeCodedPicture(decoder, stream, *extent);
     }
     const ColourInfo info = colour.hasNclx ? colour.nclx : colourOfFrame(frame.get());

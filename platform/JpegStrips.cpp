@@ -3,6 +3,7 @@
 // with a restart marker between bands (the restart interval is one band), which any decoder reads.
 // Decoding splits a JPEG with such row-aligned restart intervals back into bands that decode in parallel.
 #include "ImageCodecs.h"
+#include "ParallelFor.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,12 +16,6 @@ namespace
 
 constexpr uint64_t kParallelMinPixels = 1u << 20;  // below this one thread is quicker
 constexpr uint32_t kMcuSize = 16;                  // 4:2:0 MCUs of our encoder
-
-unsigned coreCount()
-{
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
-}
 
 uint32_t be16(const uint8_t* p)
 {
@@ -152,7 +147,7 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
     const uint64_t pixels = static_cast<uint64_t>(image.width) * image.height;
     const uint32_t mcuRows = (image.height + kMcuSize - 1) / kMcuSize;
     const uint32_t mcusPerRow = (image.width + kMcuSize - 1) / kMcuSize;
-    const unsigned cores = coreCount();
+    const unsigned cores = workerCount();
     if (pixels < kParallelMinPixels || cores < 2 || mcuRows < 2)
     {
         return encodeJpeg(image, quality);
@@ -227,7 +222,7 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
 std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
 {
     JpegLayout layout;
-    const unsigned cores = coreCount();
+    const unsigned cores = workerCount();
     if (data == nullptr || cores < 2 || !parseLayout(data, size, layout) || !layout.hasDri ||
         layout.restartInterval == 0 || static_cast<uint64_t>(layout.width) * layout.height < kParallelMinPixels ||
         !bitmapSizeAllowed(layout.width, layout.height))

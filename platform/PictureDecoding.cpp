@@ -7,15 +7,30 @@ extern "C"
 #include <libavutil/frame.h>
 }
 
+#include <algorithm>
+#include <atomic>
 #include <string>
 
 namespace pravix
 {
 
+namespace
+{
+
+std::atomic<uint64_t> gPixelLimit{0};
+
+}  // namespace
+
+void limitDecodedPixels(uint64_t pixels)
+{
+    gPixelLimit = pixels;
+}
+
 void checkDecodableSize(uint64_t width, uint64_t height)
 {
-    if (width == 0 || height == 0 || width > kMaxDecodeSide || height > kMaxDecodeSide ||
-        width * height > kMaxBitmapPixels)
+    const uint64_t limit = gPixelLimit;
+    const uint64_t maxPixels = limit == 0 ? kMaxBitmapPixels : std::min<uint64_t>(limit, kMaxBitmapPixels);
+    if (width == 0 || height == 0 || width > kMaxDecodeSide || height > kMaxDecodeSide || width * height > maxPixels)
     {
         throw HeifFormatError("picture size " + std::to_string(width) + "x" + std::to_string(height) +
                               " outside the limits");

@@ -182,6 +182,22 @@ TEST(GridDecodeTest, ReducedInBandsLikeTheWholePicture)
     grid.decodeInto(target);
     EXPECT_EQ(grid.tilesDecoded(), 4u);
     EXPECT_EQ(target.take().width, 100u);
+
+    // Tiles named once go straight into the band, cut at the odd edge or not.
+    for (const auto& [w, h] : {std::pair<uint32_t, uint32_t>{255, 191}, {256, 192}})
+    {
+        GridSpec once;
+        once.rows = 2;
+        once.columns = 2;
+        once.width = w;
+        once.height = h;
+        once.pattern = {0, 1, 2, 3};
+        const std::vector<uint8_t> onceFile = gridFile(pictures, once);
+        const std::optional<Bitmap> whole = decodeFile(onceFile, upright(0));
+        const std::optional<Bitmap> reduced = decodeFile(onceFile, upright(100));
+        ASSERT_TRUE(whole && reduced);
+        EXPECT_EQ(psnr(*reduced, *resizeBitmap(*whole, reduced->width, reduced->height)), 99.0);
+    }
 }
 
 // A single picture is reduced the same way, in bands of rows.
