@@ -24,7 +24,7 @@ bool swapsSides(uint32_t orientation)
 
 PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
                              uint32_t outWidth, uint32_t outHeight)
-    : mCanvasWidth(canvasWidth), mCanvasHeight(canvasHeight), mWindow(window),
+    : mCanvasWidth(canvasWidth), mWindow(window),
       mOrientation(turns(orientation) ? orientation : 1)
 {
     if (window.width == 0 || window.height == 0 || window.x > canvasWidth || window.y > canvasHeight ||

@@ -49,7 +49,6 @@ private:
     void placeOutput(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride);
 
     uint32_t mCanvasWidth;
-    uint32_t mCanvasHeight;
     PictureWindow mWindow;
     uint32_t mOrientation;
     uint32_t mPlainWidth;  // the output before it is turned
