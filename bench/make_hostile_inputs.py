@@ -169,9 +169,9 @@ def main():
     grid(h, rec, data, 64, 255, 256, 16384, 16320)
     write("grid_canvas_16384.heic", h)
 
-    for name, tracks, samples in [("movie_64_tracks_4M_samples.heic", 64, 4 << 20),
-                                  ("movie_1_track_1M_samples.heic", 1, 1 << 20),
-                                  ("movie_1_track_4M_samples.heic", 1, 4 << 20)]:
+    for name, tracks, samples in [("movie_64_tracks_4M_samples.heic", 64, 4000000),
+                                  ("movie_1_track_1M_samples.heic", 1, 1000000),
+                                  ("movie_1_track_4M_samples.heic", 1, 4000000)]:
         h = Heif()
         still(h, rec, data)
         h.brands = b"mif1heicmsf1"
