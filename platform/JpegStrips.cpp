@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 namespace pravix
 {
@@ -168,16 +167,14 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
         encoded[b] = encodeJpegRows(image.row(top), image.stride(), image.width, height, image.channels,
                                     b == 0 ? image.iccProfile : kNoProfile, quality);
     };
-    std::vector<std::thread> threads;
-    for (uint32_t b = 1; b < bands; ++b)
-    {
-        threads.emplace_back(work, b);
-    }
-    work(0);
-    for (std::thread& t : threads)
-    {
-        t.join();
-    }
+    parallelFor(bands, 1,
+                [&](size_t begin, size_t end)
+                {
+                    for (size_t b = begin; b < end; ++b)
+                    {
+                        work(static_cast<uint32_t>(b));
+                    }
+                });
     std::vector<JpegLayout> layouts(bands);
     size_t total = 0;
     for (uint32_t b = 0; b < bands; ++b)
@@ -293,16 +290,14 @@ std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
             ok[g] = 1;
         }
     };
-    std::vector<std::thread> threads;
-    for (uint32_t g = 1; g < groups; ++g)
-    {
-        threads.emplace_back(work, g);
-    }
-    work(0);
-    for (std::thread& t : threads)
-    {
-        t.join();
-    }
+    parallelFor(groups, 1,
+                [&](size_t begin, size_t end)
+                {
+                    for (size_t g = begin; g < end; ++g)
+                    {
+                        work(static_cast<uint32_t>(g));
+                    }
+                });
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
     {
         return std::nullopt;
