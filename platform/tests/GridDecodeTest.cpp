@@ -13,15 +13,6 @@ using namespace pravix::test;
 namespace
 {
 
-ThumbnailOptions upright(uint32_t maxPixelSize = 8192)
-{
-    ThumbnailOptions o;
-    o.createWithTransform = true;
-    o.createFromImageAlways = true;
-    o.maxPixelSize = maxPixelSize;
-    return o;
-}
-
 std::optional<Bitmap> decodeFile(const std::vector<uint8_t>& file, const ThumbnailOptions& options)
 {
     auto source = HeicImageSource::createWithData(std::make_shared<std::vector<uint8_t>>(file));

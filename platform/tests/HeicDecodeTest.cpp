@@ -13,16 +13,6 @@ using namespace pravix::test;
 namespace
 {
 
-ThumbnailOptions upright(uint32_t maxPixelSize = 8192)
-{
-    ThumbnailOptions o;
-    o.createWithTransform = true;
-    o.createFromImageAlways = true;
-    o.allowFloat = true;
-    o.maxPixelSize = maxPixelSize;
-    return o;
-}
-
 std::optional<Bitmap> referencePng(const std::string& path)
 {
     const std::vector<uint8_t> bytes = readBytes(path);
