@@ -5,6 +5,12 @@
 
 namespace pravix
 {
+namespace
+{
+// The runner whose worker this thread is, so a callback that calls back into it is recognised
+// without reading the thread object the controlling thread is still assigning.
+thread_local const BatchRunner* tWorkerOf = nullptr;
+}  // namespace
 
 BatchRunner::BatchRunner(std::chrono::milliseconds pause, ExifHooks exif) : mPause(pause), mExif(std::move(exif)) {}
 
@@ -16,7 +22,7 @@ BatchRunner::~BatchRunner()
 
 bool BatchRunner::start(std::vector<BatchItem> items, ConversionOptions options, BatchCallbacks callbacks)
 {
-    if (mRunning.load() || std::this_thread::get_id() == mWorker.get_id())
+    if (mRunning.load() || tWorkerOf == this)
     {
         return false;
     }
@@ -40,7 +46,7 @@ void BatchRunner::requestStop()
 
 void BatchRunner::join()
 {
-    if (mWorker.joinable() && std::this_thread::get_id() != mWorker.get_id())
+    if (mWorker.joinable() && tWorkerOf != this)
     {
         mWorker.join();
     }
@@ -55,6 +61,7 @@ bool BatchRunner::pauseThenCheckStop()
 
 void BatchRunner::PravixJpg(std::vector<BatchItem> items, ConversionOptions options, BatchCallbacks callbacks)
 {
+    tWorkerOf = this;
     uint32_t successes = 0;
     for (const BatchItem& item : items)
     {
