@@ -511,27 +511,33 @@ std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reade
     return {};
 }
 
-ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length)
+std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length)
 {
-    std::vector<std::uint8_t> block;
-    if (bytes != nullptr)
+    if (bytes == nullptr)
     {
-        try
+        return {};
+    }
+    try
+    {
+        std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
+        HevcImageFileReader reader;
+        reader.initialize(&stream);
+        const auto contextId = reader.getFileInformation().rootMetaBoxInformation.contextId;
+        if (contextId != 0)
         {
-            std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
-            HevcImageFileReader reader;
-            reader.initialize(&stream);
-            const auto contextId = reader.getFileInformation().rootMetaBoxInformation.contextId;
-            if (contextId != 0)
-            {
-                block = GetHeicExifBlock(reader, contextId);
-            }
-        }
-        catch (...)
-        {
-            block.clear();
+            return GetHeicExifBlock(reader, contextId);
         }
     }
+    catch (...)
+    {
+        // Whatever the reader throws means no Exif.
+    }
+    return {};
+}
+
+ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length)
+{
+    const std::vector<std::uint8_t> block = GetHeicExifBlockFromBytes(bytes, length);
     const ParsedExif parsed = ParseExifBlock(block);
     if (!parsed.success)
     {

@@ -61,6 +61,10 @@ int ExifOrientationToDegrees(ExifData* exif, ExifIfd ifd);
 std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reader,
                                            ImageFileReaderInterface::ContextId contextId);
 
+/// GetHeicExifBlock on the root meta box of the HEIC file in `bytes`; empty when the file cannot
+/// be read as HEIF or has no Exif block.
+std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length);
+
 /// Reads the HEIC file's bytes, finds and parses its Exif block and builds the output tree. Null,
 /// after printing a line, when there is no usable Exif.
 ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length);
