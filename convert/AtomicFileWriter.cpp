@@ -29,7 +29,7 @@ std::string randomSuffix()
 
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string path) : mPath(std::move(path)) {}
+AtomicFileWriter::AtomicFileWriter(std::string path, bool syncToDisk) : mPath(std::move(path)), mSyncToDisk(syncToDisk) {}
 
 AtomicFileWriter::~AtomicFileWriter()
 {
@@ -106,7 +106,7 @@ bool AtomicFileWriter::commit()
     }
     // A full disk can show only when the data reaches it, and a crash after the rename must not
     // leave an empty file under the real name.
-    if (::fdatasync(mFd) != 0)
+    if (mSyncToDisk && ::fdatasync(mFd) != 0)
     {
         return fail(errno);
     }

@@ -14,7 +14,8 @@ namespace pravix
 class AtomicFileWriter
 {
 public:
-    explicit AtomicFileWriter(std::string path);
+    // `syncToDisk` false skips the flush to disk, for scratch files that no crash needs to keep.
+    explicit AtomicFileWriter(std::string path, bool syncToDisk = true);
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -33,6 +34,7 @@ private:
     bool fail(int errnoValue);
 
     std::string mPath;
+    bool mSyncToDisk = true;
     std::string mTemporary;
     int mFd = -1;
     bool mFailed = false;

@@ -111,8 +111,11 @@ std::optional<std::string> writeTemporaryJpeg(const std::string& cachePath, cons
     {
         std::string error;
         std::optional<std::string> temporary = makeTemporaryPath(*folder, error);
-        if (temporary && !writeFileAtomically(*temporary, jpeg, error))
+        // Read back at once and removed: no need to wait for the disk.
+        AtomicFileWriter scratch(temporary.value_or(std::string()), false);
+        if (temporary && !(scratch.open() && scratch.write(jpeg.data(), jpeg.size()) && scratch.commit()))
         {
+            error = scratch.error();
             std::error_code ec;
             fs::remove(*temporary, ec);
             temporary.reset();
