@@ -50,6 +50,14 @@ protected:
         list.push_back(entry);
         return list.back();
     }
+    // Photos with Exif, one entry each.
+    void addPhotos(std::initializer_list<const char*> names)
+    {
+        for (const char* name : names)
+        {
+            add(platformFixture("exif.heic"), name);
+        }
+    }
     bool runToIdle(const BatchConversion& batch)
     {
         return gui.runUntil([&] { return !batch.isBatchRunning(); });
@@ -179,8 +187,7 @@ TEST_F(BatchTest, StopRightAfterStart)
 // A stop asked while the last entry converts is never honoured: the batch ends with its summary.
 TEST_F(BatchTest, StopDuringTheLastEntryStillGetsTheSummary)
 {
-    add(platformFixture("exif.heic"), "one");
-    add(platformFixture("exif.heic"), "two");
+    addPhotos({"one", "two"});
     EntryGate gate({2});
     BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
     ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
@@ -197,9 +204,7 @@ TEST_F(BatchTest, StopDuringTheLastEntryStillGetsTheSummary)
 // (before, a second batch ran over the same entries), and the batch still counts as running.
 TEST_F(BatchTest, StartWhileStoppingStartsNothing)
 {
-    add(platformFixture("exif.heic"), "one");
-    add(platformFixture("exif.heic"), "two");
-    add(platformFixture("exif.heic"), "three");
+    addPhotos({"one", "two", "three"});
     EntryGate gate({1});
     BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
     ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
@@ -357,9 +362,7 @@ TEST_F(BatchTest, ProgressTextAndCurrentEntry)
 // whole, no later entry is started, and reports still queued are not applied to the list.
 TEST_F(BatchTest, QuittingJoinsTheWorker)
 {
-    add(platformFixture("exif.heic"), "one");
-    add(platformFixture("exif.heic"), "two");
-    add(platformFixture("exif.heic"), "three");
+    addPhotos({"one", "two", "three"});
     EntryGate gate({1});
     auto batch = std::make_unique<BatchConversion>(list, view, gui.poster(), std::chrono::milliseconds(300),
                                                    gate.hooks());
