@@ -3,9 +3,9 @@
 #include "AppResources.h"
 #include "ClientProfile.h"
 #include "TextReading.h"
+#include "UserDefaults.h"
 
 #include <QLocale>
-#include <QSettings>
 
 #include <array>
 #include <utility>
@@ -27,7 +27,7 @@ constexpr std::array<const char*, 24> kTables = {
 struct SystemIds
 {
     LanguageCode code;
-    std::initializer_list<const char*> ids;
+    const char* ids[3];  // unused places are null
 };
 
 // The system ids of each language, in the order they are tried.
@@ -42,11 +42,6 @@ const SystemIds kSystemIds[] = {
 bool hasOwnTable(LanguageCode code)
 {
     return code >= 0 && code < static_cast<LanguageCode>(kTables.size()) && kTables[code] != nullptr;
-}
-
-QSettings userSettings()
-{
-    return QSettings(QStringLiteral("Pravix"), QStringLiteral("Pravix"));
 }
 
 }  // namespace
@@ -70,7 +65,7 @@ LanguageCode languageCodeForPreferredLanguages(const QStringList& preferred)
     const QString cut = parts.size() < 3 ? parts.first() : parts[0] + u'-' + parts[1];
     for (const SystemIds& language : kSystemIds) {
         for (const char* systemId : language.ids) {
-            if (cut == QLatin1String(systemId)) {
+            if (systemId && cut == QLatin1String(systemId)) {
                 return language.code;
             }
         }
@@ -125,7 +120,7 @@ NSLanguage::NSLanguage(Environment environment)
 {
     LanguageCode code = 1;
     if (environment_.international) {
-        const QString stored = userSettings().value(kLanguageKey).toString();
+        const QString stored = userDefaults().value(kLanguageKey).toString();
         code = stored.isEmpty() ? SysLanguage() : readInteger(stored);
     }
     setLanguage(code);
@@ -146,7 +141,7 @@ NSLanguage& NSLanguage::shareInstance()
 void NSLanguage::setLanguage(LanguageCode code)
 {
     language_ = code;
-    QSettings settings = userSettings();
+    QSettings settings = userDefaults();
     settings.setValue(kLanguageKey, QString::number(code));
     settings.setValue(kAppLanguageKey, stringsTableForCode(code, SysLanguage()));
     settings.sync();
@@ -160,7 +155,7 @@ LanguageCode NSLanguage::SysLanguage() const
 
 QString NSLanguage::LanguageStrings() const
 {
-    return userSettings().value(kAppLanguageKey).toString();
+    return userDefaults().value(kAppLanguageKey).toString();
 }
 
 int NSLanguage::Direction() const

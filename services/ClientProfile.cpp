@@ -3,11 +3,11 @@
 #include "PropertyList.h"
 #include "StringExtensions.h"
 #include "TextReading.h"
+#include "UserDefaults.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 
 #include <array>
 #include <iostream>
@@ -26,11 +26,6 @@ const QString kActiveKey = QStringLiteral("UploadActive_Key");
 const QString kSoftActiveKey = QStringLiteral("SoftInstallData_Active_Key");
 
 using MacAddress = std::array<unsigned char, 6>;
-
-QSettings userSettings()
-{
-    return QSettings(QStringLiteral("Pravix"), QStringLiteral("Pravix"));
-}
 
 // A sysfs attribute is one short line; a larger file is not what we look for.
 QString readAttribute(const QString& path)
@@ -78,19 +73,19 @@ bool isAllZero(const MacAddress& mac)
 
 bool flagReadsYes(const QString& key)
 {
-    const QVariant stored = userSettings().value(key);
+    const QVariant stored = userDefaults().value(key);
     return stored.isValid() && readBoolean(stored.toString());
 }
 
 bool flagHoldsText(const QString& key, const QString& text)
 {
-    const QVariant stored = userSettings().value(key);
+    const QVariant stored = userDefaults().value(key);
     return stored.typeId() == QMetaType::QString && stored.toString() == text;
 }
 
 void storeValue(const QString& key, const QVariant& value)
 {
-    QSettings settings = userSettings();
+    QSettings settings = userDefaults();
     settings.setValue(key, value);
     settings.sync();
 }
@@ -107,7 +102,7 @@ ClientProfile::ClientProfile(const ClientProfileSources& sources)
     }
 
     // The first run fixes the channel code, so a later bundle with another list keeps it.
-    partner_ = userSettings().value(kPartnerKey).toString();
+    partner_ = userDefaults().value(kPartnerKey).toString();
     if (partner_.isEmpty()) {
         partner_ = plist.value(kPartnerKey);
         if (partner_.isEmpty()) {
