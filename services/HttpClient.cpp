@@ -71,12 +71,28 @@ HttpClient::HttpClient(QObject* parent) : QObject(parent), mManager(new QNetwork
 
 HttpClient::~HttpClient() = default;
 
+namespace
+{
+
+QPointer<HttpClient> sharedClient;
+
+void releaseSharedClient()
+{
+    delete sharedClient.data();
+}
+
+} // namespace
+
 HttpClient& HttpClient::shareInstance()
 {
-    static QPointer<HttpClient> instance;
-    if (instance.isNull())
-        instance = new HttpClient(QCoreApplication::instance());
-    return *instance;
+    if (sharedClient.isNull())
+    {
+        sharedClient = new HttpClient(QCoreApplication::instance());
+        // Gone at the start of the application object's shut-down, while Qt's network thread can
+        // still wind down; as a plain child it would go only after that.
+        qAddPostRoutine(releaseSharedClient);
+    }
+    return *sharedClient;
 }
 
 std::chrono::milliseconds HttpClient::effectiveTimeout(std::chrono::milliseconds asked) const
@@ -126,6 +142,7 @@ void HttpClient::send(const HttpRequest& request, Completion done, const QObject
     QNetworkReply* reply = sendsBody ? mManager->sendCustomRequest(networkRequest, request.method, request.body)
                                      : mManager->sendCustomRequest(networkRequest, request.method);
     auto transfer = std::make_shared<Transfer>();
+    ++mPending;
 
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
@@ -144,7 +161,8 @@ void HttpClient::send(const HttpRequest& request, Completion done, const QObject
         }
     });
     connect(reply, &QIODevice::readyRead, reply, [reply, transfer] { drain(reply, *transfer); });
-    connect(reply, &QNetworkReply::finished, this, [reply, transfer, timer, finish] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, transfer, timer, finish] {
+        --mPending;
         timer->stop();
         drain(reply, *transfer);
         const HttpReply result = replyOf(reply, *transfer);

@@ -39,11 +39,15 @@ public:
     // For tests: no request runs longer than `limit`, whatever it asks; zero lifts the limit.
     void setTimeoutLimit(std::chrono::milliseconds limit) { mTimeoutLimit = limit; }
 
+    // Requests sent and not yet finished.
+    int pendingCount() const { return mPending; }
+
 private:
     std::chrono::milliseconds effectiveTimeout(std::chrono::milliseconds asked) const;
 
     QNetworkAccessManager* mManager;
     std::chrono::milliseconds mTimeoutLimit{0};
+    int mPending = 0;
 };
 
 } // namespace pravix

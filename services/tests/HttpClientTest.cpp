@@ -23,6 +23,7 @@ protected:
     HttpClient client;
 
     void SetUp() override { ASSERT_TRUE(server.isListening()); }
+    void TearDown() override { EXPECT_TRUE(testsupport::spinUntil([this] { return client.pendingCount() == 0; })); }
 
     HttpRequest post(const QByteArray& body, std::chrono::milliseconds timeout = 5s)
     {
@@ -182,8 +183,10 @@ TEST_F(HttpClientTest, BackgroundSendsCompleteInTheEventLoop)
     client.send(post("a"), [&](const HttpReply& reply) { replies.push_back(reply); });
     client.send(post("b"), [&](const HttpReply& reply) { replies.push_back(reply); });
     EXPECT_TRUE(replies.empty());
+    EXPECT_EQ(client.pendingCount(), 2);
     ASSERT_TRUE(testsupport::spinUntil([&] { return replies.size() == 2; }));
     EXPECT_EQ(server.requestCount(), 2);
+    EXPECT_EQ(client.pendingCount(), 0);
 }
 
 TEST_F(HttpClientTest, NoCompletionForAGoneContext)

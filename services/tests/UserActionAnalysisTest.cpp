@@ -71,7 +71,12 @@ protected:
         client.SetMachineCode("d12a91a7eebc7a84");
     }
 
-    void TearDown() override { HttpClient::shareInstance().setTimeoutLimit(0ms); }
+    void TearDown() override
+    {
+        // Background sends end here, not in the middle of the next test or of the shut-down.
+        EXPECT_TRUE(spinUntil([] { return HttpClient::shareInstance().pendingCount() == 0; }));
+        HttpClient::shareInstance().setTimeoutLimit(0ms);
+    }
 
     const LocalHttpServer::Request& onlyRequest()
     {
