@@ -103,35 +103,67 @@ uint32_t substituteWord(const AesTables& t, uint32_t w)
            (uint32_t(t.forwardSbox[(w >> 16) & 0xFF]) << 16) | (uint32_t(t.forwardSbox[w >> 24]) << 24);
 }
 
-// The rounds of either direction. Column i of a round takes its four bytes from the state columns
-// i, i + step, i + 2 step and i + 3 step: step 1 is ShiftRows, step 3 its inverse.
-template <int Step>
-void runRounds(const uint32_t (&round)[4][256], const uint8_t* sbox, const AesContext* context, const uint8_t* in,
+// One output column of a round: four table look-ups by the bytes 0 to 3 of the columns a to d.
+inline uint32_t roundColumn(const uint32_t (&table)[4][256], uint32_t a, uint32_t b, uint32_t c, uint32_t d,
+                            uint32_t key)
+{
+    return key ^ table[0][a & 0xFF] ^ table[1][(b >> 8) & 0xFF] ^ table[2][(c >> 16) & 0xFF] ^ table[3][d >> 24];
+}
+
+inline uint32_t lastColumn(const uint8_t* sbox, uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t key)
+{
+    return key ^ (uint32_t(sbox[a & 0xFF]) | (uint32_t(sbox[(b >> 8) & 0xFF]) << 8) |
+                  (uint32_t(sbox[(c >> 16) & 0xFF]) << 16) | (uint32_t(sbox[d >> 24]) << 24));
+}
+
+// The rounds of either direction. Output column i takes its bytes from the state columns i,
+// i + 1, i + 2, i + 3 (ShiftRows) or i, i - 1, i - 2, i - 3 (its inverse). The state stays in
+// four words so that a round is sixteen look-ups and XORs.
+template <bool Inverse>
+void runRounds(const uint32_t (&table)[4][256], const uint8_t* sbox, const AesContext* context, const uint8_t* in,
                uint8_t* out)
 {
     const uint32_t* rk = context->roundKeys;
-    uint32_t s[4];
-    uint32_t next[4];
-    for (int i = 0; i < 4; ++i)
-        s[i] = loadWord(in + 4 * i) ^ rk[i];
+    uint32_t s0 = loadWord(in) ^ rk[0];
+    uint32_t s1 = loadWord(in + 4) ^ rk[1];
+    uint32_t s2 = loadWord(in + 8) ^ rk[2];
+    uint32_t s3 = loadWord(in + 12) ^ rk[3];
+    // Each step's output columns, as permutations of the input ones.
+    auto step = [&](auto column, const uint32_t* k) {
+        uint32_t t0, t1, t2, t3;
+        if constexpr (Inverse)
+        {
+            t0 = column(s0, s3, s2, s1, k[0]);
+            t1 = column(s1, s0, s3, s2, k[1]);
+            t2 = column(s2, s1, s0, s3, k[2]);
+            t3 = column(s3, s2, s1, s0, k[3]);
+        }
+        else
+        {
+            t0 = column(s0, s1, s2, s3, k[0]);
+            t1 = column(s1, s2, s3, s0, k[1]);
+            t2 = column(s2, s3, s0, s1, k[2]);
+            t3 = column(s3, s0, s1, s2, k[3]);
+        }
+        s0 = t0;
+        s1 = t1;
+        s2 = t2;
+        s3 = t3;
+    };
     const uint32_t rounds = context->keyWords + 6;
     for (uint32_t r = 1; r < rounds; ++r)
     {
         rk += 4;
-        for (int i = 0; i < 4; ++i)
-            next[i] = rk[i] ^ round[0][s[i] & 0xFF] ^ round[1][(s[(i + Step) & 3] >> 8) & 0xFF] ^
-                      round[2][(s[(i + 2 * Step) & 3] >> 16) & 0xFF] ^ round[3][s[(i + 3 * Step) & 3] >> 24];
-        for (int i = 0; i < 4; ++i)
-            s[i] = next[i];
+        step([&](uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t key) { return roundColumn(table, a, b, c, d, key); },
+             rk);
     }
     rk += 4;
-    for (int i = 0; i < 4; ++i)
-    {
-        const uint32_t w = uint32_t(sbox[s[i] & 0xFF]) | (uint32_t(sbox[(s[(i + Step) & 3] >> 8) & 0xFF]) << 8) |
-                           (uint32_t(sbox[(s[(i + 2 * Step) & 3] >> 16) & 0xFF]) << 16) |
-                           (uint32_t(sbox[s[(i + 3 * Step) & 3] >> 24]) << 24);
-        storeWord(w ^ rk[i], out + 4 * i);
-    }
+    step([&](uint32_t a, uint32_t b, uint32_t c, uint32_t d, uint32_t key) { return lastColumn(sbox, a, b, c, d, key); },
+         rk);
+    storeWord(s0, out);
+    storeWord(s1, out + 4);
+    storeWord(s2, out + 8);
+    storeWord(s3, out + 12);
 }
 
 int keyWordsFor(std::size_t keyLength)
@@ -219,13 +251,13 @@ int AesSetDecryptKey(const uint8_t* key, std::size_t keyLength, AesContext* cont
 void AesEncryptBlockTo(const AesContext* context, const uint8_t in[16], uint8_t out[16])
 {
     const AesTables& t = tables();
-    runRounds<1>(t.forward, t.forwardSbox, context, in, out);
+    runRounds<false>(t.forward, t.forwardSbox, context, in, out);
 }
 
 void AesDecryptBlockTo(const AesContext* context, const uint8_t in[16], uint8_t out[16])
 {
     const AesTables& t = tables();
-    runRounds<3>(t.reverse, t.reverseSbox, context, in, out);
+    runRounds<true>(t.reverse, t.reverseSbox, context, in, out);
 }
 
 void AesEncryptBlock(const AesContext* context, uint8_t block[16])
