@@ -26,24 +26,14 @@ struct Result
     Bytes bytes;
 };
 
-Result encrypt(const Bytes& plain, const uint8_t* key = kKey.data())
-{
-    uint8_t* out = reinterpret_cast<uint8_t*>(1);
-    std::size_t length = 1;
-    Result result;
-    result.status = AesEncryptBuffer(plain.data(), plain.size(), &out, &length, key);
-    if (out != nullptr)
-        result.bytes.assign(out, out + length);
-    std::free(out);
-    return result;
-}
+using BufferOperation = int (*)(const uint8_t*, std::size_t, uint8_t**, std::size_t*, const uint8_t*);
 
-Result decrypt(const Bytes& cipher, const uint8_t* key = kKey.data())
+Result runBuffer(BufferOperation operation, const Bytes& input, const uint8_t* key)
 {
     uint8_t* out = reinterpret_cast<uint8_t*>(1);
     std::size_t length = 1;
     Result result;
-    result.status = AesDecryptBuffer(cipher.data(), cipher.size(), &out, &length, key);
+    result.status = operation(input.data(), input.size(), &out, &length, key);
     if (out != nullptr)
         result.bytes.assign(out, out + length);
     std::free(out);
@@ -53,6 +43,16 @@ Result decrypt(const Bytes& cipher, const uint8_t* key = kKey.data())
         EXPECT_EQ(length, 0u);
     }
     return result;
+}
+
+Result encrypt(const Bytes& plain, const uint8_t* key = kKey.data())
+{
+    return runBuffer(AesEncryptBuffer, plain, key);
+}
+
+Result decrypt(const Bytes& cipher, const uint8_t* key = kKey.data())
+{
+    return runBuffer(AesDecryptBuffer, cipher, key);
 }
 
 TEST(AesBuffer, RoundTripsEveryLengthUpToAHundred)
