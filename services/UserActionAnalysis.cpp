@@ -7,12 +7,12 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 
 #include "AesBuffer.h"
 #include "Base64.h"
 #include "HttpClient.h"
 #include "StyledJson.h"
+#include "TextReading.h"
 
 namespace pravix
 {
@@ -28,33 +28,6 @@ constexpr std::chrono::milliseconds kUploadTimeout{15000};
 
 const QByteArray kUploadBoundary = QByteArrayLiteral("-RYEOL-FB3B405B7EAE495aB0C0295C54D4E096-");
 const QString kUploadFileName = QStringLiteral("12312asdasd.tmp");
-
-// The integer reading of a reply text: leading blanks, an optional sign, then the leading digits;
-// saturating; no digits read as 0.
-long long leadingInteger(const QByteArray& text)
-{
-    qsizetype i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' || text[i] == '\r'))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    unsigned long long value = 0;
-    const unsigned long long limit = negative ? 1ULL + std::numeric_limits<long long>::max()
-                                              : std::numeric_limits<long long>::max();
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-    {
-        value = value * 10 + unsigned(text[i] - '0');
-        if (value >= limit)
-        {
-            value = limit;
-            break;
-        }
-    }
-    if (negative)
-        return value == limit ? std::numeric_limits<long long>::min() : -static_cast<long long>(value);
-    return static_cast<long long>(value);
-}
 
 std::string utf8(const QString& text)
 {
@@ -81,7 +54,7 @@ QString lineFor(const QString& tag, const QString& text, bool blankAfterTag = fa
 // Whether a reply accepts the record: a 2xx answer whose text reads as an integer of 1 or more.
 bool accepted(const HttpReply& reply)
 {
-    return reply.succeeded() && leadingInteger(reply.body) >= 1;
+    return reply.succeeded() && readInteger(QString::fromUtf8(reply.body)) >= 1;
 }
 
 } // namespace
