@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -35,8 +37,10 @@ bool haveFfmpeg()
 /// Decodes an H.265 byte stream with ffmpeg into raw 8-bit frames.
 Bytes decodeWithFfmpeg(const Bytes& stream, const std::string& format)
 {
-    const std::string input = testing::TempDir() + "pravix_decode_in.bin";
-    const std::string output = testing::TempDir() + "pravix_decode_out.yuv";
+    // Named per process: other test runs on the machine may decode at the same time.
+    const std::string stem = testing::TempDir() + "pravix_decode_" + std::to_string(getpid());
+    const std::string input = stem + "_in.bin";
+    const std::string output = stem + "_out.yuv";
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
     std::remove(output.c_str());
