@@ -5,10 +5,27 @@
 
 namespace pravix
 {
+namespace
+{
+
+using FlagSave = void (ClientProfile::*)() const;
+
+// A ping's handler that sets the flag when the ping was accepted. It keeps its own copy of the
+// profile: it may run after the reports object is gone.
+NSUserAnalysis::ResultHandler saveWhenAccepted(const ClientProfile& profile, FlagSave save)
+{
+    return [profile, save](bool accepted) {
+        if (accepted) {
+            (profile.*save)();
+        }
+    };
+}
+
+}  // namespace
 
 LaunchReports::LaunchReports()
     : LaunchReports(ClientProfile::shared(), UserActionAnalysis::shareInstance(),
-                    [] () -> NSUserAnalysis& { return NSUserAnalysis::shareInstance(); })
+                    []() -> NSUserAnalysis& { return NSUserAnalysis::shareInstance(); })
 {
 }
 
@@ -21,42 +38,24 @@ LaunchReports::LaunchReports(const ClientProfile& profile, UserActionAnalysis& r
 
 void LaunchReports::UpInstallation() const
 {
-    // The completions keep their own copy of the profile: they may run after this object is gone.
-    const ClientProfile profile = mProfile;
-    if (!profile.IsInstallationSent()) {
+    if (!mProfile.IsInstallationSent()) {
         mRecords.ProductAction(kUserActionInstallation, false);
-        mPings().AppInstalled([profile](bool success) {
-            if (success) {
-                profile.SaveInstallationSent();
-            }
-        });
+        mPings().AppInstalled(saveWhenAccepted(mProfile, &ClientProfile::SaveInstallationSent));
     }
-    if (!profile.IsSoftInstallationSent()) {
-        mPings().SoftInstallData(kUserActionInstallation, [profile](bool success) {
-            if (success) {
-                profile.SaveSoftInstallationSent();
-            }
-        });
+    if (!mProfile.IsSoftInstallationSent()) {
+        mPings().SoftInstallData(kUserActionInstallation,
+                                 saveWhenAccepted(mProfile, &ClientProfile::SaveSoftInstallationSent));
     }
 }
 
 void LaunchReports::UpActive() const
 {
-    const ClientProfile profile = mProfile;
-    if (!profile.IsActiveSentToday()) {
+    if (!mProfile.IsActiveSentToday()) {
         mRecords.ProductAction(kUserActionActivity, false);
-        mPings().AppActive([profile](bool success) {
-            if (success) {
-                profile.SaveActiveSentToday();
-            }
-        });
+        mPings().AppActive(saveWhenAccepted(mProfile, &ClientProfile::SaveActiveSentToday));
     }
-    if (!profile.IsSoftActiveSentToday()) {
-        mPings().SoftInstallData(kUserActionActivity, [profile](bool success) {
-            if (success) {
-                profile.SaveSoftActiveSentToday();
-            }
-        });
+    if (!mProfile.IsSoftActiveSentToday()) {
+        mPings().SoftInstallData(kUserActionActivity, saveWhenAccepted(mProfile, &ClientProfile::SaveSoftActiveSentToday));
     }
 }
 

@@ -1,7 +1,6 @@
 #include "NSUserAnalysis.h"
 
 #include <QCryptographicHash>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -12,6 +11,7 @@
 #include "HttpClient.h"
 #include "LocalHttpServer.h"
 #include "QtPrinters.h"
+#include "TestFiles.h"
 
 namespace pravix
 {
@@ -52,14 +52,7 @@ protected:
         HttpClient::shareInstance().setTimeoutLimit(0ms);
     }
 
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
+    QString write(const QString& name, const QByteArray& bytes) { return test::writeTestFile(dir, name, bytes); }
 
     // Runs one report against the next reply and gives what its handler received.
     template <typename Report>

@@ -1,11 +1,11 @@
 #include "SystemDescription.h"
 
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include "QtPrinters.h"
+#include "TestFiles.h"
 
 namespace pravix
 {
@@ -15,14 +15,7 @@ namespace
 class SystemDescriptionTest : public testing::Test
 {
 protected:
-    QString write(const QString& name, const QByteArray& bytes)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        return path;
-    }
+    QString write(const QString& name, const QByteArray& bytes) { return test::writeTestFile(dir, name, bytes); }
 
     QTemporaryDir dir;
 };

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace pravix
 {
 namespace
@@ -13,6 +15,12 @@ struct VersionCase
     const char* b;
     bool newer;
 };
+
+// Names the case in test listings.
+void PrintTo(const VersionCase& c, std::ostream* out)
+{
+    *out << '"' << c.a << (c.newer ? "\" newer than \"" : "\" not newer than \"") << c.b << '"';
+}
 
 class VersionComparisonTest : public testing::TestWithParam<VersionCase>
 {
