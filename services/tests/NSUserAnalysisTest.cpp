@@ -250,16 +250,6 @@ TEST_F(NSUserAnalysisTest, NoServerConfiguredSendsNothingAndGivesNo)
     EXPECT_EQ(server.requestCount(), 0);
 }
 
-TEST_F(NSUserAnalysisTest, ServerWithTrailingSlashKeepsOnePathSlash)
-{
-    sources.server += "/";
-    const NSUserAnalysis pings(sources);
-    EXPECT_EQ(resultOf(LocalHttpServer::Reply::answer(200, "1"), [&](auto done) { pings.SoftInstallData(3, done); }),
-              true);
-    ASSERT_EQ(server.requestCount(), 1);
-    EXPECT_EQ(server.requests()[0].path(), "/api/quelvar/softInstallData");
-}
-
 TEST_F(NSUserAnalysisTest, GetHttpUrlHandsOverTheRawReply)
 {
     const NSUserAnalysis pings(sources);

@@ -42,13 +42,6 @@ TEST_F(SystemDescriptionTest, CpuModelIsEmptyWithoutTheLineOrTheFile)
     EXPECT_EQ(cpuModelOf(dir.filePath("missing")), "");
 }
 
-TEST_F(SystemDescriptionTest, CpuModelOfTheRealFileIsOneLine)
-{
-    const QString model = cpuModelOf();
-    EXPECT_FALSE(model.contains(u'\n'));
-    EXPECT_EQ(model, model.trimmed());
-}
-
 TEST_F(SystemDescriptionTest, SysVersionIsMacAndTheVersionId)
 {
     EXPECT_EQ(sysVersionOf({write("debian", "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n"
