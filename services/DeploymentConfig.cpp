@@ -63,6 +63,15 @@ QString withDefaultScheme(const QString& server)
     return QStringLiteral("http://") + trimmed;
 }
 
+QString serverAddress(const QString& server, const QString& pathAndQuery)
+{
+    QString base = server.trimmed();
+    while (base.endsWith(u'/')) {
+        base.chop(1);
+    }
+    return base + pathAndQuery;
+}
+
 bool serverConfigured(const QString& server, const QString& exchange)
 {
     if (!server.trimmed().isEmpty()) {

@@ -41,6 +41,10 @@ struct DeploymentConfig
 // "http://" + value when the value names no scheme; an empty value stays empty.
 QString withDefaultScheme(const QString& server);
 
+// The address of `pathAndQuery` (which starts with "/") on `server`; a "/" ending the server is
+// dropped so that the two join with one.
+QString serverAddress(const QString& server, const QString& pathAndQuery);
+
 // True when `server` is set; otherwise writes one log line saying that `exchange` is skipped.
 bool serverConfigured(const QString& server, const QString& exchange);
 

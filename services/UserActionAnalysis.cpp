@@ -1,6 +1,5 @@
 #include "UserActionAnalysis.h"
 
-#include <QFile>
 #include <QStandardPaths>
 
 #include <json/value.h>
@@ -10,6 +9,7 @@
 
 #include "AesBuffer.h"
 #include "Base64.h"
+#include "FileReading.h"
 #include "HttpClient.h"
 #include "StyledJson.h"
 #include "TextReading.h"
@@ -37,13 +37,7 @@ std::string utf8(const QString& text)
 // Reads a whole file for an upload; none when it cannot be read or is over the limit.
 std::optional<QByteArray> readUpload(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kUserActionUploadLimit)
-        return std::nullopt;
-    QByteArray bytes = file.read(kUserActionUploadLimit + 1);
-    if (bytes.size() > kUserActionUploadLimit || file.error() != QFileDevice::NoError)
-        return std::nullopt;
-    return bytes;
+    return readWholeFile(path, kUserActionUploadLimit);
 }
 
 QString lineFor(const QString& tag, const QString& text, bool blankAfterTag = false)

@@ -7,6 +7,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace testsupport
 {
 namespace
@@ -83,6 +85,13 @@ LocalHttpServer::Reply LocalHttpServer::Reply::answer(int status, const QByteArr
     return reply;
 }
 
+LocalHttpServer::Reply LocalHttpServer::Reply::answerAfter(int delayMs, int status, const QByteArray& body)
+{
+    Reply reply = answer(status, body);
+    reply.delayMs = delayMs;
+    return reply;
+}
+
 LocalHttpServer::Reply LocalHttpServer::Reply::neverAnswer()
 {
     Reply reply;
@@ -148,6 +157,19 @@ void LocalHttpServer::setDefaultReply(const Reply& reply)
     mDefault = reply;
 }
 
+void LocalHttpServer::setReplyForPath(const QByteArray& path, const Reply& reply)
+{
+    for (auto& [known, stored] : mPathReplies)
+    {
+        if (known == path)
+        {
+            stored = reply;
+            return;
+        }
+    }
+    mPathReplies.append({path, reply});
+}
+
 bool LocalHttpServer::waitForRequests(int count, int timeoutMs)
 {
     return spinUntil([this, count] { return requestCount() >= count; }, timeoutMs);
@@ -192,7 +214,11 @@ void LocalHttpServer::onReadyRead(QTcpSocket* socket)
 
     mRequests.append(request);
     Reply reply = mDefault;
-    if (!mScript.empty())
+    const auto routed = std::find_if(mPathReplies.cbegin(), mPathReplies.cend(),
+                                     [&request](const auto& entry) { return entry.first == request.path(); });
+    if (routed != mPathReplies.cend())
+        reply = routed->second;
+    else if (!mScript.empty())
     {
         reply = mScript.front();
         mScript.pop_front();
@@ -203,6 +229,14 @@ void LocalHttpServer::onReadyRead(QTcpSocket* socket)
 
 void LocalHttpServer::respond(QTcpSocket* socket, const Reply& reply)
 {
+    if (reply.delayMs > 0 && (reply.action == Action::Answer || reply.action == Action::Raw))
+    {
+        Reply now = reply;
+        now.delayMs = 0;
+        // The timer belongs to the socket: a connection the client gives up meanwhile takes it along.
+        QTimer::singleShot(reply.delayMs, socket, [this, socket, now] { respond(socket, now); });
+        return;
+    }
     switch (reply.action)
     {
     case Action::NeverAnswer:

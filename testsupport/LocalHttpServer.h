@@ -54,8 +54,11 @@ public:
         int status = 200;
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers; // Content-Length and Connection are added
+        int delayMs = 0;                              // Answer and Raw: written this much later
 
         static Reply answer(int status, const QByteArray& body);
+        // An answer that leaves only after `delayMs`: a reply that overtakes or is overtaken.
+        static Reply answerAfter(int delayMs, int status, const QByteArray& body);
         static Reply neverAnswer();
         static Reply close();
         static Reply raw(const QByteArray& bytes);
@@ -77,6 +80,9 @@ public:
     // (200 with an empty body unless changed).
     void enqueue(const Reply& reply);
     void setDefaultReply(const Reply& reply);
+    // Every request for `path` (the target up to "?") gets this reply, before the script or the
+    // default: for code that sends to several pages at once, in no fixed order.
+    void setReplyForPath(const QByteArray& path, const Reply& reply);
 
     const QList<Request>& requests() const { return mRequests; }
     int requestCount() const { return int(mRequests.size()); }
@@ -96,6 +102,7 @@ private:
     QTcpServer* mServer;
     std::deque<Reply> mScript;
     Reply mDefault;
+    QList<QPair<QByteArray, Reply>> mPathReplies;
     QList<Request> mRequests;
 };
 

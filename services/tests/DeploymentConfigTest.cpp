@@ -54,6 +54,14 @@ TEST(DeploymentConfig, PlainHostGetsHttpScheme)
     EXPECT_TRUE(withDefaultScheme("   ").isEmpty());
 }
 
+TEST(DeploymentConfig, ServerAndPathJoinWithOneSlash)
+{
+    EXPECT_EQ(serverAddress("http://stats.example.org", "/api/x?a=1"), "http://stats.example.org/api/x?a=1");
+    EXPECT_EQ(serverAddress("http://stats.example.org:8080/", "/api/x?"), "http://stats.example.org:8080/api/x?");
+    EXPECT_EQ(serverAddress(" http://stats.example.org// ", "/p"), "http://stats.example.org/p");
+    EXPECT_EQ(serverAddress("http://example.org/base", "/p"), "http://example.org/base/p");
+}
+
 TEST(DeploymentConfig, EmptyServerSkipsWithOneLogLine)
 {
     testing::internal::CaptureStdout();

@@ -14,6 +14,7 @@
 #include "HttpClient.h"
 #include "LocalHttpServer.h"
 #include "QtPrinters.h"
+#include "RecordBody.h"
 #include "UserActionAnalysis.h"
 
 namespace pravix
@@ -24,19 +25,7 @@ using testsupport::LocalHttpServer;
 using testsupport::spinUntil;
 using namespace std::chrono_literals;
 
-// The body as the servers read it: Base64, then AES-128-ECB under the record key.
-std::string openRecord(const QByteArray& body)
-{
-    const std::string cipher = Base64Decode(body.constData(), std::size_t(body.size()));
-    uint8_t* plain = nullptr;
-    std::size_t length = 0;
-    if (AesDecryptBuffer(reinterpret_cast<const uint8_t*>(cipher.data()), cipher.size(), &plain, &length,
-                         reinterpret_cast<const uint8_t*>("Kvl@Rp#555#NORTH")) != 0)
-        return "<not decryptable>";
-    std::string text(reinterpret_cast<const char*>(plain), length);
-    std::free(plain);
-    return text;
-}
+using test::openRecord;
 
 // Counts the accepted waiting sends, and can make encryption fail.
 class ObservedClient : public UserActionAnalysis
