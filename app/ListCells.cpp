@@ -4,7 +4,11 @@
 #include "StateTextFit.h"
 #include "WidgetExtensions.h"
 
+#include <QCache>
 #include <QFontMetricsF>
+#include <QtMath>
+
+#include <algorithm>
 #include <QPainter>
 #include <QStyle>
 
@@ -134,7 +138,15 @@ void NSTableCellStateView::paint(QPainter* painter, const QStyleOptionViewItem& 
         return;
     }
     const QRect box = StateTextRect(option.rect);
-    const StateTextFit fit = fitStateText(text, box.size());
+    // The list redraws every second during a batch; a text keeps its fit while its cell's size does.
+    static QCache<QString, StateTextFit> fits(1024);
+    const QString key = QStringLiteral("%1x%2|").arg(box.width()).arg(box.height()) + text;
+    StateTextFit* cached = fits.object(key);
+    if (!cached) {
+        cached = new StateTextFit(fitStateText(text, box.size()));
+        fits.insert(key, cached);
+    }
+    const StateTextFit fit = *cached;
     painter->save();
     painter->setFont(SystemFont(fit.fontSize));
     painter->setPen(textColour(option));
