@@ -2,8 +2,10 @@
 
 #include "AppResources.h"
 
-#include <QCache>
+#include <QCoreApplication>
+#include <QHash>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 #include <QtMath>
 
@@ -19,10 +21,16 @@ QString imagePath(const QString& name)
     return QStringLiteral(":/images/%1.svg").arg(name);
 }
 
-// One parsed renderer per image; SVG parsing is the slow part, drawing is cheap.
+// One parsed renderer per image; SVG parsing is the slow part, drawing is cheap. They go with
+// the application, not at the program's static clean-up after it.
 QSvgRenderer* renderer(const QString& name)
 {
     static QHash<QString, std::shared_ptr<QSvgRenderer>> renderers;
+    static const bool cleanUpRegistered = [] {
+        qAddPostRoutine([] { renderers.clear(); });
+        return true;
+    }();
+    Q_UNUSED(cleanUpRegistered);
     auto it = renderers.find(name);
     if (it == renderers.end()) {
         initAppResources();
@@ -50,10 +58,10 @@ QPixmap appPixmap(const QString& name, QSize size, qreal devicePixelRatio)
         size = svg->defaultSize();
     }
     const qreal ratio = devicePixelRatio > 0 ? devicePixelRatio : 1.0;
-    const QString key = QStringLiteral("%1/%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
-    static QCache<QString, QPixmap> cache(256);
-    if (const QPixmap* cached = cache.object(key)) {
-        return *cached;
+    const QString key = QStringLiteral("pravix/%1/%2x%3@%4").arg(name).arg(size.width()).arg(size.height()).arg(ratio);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached)) {
+        return cached;
     }
     QImage image(QSize(qCeil(size.width() * ratio), qCeil(size.height() * ratio)), QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -64,7 +72,7 @@ QPixmap appPixmap(const QString& name, QSize size, qreal devicePixelRatio)
     }
     QPixmap pixmap = QPixmap::fromImage(image);
     pixmap.setDevicePixelRatio(ratio);
-    cache.insert(key, new QPixmap(pixmap));
+    QPixmapCache::insert(key, pixmap);
     return pixmap;
 }
 
