@@ -87,6 +87,12 @@ int ConversionListModel::rowOf(const NSPravixData& entry) const
     return static_cast<int>(&entry - list_.data());
 }
 
+int ConversionListModel::rowOfEntryId(uint64_t entryId) const
+{
+    const auto it = std::find_if(list_.begin(), list_.end(), [entryId](const NSPravixData& e) { return e.entryId == entryId; });
+    return it == list_.end() ? -1 : static_cast<int>(it - list_.begin());
+}
+
 void ConversionListModel::rebuildIndexIfStale() const
 {
     if (pathsValid_ && paths_.size() == list_.size()) {

@@ -64,6 +64,8 @@ public:
     NSPravixData* entryAt(int row);
     // Row of an entry of this list (by address); -1 for any other.
     int rowOf(const NSPravixData& entry) const;
+    // Row of the entry with this entryId (the batch's name for it); -1 when it is not in the list.
+    int rowOfEntryId(uint64_t entryId) const;
 
     // The list's add function: appends one qualifying path that is not in the list yet.
     AddResult AddHeicPath(const QString& path);

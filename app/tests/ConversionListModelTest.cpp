@@ -348,6 +348,12 @@ void ConversionListModelTest::rowOfAnEntry()
     QCOMPARE(model.entryAt(1), &list[1]);
     QVERIFY(model.entryAt(3) == nullptr);
     QVERIFY(model.entryAt(-1) == nullptr);
+    QCOMPARE(model.rowOfEntryId(list[1].entryId), 1);
+    QCOMPARE(model.rowOfEntryId(other.entryId), -1);
+    // Entries made by the add function get ids of their own.
+    model.AddHeicPath("/a/new.heic");
+    QCOMPARE(model.rowOfEntryId(list.back().entryId), 3);
+    QVERIFY(list.back().entryId != list[2].entryId);
 }
 
 void ConversionListModelTest::columnIdentifiers()
