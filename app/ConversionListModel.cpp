@@ -258,7 +258,8 @@ QVariant ConversionListModel::data(const QModelIndex& index, int role) const
         break;
     case SizeColumn:
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole) {
-            return qstr(entry.HeicFileSize);
+            // The size field reads "byte" until an entry brings its size text.
+            return entry.HeicFileSize.empty() ? QStringLiteral("byte") : qstr(entry.HeicFileSize);
         }
         break;
     case StateColumn:

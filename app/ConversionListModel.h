@@ -30,7 +30,7 @@ NSPravixData makeListEntry(const QString& path);
 // Columns and roles:
 //   select   CheckStateRole (the tick, settable), AccessibleTextRole the file name
 //   name     DisplayRole, ToolTipRole: last path component of HeicPath
-//   size     DisplayRole: HeicFileSize
+//   size     DisplayRole: HeicFileSize ("byte" while it is empty)
 //   state    StateTextRole/DisplayRole/ToolTipRole: the looked-up ToErrInfo, else ToTitle, else
 //            empty; StateIconRole: "" while a text shows, else "ToComplete" (ToPath set) or "NoTo"
 //   prview   PreviewVisibleRole: ToPath is not empty

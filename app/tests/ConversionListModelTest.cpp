@@ -158,6 +158,8 @@ void ConversionListModelTest::nameSizeAndTickColumns()
     QCOMPARE(model.index(0, StateColumn).data(ConversionListModel::HeicPathRole).toString(),
              QString("/photos/2024/IMG_0001.HEIC"));
     QVERIFY(!model.index(1, NameColumn).isValid());
+    list[0].HeicFileSize.clear();
+    QCOMPARE(model.index(0, SizeColumn).data().toString(), QString("byte"));
     QVERIFY(!model.index(0, NameColumn).data(Qt::CheckStateRole).isValid());
 }
 
