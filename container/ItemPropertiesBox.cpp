@@ -16,7 +16,8 @@ const std::map<FourCCInt, ItemPropertiesBox::PropertyType>& propertyTypes()
         {FourCCInt("auxC"), Type::AUXC}, {FourCCInt("avcC"), Type::AVCC}, {FourCCInt("clap"), Type::CLAP},
         {FourCCInt("hvcC"), Type::HVCC}, {FourCCInt("imir"), Type::IMIR}, {FourCCInt("irot"), Type::IROT},
         {FourCCInt("ispe"), Type::ISPE}, {FourCCInt("lhvC"), Type::LHVC}, {FourCCInt("lsel"), Type::LSEL},
-        {FourCCInt("oinf"), Type::OINF}, {FourCCInt("rloc"), Type::RLOC}, {FourCCInt("tols"), Type::TOLS}};
+        {FourCCInt("oinf"), Type::OINF}, {FourCCInt("rloc"), Type::RLOC}, {FourCCInt("tols"), Type::TOLS},
+        {FourCCInt("colr"), Type::COLR}};
     return table;
 }
 }  // namespace
