@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "ColourInformationBox.h"
 #include "FileTypeBox.h"
 #include "ImageFileReaderInterface.h"
 
@@ -77,6 +78,13 @@ public:
     std::string getDecoderCodeType(ContextId contextId, std::uint32_t itemId) const override;
     void getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
                                  ParameterSetMap& decoderParameterSets) const override;
+
+    /// The colour properties ('colr') associated with an item of a meta context, in the order of its
+    /// associations; empty when it has none. A damaged 'colr', and an association that names no
+    /// property, are passed over. A track context gives InvalidContextId, an item the meta box
+    /// does not list InvalidItemId.
+    std::vector<std::shared_ptr<const ColourInformationBox>> getItemColourProperties(ContextId contextId,
+                                                                                     std::uint32_t itemId) const;
 
     /// 0 uninitialised, 1 reading (also after a parse that stopped early or threw), 2 read.
     int getState() const { return static_cast<int>(mState); }

@@ -7,6 +7,7 @@
 #include "AuxiliaryTypeProperty.h"
 #include "BitStream.h"
 #include "CleanAperture.h"
+#include "ColourInformationBox.h"
 #include "HevcImageFileReader.h"
 #include "ImageGrid.h"
 #include "ImageMirror.h"
@@ -523,6 +524,27 @@ HevcImageFileReader::PropertyTypeVector HevcImageFileReader::getItemProperties(C
     checkInitialized();
     requireMeta(contextId);
     return findOrThrow(getMetaContextInfo(contextId).properties, itemId, InvalidItemId);
+}
+
+std::vector<std::shared_ptr<const ColourInformationBox>>
+HevcImageFileReader::getItemColourProperties(ContextId contextId, std::uint32_t itemId) const
+{
+    checkInitialized();
+    requireMeta(contextId);
+    const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
+    std::vector<std::shared_ptr<const ColourInformationBox>> colours;
+    for (const ItemPropertyInfo& property : findOrThrow(getMetaContextInfo(contextId).properties, itemId, InvalidItemId))
+    {
+        if (property.type != ItemPropertyType::COLR)
+        {
+            continue;
+        }
+        if (auto colour = iprp.getPropertyByIndex<const ColourInformationBox>(property.index))
+        {
+            colours.push_back(std::move(colour));
+        }
+    }
+    return colours;
 }
 
 std::shared_ptr<const Box> HevcImageFileReader::getProperty(ContextId contextId, std::uint32_t index) const

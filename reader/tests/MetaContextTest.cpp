@@ -241,3 +241,44 @@ TEST(MetaContext, EntityGroups)
     EXPECT_TRUE(
         file->getFileInformation().rootMetaBoxInformation.features.count(Reader::MetaBoxFeature::HasGroupLists));
 }
+
+TEST(MetaContext, ColourPropertiesOfAnItem)
+{
+    HeifBuilder heif = gridImage();
+    const auto nclx = heif.addProperty(makeBox("colr", ByteBuilder().str("nclx").u16(1).u16(13).u16(6).u8(0x80)));
+    const auto pixi = heif.addProperty(makeFullBox("pixi", 0, 0, ByteBuilder().u8(3).u8(8).u8(8).u8(8)));
+    const auto damaged = heif.addProperty(makeBox("colr", ByteBuilder().str("nclx").u8(1)));
+    const auto profile = heif.addProperty(makeBox("colr", ByteBuilder().str("prof").u32(0xA1B2C3D4)));
+    heif.associate(10, pixi);
+    heif.associate(10, profile);
+    heif.associate(10, damaged);
+    heif.associate(10, nclx);
+    heif.associate(10, 60);  // names no property
+    heif.associate(2, nclx);
+    testing::internal::CaptureStdout();
+    auto file = openBytes(heif.build());
+    testing::internal::GetCapturedStdout();
+    const auto ctx = file.meta();
+
+    // In association order; the damaged box and the dangling index are passed over.
+    const auto colours = file->getItemColourProperties(ctx, 10);
+    ASSERT_EQ(colours.size(), 2u);
+    EXPECT_TRUE(colours[0]->hasIccProfile());
+    EXPECT_EQ(colours[0]->getPayload(), (Bytes{0xA1, 0xB2, 0xC3, 0xD4}));
+    EXPECT_TRUE(colours[1]->isNclx());
+    EXPECT_EQ(colours[1]->getColourPrimaries(), 1u);
+    EXPECT_EQ(colours[1]->getTransferCharacteristics(), 13u);
+    EXPECT_EQ(colours[1]->getMatrixCoefficients(), 6u);
+    EXPECT_TRUE(colours[1]->getFullRangeFlag());
+    const auto properties = file->getItemProperties(ctx, 10);
+    EXPECT_EQ(properties[4].type, Reader::ItemPropertyType::COLR);
+
+    // One box shared by two items; items without colours; ids and contexts that are not there.
+    ASSERT_EQ(file->getItemColourProperties(ctx, 2).size(), 1u);
+    EXPECT_EQ(file->getItemColourProperties(ctx, 2)[0], colours[1]);
+    EXPECT_TRUE(file->getItemColourProperties(ctx, 1).empty());
+    EXPECT_READER_ERROR(file->getItemColourProperties(ctx, 99), Reader::InvalidItemId);
+    EXPECT_READER_ERROR(file->getItemColourProperties(ctx + 1, 10), Reader::InvalidContextId);
+    HevcImageFileReader fresh;
+    EXPECT_READER_ERROR(fresh.getItemColourProperties(ctx, 10), Reader::NotInitialized);
+}
