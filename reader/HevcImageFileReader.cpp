@@ -216,9 +216,18 @@ void HevcImageFileReader::readBox(FourCCInt& type, BitStream& bitstream)
 
     std::uint64_t size = readBytesBigEndian(stream, 4);
     type = FourCCInt(static_cast<std::uint32_t>(readBytesBigEndian(stream, 4)));
+    std::uint64_t headerSize = type == FourCCInt("uuid") ? 24 : 8;
     if (size == 1)
     {
         size = readBytesBigEndian(stream, 8);
+        headerSize += 8;
+    }
+    // A box smaller than its own header would make the next header be read from inside this
+    // one. (Size 0 keeps its meaning here: the same header is read again until the box limit.)
+    if (size != 0 && size < headerSize)
+    {
+        throw FileReaderException(StreamReadFailed,
+                                  "Damaged file: the root box '" + type.getString() + "' is smaller than its header.");
     }
 
     stream.seekg(startPos);
