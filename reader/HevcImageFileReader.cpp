@@ -328,7 +328,13 @@ bool HevcImageFileReader::handleFileType(BitStream& bitstream)
 
 void HevcImageFileReader::handleMeta(BitStream& bitstream)
 {
-    const ContextId contextId = static_cast<ContextId>(getNextUniqueId(1000));
+    // Track ids are chosen by the file: a track read before this box may already hold the id
+    // drawn, and two contexts must never share one. (A track read after it is left out instead.)
+    ContextId contextId = static_cast<ContextId>(getNextUniqueId(1000));
+    while (mContextInfo.count(contextId) != 0)
+    {
+        contextId = static_cast<ContextId>(getNextUniqueId(1000));
+    }
     auto metaBox = std::make_shared<MetaBox>();
     mMetaBoxes[contextId] = metaBox;
     metaBox->parseBox(bitstream);
