@@ -5,6 +5,7 @@
 
 #include "AvcConfigurationBox.h"
 #include "BitStream.h"
+#include "DataEntryBox.h"
 #include "HevcConfigurationBox.h"
 #include "HevcImageFileReader.h"
 #include "LayeredHevcConfigurationItemProperty.h"
@@ -39,6 +40,27 @@ std::uint64_t checkedAdd(std::uint64_t a, std::uint64_t b, const std::string& me
         throwReadFailed(message);
     }
     return a + b;
+}
+
+/// Data reference 0 is this file; another names an entry of the meta box's 'dref', which only
+/// a 'url ' entry flagged as self-contained makes this file too. Data that lies elsewhere is not
+/// read: the offsets would be taken from some other file.
+void requireLocalData(const MetaBox& metaBox, std::uint16_t dataReferenceIndex)
+{
+    if (dataReferenceIndex == 0)
+    {
+        return;
+    }
+    const auto& entries = metaBox.getDataInformationBox().getDataReferenceBox().getEntries();
+    if (dataReferenceIndex > entries.size())
+    {
+        throwReadFailed("The data reference of an item names no entry of 'dref'.");
+    }
+    const DataEntryBox& entry = *entries[dataReferenceIndex - 1u];
+    if (entry.getType() != FourCCInt("url ") || (entry.getFlags() & 1) == 0)
+    {
+        throwReadFailed("Item data lies in another file, which is not read.");
+    }
 }
 
 /// VPS, SPS and PPS units of an H.265 record; the single- and multi-layer records list them alike.
@@ -193,6 +215,7 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     // construction methods (else none of its items could be read, nor the items built from them).
     if (version == 0 || ((version == 1 || version == 2) && method == kFileOffset))
     {
+        requireLocalData(metaBox, location.getDataReferenceIndex());
         // Every extent must lie inside the stream before anything is sized from the lengths.
         std::uint64_t total = 0;
         for (const auto& extent : extents)

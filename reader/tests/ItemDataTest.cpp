@@ -359,3 +359,46 @@ TEST(ItemDataRegression, AFailedReadDoesNotPoisonTheStream)
     EXPECT_NO_THROW(file->getItemData(file.meta(), 2, data));
     EXPECT_EQ(itemData(file, 1), ByteBuilder().str("good").bytes());
 }
+
+// An item whose data reference named an external 'url ' entry was read from this file at the
+// offsets meant for the other one.
+TEST(ItemDataRegression, DataInAnotherFileIsNotRead)
+{
+    const Bytes exif = ByteBuilder().str("local exif");
+    const Bytes external = makeFullBox("url ", 0, 0, ByteBuilder().zstr("http://example.com/other.heic"));
+    const Bytes self = makeFullBox("url ", 0, 1, {});
+    const Bytes urn = makeFullBox("urn ", 0, 0, ByteBuilder().zstr("urn:x-other").zstr(""));
+    HeifBuilder heif;
+    heif.dinf = makeBox("dinf", makeFullBox("dref", 0, 0, concat({ByteBuilder().u32(3), external, self, urn})));
+    for (std::uint16_t reference = 0; reference <= 4; ++reference)
+    {
+        heif.addItem(10 + reference, "Exif", exif).dataReferenceIndex = reference;
+    }
+    for (std::uint8_t version : {0, 1, 2})
+    {
+        SCOPED_TRACE(int(version));
+        heif.ilocVersion = version;
+        auto file = openBytes(heif.build());
+        // This file: no reference, or a 'url ' entry flagged as self-contained.
+        EXPECT_EQ(itemData(file, 10), exif);
+        EXPECT_EQ(itemData(file, 12), exif);
+        std::vector<std::uint8_t> data;
+        const std::pair<std::uint32_t, const char*> elsewhere[] = {
+            {11, "Item data lies in another file, which is not read."},
+            {13, "Item data lies in another file, which is not read."},
+            {14, "The data reference of an item names no entry of 'dref'."}};
+        for (const auto& item : elsewhere)
+        {
+            try
+            {
+                file->getItemData(file.meta(), item.first, data);
+                ADD_FAILURE() << "item " << item.first << " was read";
+            }
+            catch (const Reader::FileReaderException& e)
+            {
+                EXPECT_EQ(e.getStatusCode(), Reader::StreamReadFailed);
+                EXPECT_STREQ(e.what(), item.second);
+            }
+        }
+    }
+}
