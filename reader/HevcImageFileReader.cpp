@@ -123,6 +123,7 @@ void HevcImageFileReader::readStream()
     mMatrix.clear();
     mContextInfo.clear();
     mMetaBoxes.clear();
+    mReferenceIndexes.clear();
     mMetaContextInfo.clear();
     mTrackContextInfo.clear();
     mDecoderCodeTypes.clear();
@@ -338,6 +339,7 @@ void HevcImageFileReader::handleMeta(BitStream& bitstream)
     auto metaBox = std::make_shared<MetaBox>();
     mMetaBoxes[contextId] = metaBox;
     metaBox->parseBox(bitstream);
+    mReferenceIndexes[contextId] = ItemReferenceIndex(metaBox->getItemReferenceBox());
 
     mStagingFileInformation.rootMetaBoxInformation = extractMetaBoxInformation(*metaBox, contextId);
 
@@ -414,6 +416,11 @@ const MetaBox& HevcImageFileReader::getMetaBox(ContextId contextId) const
         throw FileReaderException(InvalidContextId);
     }
     return *it->second;
+}
+
+const ItemReferenceIndex& HevcImageFileReader::getReferenceIndex(ContextId contextId) const
+{
+    return findOrThrow(mReferenceIndexes, contextId, InvalidContextId);
 }
 
 const HevcImageFileReader::MetaContextInfo& HevcImageFileReader::getMetaContextInfo(ContextId contextId) const

@@ -13,8 +13,10 @@
 #include "ColourInformationBox.h"
 #include "FileTypeBox.h"
 #include "ImageFileReaderInterface.h"
+#include "ItemReferenceIndex.h"
 
 class BitStream;
+class ItemLocation;
 class MetaBox;
 class MovieBox;
 class TrackBox;
@@ -162,8 +164,8 @@ private:
 
     // Meta contexts.
     MetaBoxInformation extractMetaBoxInformation(const MetaBox& metaBox, ContextId contextId) const;
-    ImageFeaturesMap extractImageFeatures(const MetaBox& metaBox) const;
-    ItemFeaturesMap extractItemFeatures(const MetaBox& metaBox) const;
+    ImageFeaturesMap extractImageFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const;
+    ItemFeaturesMap extractItemFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const;
     MetaContextInfo extractItemTables(ContextId contextId) const;
     void setImageTypesAndSizes(ContextId contextId);
     void processDecoderConfigProperties(ContextId contextId);
@@ -182,8 +184,15 @@ private:
     const SampleInfo& getSample(ContextId contextId, std::uint32_t sampleId) const;
 
     // Item data.
-    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
-                  std::set<std::uint32_t>& itemsInProgress) const;
+    /// One read of a meta item: the items it is built from, each read once, and what the read
+    /// may still take in bytes and extents.
+    struct ItemRead;
+    /// The bytes of a meta item as its locations give them, bounded by the file's size.
+    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data) const;
+    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data, ItemRead& read) const;
+    /// Construction method 2: the item assembled from the items its 'iloc' references name.
+    void assembleItem(ContextId contextId, std::uint32_t itemId, const ItemLocation& location,
+                      std::vector<std::uint8_t>& data, ItemRead& read) const;
     void readSample(ContextId contextId, std::uint32_t sampleId, std::vector<std::uint8_t>& data) const;
     void readFromStream(std::uint64_t offset, std::uint64_t length, std::uint8_t* destination,
                         const std::string& message) const;
@@ -195,6 +204,7 @@ private:
     void checkInitialized() const;
     const ContextInfo& getContextInfo(ContextId contextId) const;
     const MetaBox& getMetaBox(ContextId contextId) const;
+    const ItemReferenceIndex& getReferenceIndex(ContextId contextId) const;
     const MetaContextInfo& getMetaContextInfo(ContextId contextId) const;
     const TrackContextInfo& getTrackContextInfo(ContextId contextId) const;
     bool isProtected(ContextId contextId, std::uint32_t itemId) const;
@@ -212,6 +222,7 @@ private:
 
     std::map<ContextId, ContextInfo> mContextInfo;
     std::map<ContextId, std::shared_ptr<MetaBox>> mMetaBoxes;
+    std::map<ContextId, ItemReferenceIndex> mReferenceIndexes;
     std::map<ContextId, MetaContextInfo> mMetaContextInfo;
     std::map<ContextId, TrackContextInfo> mTrackContextInfo;
 

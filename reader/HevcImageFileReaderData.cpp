@@ -1,6 +1,8 @@
 // Item and sample bytes, NAL unit rewriting and decoder parameter sets.
 
 #include <limits>
+#include <map>
+#include <set>
 #include <stdexcept>
 
 #include "AvcConfigurationBox.h"
@@ -61,6 +63,27 @@ void requireLocalData(const MetaBox& metaBox, std::uint16_t dataReferenceIndex)
     {
         throwReadFailed("Item data lies in another file, which is not read.");
     }
+}
+
+const std::string kFaultyOffset = "Error while reading item data. Faulty offset in iloc, or damaged file?";
+const std::string kTooLarge = "Item data larger than the file: damaged file?";
+
+/// The extents' total length, after checking that each lies inside [0, size) from the base and
+/// that together they are no more than size.
+std::uint64_t checkExtents(const std::vector<ItemLocationExtent>& extents, std::uint64_t base, std::uint64_t size)
+{
+    std::uint64_t total = 0;
+    for (const auto& extent : extents)
+    {
+        const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
+        const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
+        total = checkedAdd(total, extent.mExtentLength, kFaultyOffset);
+        if (end > size || total > size)
+        {
+            throwReadFailed(kFaultyOffset);
+        }
+    }
+    return total;
 }
 
 /// VPS, SPS and PPS units of an H.265 record; the single- and multi-layer records list them alike.
@@ -192,11 +215,36 @@ void HevcImageFileReader::readFromStream(std::uint64_t offset, std::uint64_t len
     }
 }
 
-void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
-                                   std::set<std::uint32_t>& itemsInProgress) const
+struct HevcImageFileReader::ItemRead
 {
-    static const std::string kFaultyOffset = "Error while reading item data. Faulty offset in iloc, or damaged file?";
+    /// Items read on the way, by id, so that one named by many extents is read once.
+    std::map<std::uint32_t, std::vector<std::uint8_t>> sources;
+    std::set<std::uint32_t> inProgress;
+    /// Bytes the items of the read may still take: an item is at most the file's size, and one
+    /// read holds at most twice that (the item and the bytes it is cut from). Since every item is
+    /// read once, the extents visited are at most those of the meta box.
+    std::uint64_t bytesLeft = 0;
 
+    void takeBytes(std::uint64_t count)
+    {
+        if (count > bytesLeft)
+        {
+            throwReadFailed(kTooLarge);
+        }
+        bytesLeft -= count;
+    }
+};
+
+void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data) const
+{
+    ItemRead read;
+    read.bytesLeft = 2 * mStreamEnd;
+    readItem(contextId, itemId, data, read);
+}
+
+void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
+                                   ItemRead& read) const
+{
     const MetaBox& metaBox = getMetaBox(contextId);
     const ItemLocationBox& iloc = metaBox.getItemLocationBox();
     const ItemLocation& location = iloc.getItemLocationForID(itemId);
@@ -217,21 +265,8 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     {
         requireLocalData(metaBox, location.getDataReferenceIndex());
         // Every extent must lie inside the stream before anything is sized from the lengths.
-        std::uint64_t total = 0;
-        for (const auto& extent : extents)
-        {
-            const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
-            const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
-            if (end > mStreamEnd)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-            total = checkedAdd(total, extent.mExtentLength, kFaultyOffset);
-            if (total > mStreamEnd)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-        }
+        const std::uint64_t total = checkExtents(extents, base, mStreamEnd);
+        read.takeBytes(total);
         data.resize(static_cast<std::size_t>(total));
         std::size_t position = 0;
         for (const auto& extent : extents)
@@ -243,16 +278,7 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     else if ((version == 1 || version == 2) && method == kIdatOffset)
     {
         const ItemDataBox& idat = metaBox.getItemDataBox();
-        const std::uint64_t idatSize = idat.getData().size();
-        for (const auto& extent : extents)
-        {
-            const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
-            const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
-            if (end > idatSize)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-        }
+        read.takeBytes(checkExtents(extents, base, idat.getData().size()));
         for (const auto& extent : extents)
         {
             idat.read(data, base + extent.mExtentOffset, extent.mExtentLength);
@@ -260,56 +286,66 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     }
     else if ((version == 1 || version == 2) && method == kItemOffset)
     {
-        // An item made of its own bytes, directly or through others, has no end.
-        if (itemsInProgress.count(itemId) || itemsInProgress.size() >= kMaxItemNesting)
-        {
-            throwReadFailed("Item data refers to itself.");
-        }
-        const auto references = metaBox.getItemReferenceBox().getReferencesOfType(FourCCInt("iloc"));
-        const SingleItemTypeReferenceBox* reference = nullptr;
-        for (const auto& candidate : references)
-        {
-            if (candidate.getFromItemID() == itemId)
-            {
-                reference = &candidate;
-                break;
-            }
-        }
-        if (reference == nullptr)
-        {
-            throwReadFailed("No 'iloc' item reference for an item built from other items.");
-        }
-        const std::vector<std::uint32_t> sources = reference->getToItemIds();
-
-        itemsInProgress.insert(itemId);
-        for (const auto& extent : extents)
-        {
-            const std::uint64_t position = iloc.getIndexSize() == 0 ? 0 : extent.mExtentIndex - 1;
-            if (position >= sources.size())
-            {
-                throwVectorOutOfRange();
-            }
-            std::vector<std::uint8_t> source;
-            readItem(contextId, sources[static_cast<std::size_t>(position)], source, itemsInProgress);
-            const std::uint64_t offset = extent.mExtentOffset;
-            if (offset > source.size())
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-            const std::uint64_t length = extent.mExtentLength == 0 ? source.size() - offset : extent.mExtentLength;
-            if (length > source.size() - offset)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-            data.insert(data.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
-                        source.begin() + static_cast<std::ptrdiff_t>(offset + length));
-        }
-        itemsInProgress.erase(itemId);
+        assembleItem(contextId, itemId, location, data, read);
     }
     else
     {
         throwReadFailed("Unknown ItemLocationBox version and/or construction method.");
     }
+}
+
+void HevcImageFileReader::assembleItem(ContextId contextId, std::uint32_t itemId, const ItemLocation& location,
+                                       std::vector<std::uint8_t>& data, ItemRead& read) const
+{
+    // An item made of its own bytes, directly or through others, has no end.
+    if (read.inProgress.count(itemId) || read.inProgress.size() >= kMaxItemNesting)
+    {
+        throwReadFailed("Item data refers to itself.");
+    }
+    const std::vector<std::uint32_t>* sources = getReferenceIndex(contextId).firstFrom(FourCCInt("iloc"), itemId);
+    if (sources == nullptr)
+    {
+        throwReadFailed("No 'iloc' item reference for an item built from other items.");
+    }
+
+    read.inProgress.insert(itemId);
+    const bool indexed = getMetaBox(contextId).getItemLocationBox().getIndexSize() != 0;
+    for (const auto& extent : location.getExtentList())
+    {
+        const std::uint64_t position = indexed ? extent.mExtentIndex - 1 : 0;
+        if (position >= sources->size())
+        {
+            throwVectorOutOfRange();
+        }
+        const std::uint32_t sourceId = (*sources)[static_cast<std::size_t>(position)];
+        auto source = read.sources.find(sourceId);
+        if (source == read.sources.end())
+        {
+            std::vector<std::uint8_t> bytes;
+            readItem(contextId, sourceId, bytes, read);
+            source = read.sources.emplace(sourceId, std::move(bytes)).first;
+        }
+        const std::vector<std::uint8_t>& bytes = source->second;
+        const std::uint64_t offset = extent.mExtentOffset;
+        if (offset > bytes.size())
+        {
+            throwReadFailed(kFaultyOffset);
+        }
+        const std::uint64_t length = extent.mExtentLength == 0 ? bytes.size() - offset : extent.mExtentLength;
+        if (length > bytes.size() - offset)
+        {
+            throwReadFailed(kFaultyOffset);
+        }
+        // Checked before the bytes are copied, so a repeated source cannot grow the item first.
+        if (data.size() + length > mStreamEnd)
+        {
+            throwReadFailed(kTooLarge);
+        }
+        read.takeBytes(length);
+        data.insert(data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+    }
+    read.inProgress.erase(itemId);
 }
 
 unsigned HevcImageFileReader::getNalLengthSize(ContextId contextId, std::uint32_t itemId) const
@@ -376,8 +412,7 @@ void HevcImageFileReader::getItemData(ContextId contextId, std::uint32_t itemId,
     }
     else
     {
-        std::set<std::uint32_t> itemsInProgress;
-        readItem(contextId, itemId, raw, itemsInProgress);
+        readItem(contextId, itemId, raw);
         const ItemInfoEntry entry = getMetaBox(contextId).getItemInfoBox().getItemById(itemId);
         const std::string& type = entry.getItemType();
         if (entry.getItemProtectionIndex() != 0 || (type != "hvc1" && type != "avc1" && type != "lhv1"))

@@ -35,73 +35,15 @@ bool isImageType(const std::string& type)
     return isCodedImageType(type) || type == "grid" || type == "iovl" || type == "iden";
 }
 
-/// Ids of the items that references of the type go to from the item, in reference order.
-std::vector<std::uint32_t> referencesFrom(const MetaBox& metaBox, FourCCInt type, std::uint32_t fromItemId)
-{
-    std::vector<std::uint32_t> ids;
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
-    {
-        if (reference.getType() == type && reference.getFromItemID() == fromItemId)
-        {
-            const auto to = reference.getToItemIds();
-            ids.insert(ids.end(), to.begin(), to.end());
-        }
-    }
-    return ids;
-}
-
-/// Ids of the items whose references of the type point at the item.
-std::vector<std::uint32_t> referencesTo(const MetaBox& metaBox, FourCCInt type, std::uint32_t toItemId)
-{
-    std::vector<std::uint32_t> ids;
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
-    {
-        if (reference.getType() != type)
-        {
-            continue;
-        }
-        const auto to = reference.getToItemIds();
-        if (std::find(to.begin(), to.end(), toItemId) != to.end())
-        {
-            ids.push_back(reference.getFromItemID());
-        }
-    }
-    return ids;
-}
-
-/// Which items references go from and point at, by type; built once per meta box so that
-/// classifying every item stays linear in the number of references.
-class ReferenceIndex
-{
-public:
-    explicit ReferenceIndex(const MetaBox& metaBox)
-    {
-        for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
-        {
-            mFrom.insert({reference.getType(), reference.getFromItemID()});
-            for (const std::uint32_t to : reference.getToItemIds())
-            {
-                mTo.insert({reference.getType(), to});
-            }
-        }
-    }
-
-    bool from(const char* type, std::uint32_t itemId) const { return mFrom.count({FourCCInt(type), itemId}) != 0; }
-    bool to(const char* type, std::uint32_t itemId) const { return mTo.count({FourCCInt(type), itemId}) != 0; }
-
-private:
-    std::set<std::pair<FourCCInt, std::uint32_t>> mFrom;
-    std::set<std::pair<FourCCInt, std::uint32_t>> mTo;
-};
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Classification
 
-HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox) const
+HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox,
+                                                                               const ItemReferenceIndex& references) const
 {
     ImageFeaturesMap features;
-    const ReferenceIndex references(metaBox);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     const std::uint32_t primaryItemId = metaBox.getPrimaryItemBox().getItemId();
     for (const std::uint32_t itemId : iinf.getItemIds())
@@ -112,19 +54,19 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
             continue;
         }
         ImageFeatureSet set;
-        if (references.from("thmb", itemId))
+        if (references.hasFrom(FourCCInt("thmb"), itemId))
         {
             set.insert(ImageFeature::IsThumbnailImage);
         }
-        if (references.from("auxl", itemId))
+        if (references.hasFrom(FourCCInt("auxl"), itemId))
         {
             set.insert(ImageFeature::IsAuxiliaryImage);
         }
-        if (references.from("dimg", itemId))
+        if (references.hasFrom(FourCCInt("dimg"), itemId))
         {
             set.insert(ImageFeature::IsDerivedImage);
         }
-        if (references.from("base", itemId))
+        if (references.hasFrom(FourCCInt("base"), itemId))
         {
             set.insert(ImageFeature::IsPreComputedDerivedImage);
         }
@@ -141,27 +83,27 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
         {
             set.insert(ImageFeature::IsProtected);
         }
-        if (references.to("thmb", itemId))
+        if (references.hasTo(FourCCInt("thmb"), itemId))
         {
             set.insert(ImageFeature::HasLinkedThumbnails);
         }
-        if (references.to("auxl", itemId))
+        if (references.hasTo(FourCCInt("auxl"), itemId))
         {
             set.insert(ImageFeature::HasLinkedAuxiliaryImage);
         }
-        if (references.to("dimg", itemId))
+        if (references.hasTo(FourCCInt("dimg"), itemId))
         {
             set.insert(ImageFeature::HasLinkedDerivedImage);
         }
-        if (references.to("base", itemId))
+        if (references.hasTo(FourCCInt("base"), itemId))
         {
             set.insert(ImageFeature::HasLinkedPreComputedDerivedImage);
         }
-        if (references.to("tbas", itemId))
+        if (references.hasTo(FourCCInt("tbas"), itemId))
         {
             set.insert(ImageFeature::HasLinkedTiles);
         }
-        if (references.to("cdsc", itemId))
+        if (references.hasTo(FourCCInt("cdsc"), itemId))
         {
             set.insert(ImageFeature::HasLinkedMetadata);
         }
@@ -174,10 +116,10 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
     return features;
 }
 
-HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox) const
+HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox,
+                                                                             const ItemReferenceIndex& references) const
 {
     ItemFeaturesMap features;
-    const ReferenceIndex references(metaBox);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     for (const std::uint32_t itemId : iinf.getItemIds())
     {
@@ -192,7 +134,7 @@ HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(co
         {
             set.insert(ItemFeature::IsTileImageItem);
         }
-        if (references.from("cdsc", itemId))
+        if (references.hasFrom(FourCCInt("cdsc"), itemId))
         {
             set.insert(ItemFeature::IsMetadataItem);
         }
@@ -218,8 +160,9 @@ HevcImageFileReader::MetaBoxInformation HevcImageFileReader::extractMetaBoxInfor
 {
     MetaBoxInformation information;
     information.contextId = contextId;
-    information.imageFeaturesMap = extractImageFeatures(metaBox);
-    information.itemFeaturesMap = extractItemFeatures(metaBox);
+    const ItemReferenceIndex& references = getReferenceIndex(contextId);
+    information.imageFeaturesMap = extractImageFeatures(metaBox, references);
+    information.itemFeaturesMap = extractItemFeatures(metaBox, references);
     for (const auto& group : metaBox.getGroupsListBox().getEntityToGroupBoxes())
     {
         EntityGroup entityGroup;
@@ -286,8 +229,7 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
         std::istream& stream = *mInputStream;
         stream.clear();
         const std::istream::pos_type position = stream.tellg();
-        std::set<std::uint32_t> itemsInProgress;
-        readItem(contextId, itemId, data, itemsInProgress);
+        readItem(contextId, itemId, data);
         stream.clear();
         stream.seekg(position);
 
@@ -354,7 +296,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
     MetaContextInfo& info = mapAt(mMetaContextInfo, contextId);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
-    const ReferenceIndex references(metaBox);
+    const ItemReferenceIndex& references = getReferenceIndex(contextId);
 
     for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
     {
@@ -364,7 +306,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
         imageInfo.type = iinf.getItemById(itemId).getItemType();
         if (isCodedImageType(imageInfo.type))
         {
-            if (!references.from("auxl", itemId) && !references.from("thmb", itemId))
+            if (!references.hasFrom(FourCCInt("auxl"), itemId) && !references.hasFrom(FourCCInt("thmb"), itemId))
             {
                 imageInfo.type = "master";
             }
@@ -447,7 +389,7 @@ void HevcImageFileReader::getReferencedFromItemListByType(ContextId contextId, s
     checkInitialized();
     requireMeta(contextId);
     const FourCCInt type(referenceType);
-    itemIds = referencesFrom(getMetaBox(contextId), type, fromItemId);
+    itemIds = getReferenceIndex(contextId).from(type, fromItemId);
 }
 
 void HevcImageFileReader::getReferencedToItemListByType(ContextId contextId, std::uint32_t toItemId,
@@ -456,7 +398,7 @@ void HevcImageFileReader::getReferencedToItemListByType(ContextId contextId, std
     checkInitialized();
     requireMeta(contextId);
     const FourCCInt type(referenceType);
-    itemIds = referencesTo(getMetaBox(contextId), type, toItemId);
+    itemIds = getReferenceIndex(contextId).to(type, toItemId);
 }
 
 void HevcImageFileReader::setForcedTimedPlayback(ContextId contextId, float forcedFps)

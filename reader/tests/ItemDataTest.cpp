@@ -414,3 +414,114 @@ TEST(ItemDataRegression, DataInAnotherFileIsNotRead)
         }
     }
 }
+
+namespace
+{
+/// A stream over bytes that counts the bytes handed out by reads of blocks (item and sample reads).
+class CountingBuffer : public std::stringbuf
+{
+public:
+    explicit CountingBuffer(const Bytes& bytes) : std::stringbuf(toString(bytes), std::ios::in) {}
+    std::uint64_t bytesRead = 0;
+
+protected:
+    std::streamsize xsgetn(char* destination, std::streamsize count) override
+    {
+        const std::streamsize got = std::stringbuf::xsgetn(destination, count);
+        bytesRead += static_cast<std::uint64_t>(got);
+        return got;
+    }
+};
+
+/// Item 1: `size` bytes counting up, in the file, in extents of `extentSize`; items 2, 3, ...:
+/// each built from the one before, one extent per entry of `extents` (index 1 = that item).
+HeifBuilder builtFromItems(std::size_t size, std::size_t extentSize, const std::vector<std::vector<Extent>>& levels,
+                           const std::string& lastType = "Exif")
+{
+    HeifBuilder heif;
+    heif.ilocVersion = 1;
+    heif.ilocIndexSize = 4;
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i)
+    {
+        data[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    Item& source = heif.addItem(1, "mime", data);
+    source.extentCount = static_cast<unsigned>(size / extentSize);
+    for (std::size_t level = 0; level < levels.size(); ++level)
+    {
+        const auto id = static_cast<std::uint32_t>(level + 2);
+        Item& item = heif.addItem(id, level + 1 == levels.size() ? lastType : "mime");
+        item.method = 2;
+        item.explicitExtents = true;
+        item.extents = levels[level];
+        heif.addReference("iloc", id, {id - 1});
+    }
+    return heif;
+}
+}  // namespace
+
+// Items built from other items had no bound: a 65 KB file naming one item in thousands of extents
+// made a read allocate gigabytes, and an item of 4000 extents each naming an item of 4000 extents
+// read the inner item 4000 times over (a hang). Each item is now read once per read and an item
+// is at most the file's size; the Exif path (getItemData) and the grid read at open alike.
+TEST(ItemDataRegression, ItemsBuiltFromItemsAreBounded)
+{
+    // 2000 one-byte extents over item 1, then the same over item 2: each item is read once.
+    std::vector<Extent> bytewise;
+    for (std::uint64_t i = 0; i < 2000; ++i)
+    {
+        bytewise.push_back({1, i, 1});
+    }
+    const Bytes nested = builtFromItems(2000, 1, {bytewise, bytewise}).build();
+    {
+        CountingBuffer buffer(nested);
+        std::istream stream(&buffer);
+        HevcImageFileReader reader;
+        reader.initialize(&stream);
+        const auto ctx = reader.getFileInformation().rootMetaBoxInformation.contextId;
+        std::vector<std::uint8_t> item1;
+        reader.getItemData(ctx, 1, item1);
+        buffer.bytesRead = 0;
+        std::vector<std::uint8_t> item3;
+        reader.getItemData(ctx, 3, item3);
+        EXPECT_EQ(item3, item1);
+        EXPECT_EQ(buffer.bytesRead, 2000u);  // not 2000 x 2000 x 2000
+    }
+
+    // The same source named again and again: allowed while the item stays within the file's size.
+    const std::vector<Extent> twice = {{1, 100, 300}, {1, 100, 300}};
+    auto small = openBytes(builtFromItems(1000, 1000, {twice}).build());
+    std::vector<std::uint8_t> data;
+    small->getItemData(small.meta(), 2, data);
+    std::vector<std::uint8_t> source;
+    small->getItemData(small.meta(), 1, source);
+    const Bytes part(source.begin() + 100, source.begin() + 400);
+    EXPECT_EQ(data, concat({part, part}));
+    const std::vector<Extent> often(4000, Extent{1, 0, 0});  // 4000 copies of 30000 bytes
+    const Bytes hostile = builtFromItems(30000, 30000, {often}).build();
+    ASSERT_LT(hostile.size(), 100000u);
+    CountingBuffer buffer(hostile);
+    std::istream stream(&buffer);
+    HevcImageFileReader reader;
+    reader.initialize(&stream);
+    const auto ctx = reader.getFileInformation().rootMetaBoxInformation.contextId;
+    buffer.bytesRead = 0;
+    try
+    {
+        reader.getItemData(ctx, 2, data);
+        ADD_FAILURE() << "read " << data.size() << " bytes";
+    }
+    catch (const Reader::FileReaderException& e)
+    {
+        EXPECT_EQ(e.getStatusCode(), Reader::StreamReadFailed);
+        EXPECT_STREQ(e.what(), "Item data larger than the file: damaged file?");
+    }
+    EXPECT_EQ(buffer.bytesRead, 30000u);
+    EXPECT_LE(data.size(), hostile.size());
+
+    // A grid description built that way fails the open with the same error.
+    const std::vector<Extent> grids(4000, Extent{1, 0, 0});
+    OpenedFile grid;
+    EXPECT_EQ(tryOpen(builtFromItems(30000, 30000, {grids}, "grid").build(), grid), Reader::StreamReadFailed);
+}
