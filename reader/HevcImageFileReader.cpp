@@ -200,7 +200,8 @@ void HevcImageFileReader::readStream()
     stream.clear();
     mStagingFileInformation.contextId = static_cast<ContextId>(getNextUniqueId(0));
     extractFileFeatures(mStagingFileInformation);
-    mFileInformation = mStagingFileInformation;
+    mFileInformation = std::move(mStagingFileInformation);
+    mStagingFileInformation = FileInformation();
     mState = State::Ready;
 }
 
@@ -453,14 +454,15 @@ void HevcImageFileReader::requireMeta(ContextId contextId) const
 
 bool HevcImageFileReader::isProtected(ContextId contextId, std::uint32_t itemId) const
 {
-    try
-    {
-        return getMetaBox(contextId).getItemInfoBox().getItemById(itemId).getItemProtectionIndex() != 0;
-    }
-    catch (...)
+    // Any failure of this test, an unknown context included, answers for the item.
+    const auto meta = mMetaBoxes.find(contextId);
+    const ItemInfoEntry* entry =
+        meta == mMetaBoxes.end() || !meta->second ? nullptr : meta->second->getItemInfoBox().findItemById(itemId);
+    if (entry == nullptr)
     {
         throw FileReaderException(InvalidItemId);
     }
+    return entry->getItemProtectionIndex() != 0;
 }
 
 // ---------------------------------------------------------------------------------------------

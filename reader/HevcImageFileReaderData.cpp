@@ -127,64 +127,59 @@ void HevcImageFileReader::processDecoderConfigProperties(ContextId contextId)
 {
     const MetaBox& metaBox = getMetaBox(contextId);
     const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
+    using Type = ItemPropertiesBox::PropertyType;
     for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
     {
         const std::uint32_t itemId = image.first;
         const Id item(contextId, itemId);
-        const std::uint32_t hvcc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::HVCC, itemId);
-        const std::uint32_t lhvc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::LHVC, itemId);
-        const std::uint32_t avcc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::AVCC, itemId);
-
-        std::string codeType = "not supported";
+        // The first configuration in the order hvcC, lhvC, avcC decides.
         std::uint32_t index = 0;
-        ParameterSetMap sets;
-        unsigned lengthSize = 4;
-        if (hvcc != 0)
+        std::string codeType = "not supported";
+        for (const auto& kind : {std::make_pair(Type::HVCC, "hvc1"), std::make_pair(Type::LHVC, "lhv1"),
+                                 std::make_pair(Type::AVCC, "avc1")})
         {
-            const auto box = std::dynamic_pointer_cast<const HevcConfigurationBox>(
-                iprp.getItemPropertyContainer().getProperty(hvcc - 1));
-            if (box)
+            index = iprp.findPropertyIndex(kind.first, itemId);
+            if (index != 0)
             {
-                codeType = "hvc1";
-                index = hvcc;
-                sets = hevcParameterSets(box->getConfiguration());
-                lengthSize = box->getConfiguration().getLengthSizeMinus1() + 1u;
+                codeType = kind.second;
+                break;
             }
         }
-        else if (lhvc != 0)
+        if (index == 0)
         {
-            const auto box = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(
-                iprp.getItemPropertyContainer().getProperty(lhvc - 1));
-            if (box)
-            {
-                codeType = "lhv1";
-                index = lhvc;
-                const LayeredHevcDecoderConfigRecord record = box->getConfiguration();
-                sets = layeredParameterSets(record);
-                lengthSize = record.getLengthSizeMinus1() + 1u;
-            }
-        }
-        else if (avcc != 0)
-        {
-            const auto box = std::dynamic_pointer_cast<const AvcConfigurationBox>(
-                iprp.getItemPropertyContainer().getProperty(avcc - 1));
-            if (box)
-            {
-                codeType = "avc1";
-                index = avcc;
-                sets = avcParameterSets(box->getConfiguration());
-                lengthSize = box->getConfiguration().getLengthSizeMinus1() + 1u;
-            }
+            mDecoderCodeTypes[item] = codeType;
+            continue;
         }
 
-        mDecoderCodeTypes[item] = codeType;
-        if (index != 0)
+        // Items share their configurations (every tile of a grid, as a rule): each is read once.
+        const Id configuration(contextId, index);
+        if (mParameterSets.count(configuration) == 0)
         {
-            const Id configuration(contextId, index);
-            mConfigurationIndex[item] = configuration;
-            mParameterSets[configuration] = sets;
-            mNalLengthSizes[configuration] = lengthSize;
+            const auto property = iprp.getItemPropertyContainer().getProperty(index - 1);
+            if (const auto hvcc = std::dynamic_pointer_cast<const HevcConfigurationBox>(property))
+            {
+                mParameterSets[configuration] = hevcParameterSets(hvcc->getConfiguration());
+                mNalLengthSizes[configuration] = hvcc->getConfiguration().getLengthSizeMinus1() + 1u;
+            }
+            else if (const auto lhvc = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(property))
+            {
+                const LayeredHevcDecoderConfigRecord record = lhvc->getConfiguration();
+                mParameterSets[configuration] = layeredParameterSets(record);
+                mNalLengthSizes[configuration] = record.getLengthSizeMinus1() + 1u;
+            }
+            else if (const auto avcc = std::dynamic_pointer_cast<const AvcConfigurationBox>(property))
+            {
+                mParameterSets[configuration] = avcParameterSets(avcc->getConfiguration());
+                mNalLengthSizes[configuration] = avcc->getConfiguration().getLengthSizeMinus1() + 1u;
+            }
         }
+        if (mParameterSets.count(configuration) == 0)
+        {
+            mDecoderCodeTypes[item] = "not supported";
+            continue;
+        }
+        mDecoderCodeTypes[item] = codeType;
+        mConfigurationIndex[item] = configuration;
     }
 }
 

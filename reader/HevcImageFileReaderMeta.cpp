@@ -48,7 +48,7 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
     const std::uint32_t primaryItemId = metaBox.getPrimaryItemBox().getItemId();
     for (const std::uint32_t itemId : iinf.getItemIds())
     {
-        const ItemInfoEntry entry = iinf.getItemById(itemId);
+        const ItemInfoEntry& entry = *iinf.findItemById(itemId);
         if (!isImageType(entry.getItemType()))
         {
             continue;
@@ -123,7 +123,7 @@ HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(co
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     for (const std::uint32_t itemId : iinf.getItemIds())
     {
-        const ItemInfoEntry entry = iinf.getItemById(itemId);
+        const ItemInfoEntry& entry = *iinf.findItemById(itemId);
         const std::string& type = entry.getItemType();
         if (isCodedImageType(type))
         {
@@ -217,7 +217,7 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
 
     for (const std::uint32_t itemId : itemIds)
     {
-        const std::string type = iinf.getItemById(itemId).getItemType();
+        const std::string& type = iinf.findItemById(itemId)->getItemType();
         if ((type != "grid" && type != "iovl") || isProtected(contextId, itemId))
         {
             continue;
@@ -281,7 +281,7 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
 
     for (const std::uint32_t itemId : itemIds)
     {
-        const std::string type = iinf.getItemById(itemId).getItemType();
+        const std::string& type = iinf.findItemById(itemId)->getItemType();
         if (!isImageType(type))
         {
             info.itemInfoMap[itemId] = type;
@@ -303,7 +303,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
         const std::uint32_t itemId = image.first;
         const ImageFeatureSet& features = image.second;
         ImageInfo imageInfo;
-        imageInfo.type = iinf.getItemById(itemId).getItemType();
+        imageInfo.type = iinf.findItemById(itemId)->getItemType();
         if (isCodedImageType(imageInfo.type))
         {
             if (!references.hasFrom(FourCCInt("auxl"), itemId) && !references.hasFrom(FourCCInt("thmb"), itemId))
