@@ -60,9 +60,9 @@ void LayeredHevcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_
     {
         if (array.nalUnitType == nalUnitType)
         {
-            for (const auto& unit : array.nalList)
+            for (std::size_t i = 0; i < array.unitCount(); ++i)
             {
-                NalUnitArrayUtil::appendWithStartCode(dest, unit);
+                NalUnitArrayUtil::appendWithStartCode(dest, array, i);
             }
         }
     }

@@ -5,6 +5,68 @@
 
 #include "BitStream.h"
 
+NalUnitArray::NalUnitArray(std::uint8_t completeness, std::uint8_t type,
+                           const std::vector<std::vector<std::uint8_t>>& units)
+    : arrayCompleteness(completeness), nalUnitType(type)
+{
+    for (const auto& unit : units)
+    {
+        addUnit(unit.data(), unit.size());
+    }
+}
+
+std::vector<std::vector<std::uint8_t>> NalUnitArray::units() const
+{
+    std::vector<std::vector<std::uint8_t>> copies;
+    copies.reserve(unitCount());
+    for (std::size_t i = 0; i < unitCount(); ++i)
+    {
+        copies.emplace_back(unitData(i), unitData(i) + unitSize(i));
+    }
+    return copies;
+}
+
+void NalUnitArray::writeUnit(BitStream& bitstr, std::size_t index) const
+{
+    bitstr.writeBytes(mBytes, std::uint32_t(unitSize(index)), std::uint32_t(unitStart(index)));
+}
+
+void NalUnitArray::addUnit(const std::uint8_t* data, std::size_t size)
+{
+    if (mBytes.size() + size > 0xFFFFFFFFu)
+    {
+        throw std::length_error("NalUnitArray: units of 4 GiB or more");
+    }
+    mBytes.insert(mBytes.end(), data, data + size);
+    mEnds.push_back(std::uint32_t(mBytes.size()));
+}
+
+void NalUnitArray::readUnit(BitStream& bitstr, std::uint32_t length)
+{
+    // A stream holds less than 4 GiB, and so does what is read from it.
+    bitstr.readBytes(mBytes, length);
+    mEnds.push_back(std::uint32_t(mBytes.size()));
+}
+
+void NalUnitArray::stripStartCodeOfLastUnit()
+{
+    if (empty())
+    {
+        return;
+    }
+    const std::size_t start = unitStart(unitCount() - 1);
+    std::size_t zeros = 0;
+    while (start + zeros < mBytes.size() && mBytes[start + zeros] == 0)
+    {
+        ++zeros;
+    }
+    if (zeros >= 2 && start + zeros < mBytes.size() && mBytes[start + zeros] == 1)
+    {
+        mBytes.erase(mBytes.begin() + std::ptrdiff_t(start), mBytes.begin() + std::ptrdiff_t(start + zeros + 1));
+        mEnds.back() = std::uint32_t(mBytes.size());
+    }
+}
+
 namespace NalUnitArrayUtil
 {
 namespace
@@ -48,29 +110,25 @@ void addNalUnit(NalUnitArrays& arrays, const std::vector<std::uint8_t>& nalUnit,
                 std::uint8_t arrayCompleteness)
 {
     NalUnitArray& target = findOrAddArray(arrays, nalUnitType, arrayCompleteness);
-    std::size_t zeros = 0;
-    while (zeros < nalUnit.size() && nalUnit[zeros] == 0)
-    {
-        ++zeros;
-    }
-    std::size_t start = 0;
-    if (zeros >= 2 && zeros < nalUnit.size() && nalUnit[zeros] == 1)
-    {
-        start = zeros + 1;
-    }
-    target.nalList.emplace_back(nalUnit.begin() + std::ptrdiff_t(start), nalUnit.end());
+    target.addUnit(nalUnit.data(), nalUnit.size());
+    target.stripStartCodeOfLastUnit();
 }
 
-void appendWithStartCode(std::vector<std::uint8_t>& dest, const std::vector<std::uint8_t>& nalUnit)
+void appendWithStartCode(std::vector<std::uint8_t>& dest, const NalUnitArray& array, std::size_t index)
 {
     static const std::uint8_t startCode[] = {0, 0, 0, 1};
     dest.insert(dest.end(), std::begin(startCode), std::end(startCode));
-    dest.insert(dest.end(), nalUnit.begin(), nalUnit.end());
+    dest.insert(dest.end(), array.unitData(index), array.unitData(index) + array.unitSize(index));
 }
 
 void parseHevcArrays(BitStream& bitstr, NalUnitArrays& arrays)
 {
     const std::uint32_t arrayCount = bitstr.readU8();
+    // An array header takes three bytes.
+    if (std::uint64_t(arrayCount) * 3 > bitstr.numBytesLeft())
+    {
+        throwVectorOutOfRange();
+    }
     for (std::uint32_t i = 0; i < arrayCount; ++i)
     {
         const std::uint8_t completeness = std::uint8_t(bitstr.readBits(1));
@@ -87,29 +145,38 @@ void parseHevcArrays(BitStream& bitstr, NalUnitArrays& arrays)
 void readUnits(BitStream& bitstr, std::uint32_t count, NalUnitArrays& arrays, std::uint8_t nalUnitType,
                std::uint8_t arrayCompleteness)
 {
+    // Every unit takes its two length bytes at least.
+    if (std::uint64_t(count) * 2 > bitstr.numBytesLeft())
+    {
+        throwVectorOutOfRange();
+    }
+    if (count == 0)
+    {
+        return;
+    }
+    NalUnitArray& target = findOrAddArray(arrays, nalUnitType, arrayCompleteness);
+    target.reserveUnits(target.unitCount() + count);
     for (std::uint32_t i = 0; i < count; ++i)
     {
-        const std::uint32_t length = bitstr.readU16();
-        std::vector<std::uint8_t> unit;
-        bitstr.readBytes(unit, length);
-        addNalUnit(arrays, unit, nalUnitType, arrayCompleteness);
+        target.readUnit(bitstr, bitstr.readU16());
+        target.stripStartCodeOfLastUnit();
     }
 }
 
 void writeUnits(BitStream& bitstr, const NalUnitArray& array)
 {
-    for (const auto& unit : array.nalList)
+    for (std::size_t i = 0; i < array.unitCount(); ++i)
     {
-        bitstr.writeU16(std::uint16_t(unit.size()));
-        bitstr.writeBytes(unit, std::uint32_t(unit.size()));
+        bitstr.writeU16(std::uint16_t(array.unitSize(i)));
+        array.writeUnit(bitstr, i);
     }
 }
 
 void checkUnitLengths(const NalUnitArray& array, const char* recordName)
 {
-    for (const auto& unit : array.nalList)
+    for (std::size_t i = 0; i < array.unitCount(); ++i)
     {
-        if (unit.size() > 0xFFFF)
+        if (array.unitSize(i) > 0xFFFF)
         {
             refuse(recordName, "NAL unit length");
         }
@@ -124,7 +191,7 @@ void checkHevcArrays(const NalUnitArrays& arrays, const char* recordName)
     }
     for (const auto& array : arrays)
     {
-        if (array.nalList.size() > 0xFFFF)
+        if (array.unitCount() > 0xFFFF)
         {
             refuse(recordName, "number of NAL units");
         }
@@ -140,7 +207,7 @@ void writeHevcArrays(BitStream& bitstr, const NalUnitArrays& arrays)
         bitstr.writeBits(array.arrayCompleteness, 1);
         bitstr.writeBits(0, 1);  // reserved
         bitstr.writeBits(array.nalUnitType, 6);
-        bitstr.writeU16(std::uint16_t(array.nalList.size()));
+        bitstr.writeU16(std::uint16_t(array.unitCount()));
         writeUnits(bitstr, array);
     }
 }

@@ -1,17 +1,47 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 class BitStream;
 
 // One array of parameter-set NAL units as the decoder configuration records hold them: the
-// units without start code or length prefix, in file order.
-struct NalUnitArray
+// units without start code or length prefix, in file order. The units lie back to back in one
+// buffer, so a record of many small units costs its bytes and an end offset each, not an
+// allocation per unit.
+class NalUnitArray
 {
+public:
     std::uint8_t arrayCompleteness = 0;
     std::uint8_t nalUnitType = 0;
-    std::vector<std::vector<std::uint8_t>> nalList;
+
+    NalUnitArray() = default;
+    NalUnitArray(std::uint8_t completeness, std::uint8_t type, const std::vector<std::vector<std::uint8_t>>& units = {});
+
+    std::size_t unitCount() const { return mEnds.size(); }
+    bool empty() const { return mEnds.empty(); }
+    /// The bytes of the unit at that index (below unitCount()).
+    const std::uint8_t* unitData(std::size_t index) const { return mBytes.data() + unitStart(index); }
+    std::size_t unitSize(std::size_t index) const { return mEnds[index] - unitStart(index); }
+    /// Copies of the units, in order.
+    std::vector<std::vector<std::uint8_t>> units() const;
+    /// Writes the unit's bytes (no length) to the stream.
+    void writeUnit(BitStream& bitstr, std::size_t index) const;
+
+    /// Appends a unit as it is.
+    void addUnit(const std::uint8_t* data, std::size_t size);
+    /// Reads a unit of length bytes from the stream straight into the buffer (checked first).
+    void readUnit(BitStream& bitstr, std::uint32_t length);
+    /// Strips a start code (two or more 0 bytes, then 1) from the front of the last unit.
+    void stripStartCodeOfLastUnit();
+    void reserveUnits(std::size_t count) { mEnds.reserve(count); }
+
+private:
+    std::size_t unitStart(std::size_t index) const { return index == 0 ? 0 : mEnds[index - 1]; }
+
+    std::vector<std::uint8_t> mBytes;
+    std::vector<std::uint32_t> mEnds;  // end of each unit in mBytes (records are below 4 GiB)
 };
 
 using NalUnitArrays = std::vector<NalUnitArray>;
@@ -30,11 +60,12 @@ NalUnitArray& findOrAddArray(NalUnitArrays& arrays, std::uint8_t nalUnitType, st
 void addNalUnit(NalUnitArrays& arrays, const std::vector<std::uint8_t>& nalUnit, std::uint8_t nalUnitType,
                 std::uint8_t arrayCompleteness);
 
-/// Appends 00 00 00 01 and the unit to dest.
-void appendWithStartCode(std::vector<std::uint8_t>& dest, const std::vector<std::uint8_t>& nalUnit);
+/// Appends 00 00 00 01 and the unit at that index of the array to dest.
+void appendWithStartCode(std::vector<std::uint8_t>& dest, const NalUnitArray& array, std::size_t index);
 
 /// Reads count units, each a u16 length and that many bytes, and adds them as addNalUnit does.
-/// Each unit is read before it is stored, so a hostile count ends at the data's end.
+/// The count is checked against the bytes left (two at least per unit) before anything is
+/// sized from it.
 void readUnits(BitStream& bitstr, std::uint32_t count, NalUnitArrays& arrays, std::uint8_t nalUnitType,
                std::uint8_t arrayCompleteness);
 /// Writes every unit of the array as a u16 length and its bytes (lengths checked by
