@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ColourInformationBox.h"
+#include "DecodePts.h"
 #include "FileTypeBox.h"
 #include "ImageFileReaderInterface.h"
 #include "ItemReferenceIndex.h"
@@ -149,6 +150,7 @@ private:
         std::uint32_t displayHeight = 0;
         double durationInSecs = 0;
         std::map<std::uint32_t, ClapProperty> clapProperties;  // by sample description index
+        std::map<std::uint32_t, std::string> codeTypes;        // "hvc1" or "avc1", by sample description index
     };
 
     typedef std::pair<ContextId, std::uint32_t> Id;  // context and item (or configuration index)
@@ -171,12 +173,20 @@ private:
     void processDecoderConfigProperties(ContextId contextId);
 
     // Track contexts.
+    /// What the tracks of the movie may still build, bounded by the file's size.
+    struct MovieBudget;
     void extractTrackInfo(const MovieBox& movieBox);
+    /// The track's tables, within the budget; false, or an exception, when it has to be left out.
+    bool buildTrack(const TrackBox& trackBox, std::uint32_t movieTimeScale, MovieBudget& budget,
+                    TrackInformation& information, TrackContextInfo& contextInfo) const;
     TrackFeatureSet extractTrackFeatures(const TrackBox& trackBox) const;
     /// False when the track has to be left out.
     bool extractSampleInformation(const TrackBox& trackBox, TrackInformation& information) const;
-    TrackContextInfo extractTrackContextInfo(const TrackBox& trackBox, std::uint32_t movieTimeScale,
-                                             const TrackInformation& information) const;
+    /// Display size, duration and the presentation times of the samples.
+    DecodePts::PresentationTimeMap extractTrackTiming(const TrackBox& trackBox, std::uint32_t movieTimeScale,
+                                                      MovieBudget& budget, TrackContextInfo& info) const;
+    void extractSampleRecords(const TrackBox& trackBox, const DecodePts::PresentationTimeMap& times,
+                              const TrackInformation& information, MovieBudget& budget, TrackContextInfo& info) const;
     void extractTrackDecoderConfigurations(const TrackBox& trackBox, ContextId contextId,
                                            TrackContextInfo& trackContextInfo);
     void getTrackItemListByType(ContextId contextId, const std::string& itemType, IdVector& itemIds) const;
@@ -199,6 +209,8 @@ private:
     void convertToByteStream(ContextId contextId, std::uint32_t itemId, const std::vector<std::uint8_t>& source,
                              std::vector<std::uint8_t>& destination, bool isAvc) const;
     unsigned getNalLengthSize(ContextId contextId, std::uint32_t itemId) const;
+    /// The decoder configuration of a meta item or a track sample; false when it has none.
+    bool findConfiguration(ContextId contextId, std::uint32_t itemId, Id& configuration) const;
 
     // Checks and look-ups.
     void checkInitialized() const;

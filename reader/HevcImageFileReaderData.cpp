@@ -343,14 +343,41 @@ void HevcImageFileReader::assembleItem(ContextId contextId, std::uint32_t itemId
     read.inProgress.erase(itemId);
 }
 
+bool HevcImageFileReader::findConfiguration(ContextId contextId, std::uint32_t itemId, Id& configuration) const
+{
+    const auto track = mTrackContextInfo.find(contextId);
+    if (track == mTrackContextInfo.end())
+    {
+        const auto found = mConfigurationIndex.find(Id(contextId, itemId));
+        if (found == mConfigurationIndex.end())
+        {
+            return false;
+        }
+        configuration = found->second;
+        return true;
+    }
+    // A sample's configuration is its sample entry's, found through its sample description index.
+    if (itemId >= track->second.samples.size())
+    {
+        return false;
+    }
+    const std::uint32_t index = track->second.samples[itemId].sampleDescriptionIndex;
+    if (track->second.codeTypes.count(index) == 0)
+    {
+        return false;
+    }
+    configuration = Id(contextId, index);
+    return true;
+}
+
 unsigned HevcImageFileReader::getNalLengthSize(ContextId contextId, std::uint32_t itemId) const
 {
-    const auto configuration = mConfigurationIndex.find(Id(contextId, itemId));
-    if (configuration == mConfigurationIndex.end())
+    Id configuration;
+    if (!findConfiguration(contextId, itemId, configuration))
     {
         return 4;
     }
-    const auto size = mNalLengthSizes.find(configuration->second);
+    const auto size = mNalLengthSizes.find(configuration);
     return size == mNalLengthSizes.end() ? 4 : size->second;
 }
 
@@ -435,15 +462,28 @@ void HevcImageFileReader::getItemData(ContextId contextId, std::uint32_t itemId,
 std::string HevcImageFileReader::getDecoderCodeType(ContextId contextId, std::uint32_t itemId) const
 {
     checkInitialized();
-    getContextType(contextId);
-    return findOrThrow(mDecoderCodeTypes, Id(contextId, itemId), InvalidItemId);
+    if (getContextType(contextId) != ContextType::Track)
+    {
+        return findOrThrow(mDecoderCodeTypes, Id(contextId, itemId), InvalidItemId);
+    }
+    const TrackContextInfo& track = getTrackContextInfo(contextId);
+    if (itemId >= track.samples.size())
+    {
+        throw FileReaderException(InvalidItemId);
+    }
+    const auto type = track.codeTypes.find(track.samples[itemId].sampleDescriptionIndex);
+    return type == track.codeTypes.end() ? "not supported" : type->second;
 }
 
 void HevcImageFileReader::getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
                                                   ParameterSetMap& decoderParameterSets) const
 {
     checkInitialized();
-    const Id configuration = mapAt(mConfigurationIndex, Id(contextId, itemId));
+    Id configuration;
+    if (!findConfiguration(contextId, itemId, configuration))
+    {
+        throw std::out_of_range("map::at:  key not found");
+    }
     decoderParameterSets = findOrThrow(mParameterSets, configuration, InvalidItemId);
 }
 

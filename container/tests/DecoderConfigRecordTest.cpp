@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <limits>
 #include <stdexcept>
 
+#include "AddressSpaceLimit.h"
 #include "AvcConfigurationBox.h"
-#include "BoundedMemory.h"
 #include "BoxBuilder.h"
 #include "HevcConfigurationBox.h"
 #include "LayeredHevcConfigurationItemProperty.h"
@@ -340,24 +336,6 @@ TEST(HevcDecoderConfigRecord, HostileCountsEndAtTheData)
     EXPECT_THROW(testsupport::parseBytes(box, makeBox("hvcC", units)), std::out_of_range);
 }
 
-namespace
-{
-/// The process's address space in bytes, from /proc.
-std::uint64_t addressSpaceInUse()
-{
-    unsigned long pages = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r"))
-    {
-        if (std::fscanf(statm, "%lu", &pages) != 1)
-        {
-            pages = 0;
-        }
-        std::fclose(statm);
-    }
-    return std::uint64_t(pages) * std::uint64_t(sysconf(_SC_PAGESIZE));
-}
-}  // namespace
-
 // Every NAL unit of a record was a heap vector of its own: 65535 one-byte units per array cost
 // some 60 bytes each, 20 times the three bytes they take in the file. Now the units of an array
 // share one buffer; checked here on 32 arrays of 65535 one-byte units (6.3 MB of record), which
@@ -384,25 +362,8 @@ TEST(HevcDecoderConfigRecordRegression, ManySmallUnitsCostTheirBytes)
         parsed.parseConfig(stream);
         return parsed;
     };
-#ifndef PRAVIX_UNDER_ASAN
-    // In a child whose address space may grow by 64 MB only (the sanitizer build has no such limit).
-    const auto bounded = [&parse]
-    {
-        const rlim_t limit = rlim_t(addressSpaceInUse() + (std::uint64_t(64) << 20));
-        const rlimit rl{limit, limit};
-        setrlimit(RLIMIT_AS, &rl);
-        try
-        {
-            const HevcDecoderConfigRecord parsed = parse();
-            std::_Exit(parsed.getNalArrays().size() == 2 ? 0 : 1);
-        }
-        catch (...)
-        {
-            std::_Exit(2);
-        }
-    };
-    EXPECT_EXIT(bounded(), testing::ExitedWithCode(0), "");
-#endif
+    testsupport::expectWithinAddressSpaceGrowth(std::uint64_t(64) << 20,
+                                                [&parse] { return parse().getNalArrays().size() == 2; });
     // Units of one type join the first array of that type, in file order.
     const HevcDecoderConfigRecord parsed = parse();
     ASSERT_EQ(parsed.getNalArrays().size(), 2u);
