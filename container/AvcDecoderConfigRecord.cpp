@@ -75,9 +75,9 @@ const NalUnitArray* AvcDecoderConfigRecord::findNalArray(std::uint8_t nalUnitTyp
 void AvcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_t>& dest, std::uint8_t nalUnitType) const
 {
     const NalUnitArray* array = findNalArray(nalUnitType);
-    if (array != nullptr && !array->empty())
+    if (array != nullptr)
     {
-        NalUnitArrayUtil::appendWithStartCode(dest, *array, 0);
+        NalUnitArrayUtil::appendFirstWithStartCode(dest, *array);
     }
 }
 

@@ -142,9 +142,9 @@ void HevcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_t>& des
 {
     for (const auto& array : mNalArray)
     {
-        if (array.nalUnitType == nalUnitType && !array.empty())
+        if (array.nalUnitType == nalUnitType)
         {
-            NalUnitArrayUtil::appendWithStartCode(dest, array, 0);
+            NalUnitArrayUtil::appendFirstWithStartCode(dest, array);
         }
     }
 }

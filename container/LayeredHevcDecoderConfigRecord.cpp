@@ -60,10 +60,7 @@ void LayeredHevcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_
     {
         if (array.nalUnitType == nalUnitType)
         {
-            for (std::size_t i = 0; i < array.unitCount(); ++i)
-            {
-                NalUnitArrayUtil::appendWithStartCode(dest, array, i);
-            }
+            NalUnitArrayUtil::appendAllWithStartCodes(dest, array);
         }
     }
 }

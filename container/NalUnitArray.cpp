@@ -1,9 +1,8 @@
 #include "NalUnitArray.h"
 
+#include <memory>
 #include <stdexcept>
 #include <string>
-
-#include "BitStream.h"
 
 NalUnitArray::NalUnitArray(std::uint8_t completeness, std::uint8_t type,
                            const std::vector<std::vector<std::uint8_t>>& units)
@@ -11,7 +10,7 @@ NalUnitArray::NalUnitArray(std::uint8_t completeness, std::uint8_t type,
 {
     for (const auto& unit : units)
     {
-        addUnit(unit.data(), unit.size());
+        addUnit(unit);
     }
 }
 
@@ -19,52 +18,59 @@ std::vector<std::vector<std::uint8_t>> NalUnitArray::units() const
 {
     std::vector<std::vector<std::uint8_t>> copies;
     copies.reserve(unitCount());
-    for (std::size_t i = 0; i < unitCount(); ++i)
-    {
-        copies.emplace_back(unitData(i), unitData(i) + unitSize(i));
-    }
+    forEachUnit([&copies](const std::uint8_t* data, std::size_t size) { copies.emplace_back(data, data + size); });
     return copies;
 }
 
-void NalUnitArray::writeUnit(BitStream& bitstr, std::size_t index) const
+void NalUnitArray::addUnit(const std::vector<std::uint8_t>& unit)
 {
-    bitstr.writeBytes(mBytes, std::uint32_t(unitSize(index)), std::uint32_t(unitStart(index)));
-}
-
-void NalUnitArray::addUnit(const std::uint8_t* data, std::size_t size)
-{
-    if (mBytes.size() + size > 0xFFFFFFFFu)
+    if (unit.size() > 0xFFFFFFFFu - 4)
     {
-        throw std::length_error("NalUnitArray: units of 4 GiB or more");
+        throw std::length_error("NalUnitArray: a unit of 4 GiB or more");
     }
-    mBytes.insert(mBytes.end(), data, data + size);
-    mEnds.push_back(std::uint32_t(mBytes.size()));
+    auto buffer = std::make_shared<std::vector<std::uint8_t>>();
+    buffer->reserve(unit.size() + 4);
+    for (int shift = 24; shift >= 0; shift -= 8)
+    {
+        buffer->push_back(std::uint8_t(unit.size() >> shift));
+    }
+    buffer->insert(buffer->end(), unit.begin(), unit.end());
+    Segment segment;
+    segment.span.length = std::uint32_t(buffer->size());
+    segment.span.buffer = std::move(buffer);
+    segment.lengthSize = 4;
+    mSegments.push_back(std::move(segment));
+    ++mUnitCount;
 }
 
-void NalUnitArray::readUnit(BitStream& bitstr, std::uint32_t length)
+void NalUnitArray::readUnits(BitStream& bitstr, std::uint32_t count)
 {
-    // A stream holds less than 4 GiB, and so does what is read from it.
-    bitstr.readBytes(mBytes, length);
-    mEnds.push_back(std::uint32_t(mBytes.size()));
-}
-
-void NalUnitArray::stripStartCodeOfLastUnit()
-{
-    if (empty())
+    // Every unit takes its two length bytes at least.
+    if (std::uint64_t(count) * 2 > bitstr.numBytesLeft())
+    {
+        throwVectorOutOfRange();
+    }
+    if (count == 0)
     {
         return;
     }
-    const std::size_t start = unitStart(unitCount() - 1);
-    std::size_t zeros = 0;
-    while (start + zeros < mBytes.size() && mBytes[start + zeros] == 0)
+    // The lengths are walked first, so the span taken covers whole units only.
+    const std::uint32_t start = bitstr.getPos();
+    for (std::uint32_t i = 0; i < count; ++i)
     {
-        ++zeros;
+        const std::uint32_t length = bitstr.readU16();
+        if (length > bitstr.numBytesLeft())
+        {
+            throwVectorOutOfRange();
+        }
+        bitstr.setPosition(bitstr.getPos() + length);
     }
-    if (zeros >= 2 && start + zeros < mBytes.size() && mBytes[start + zeros] == 1)
-    {
-        mBytes.erase(mBytes.begin() + std::ptrdiff_t(start), mBytes.begin() + std::ptrdiff_t(start + zeros + 1));
-        mEnds.back() = std::uint32_t(mBytes.size());
-    }
+    const std::uint32_t end = bitstr.getPos();
+    bitstr.setPosition(start);
+    Segment segment;
+    segment.span = bitstr.readSpan(end - start);
+    mSegments.push_back(std::move(segment));
+    mUnitCount += count;
 }
 
 namespace NalUnitArrayUtil
@@ -89,6 +95,13 @@ auto firstOfType(Arrays& arrays, std::uint8_t nalUnitType) -> decltype(&arrays.f
     }
     return nullptr;
 }
+
+void appendWithStartCode(std::vector<std::uint8_t>& dest, const std::uint8_t* data, std::size_t size)
+{
+    static const std::uint8_t startCode[] = {0, 0, 0, 1};
+    dest.insert(dest.end(), std::begin(startCode), std::end(startCode));
+    dest.insert(dest.end(), data, data + size);
+}
 }  // namespace
 
 const NalUnitArray* findArray(const NalUnitArrays& arrays, std::uint8_t nalUnitType)
@@ -102,23 +115,33 @@ NalUnitArray& findOrAddArray(NalUnitArrays& arrays, std::uint8_t nalUnitType, st
     {
         return *found;
     }
-    arrays.push_back(NalUnitArray{arrayCompleteness, nalUnitType, {}});
+    arrays.push_back(NalUnitArray(arrayCompleteness, nalUnitType));
     return arrays.back();
 }
 
 void addNalUnit(NalUnitArrays& arrays, const std::vector<std::uint8_t>& nalUnit, std::uint8_t nalUnitType,
                 std::uint8_t arrayCompleteness)
 {
-    NalUnitArray& target = findOrAddArray(arrays, nalUnitType, arrayCompleteness);
-    target.addUnit(nalUnit.data(), nalUnit.size());
-    target.stripStartCodeOfLastUnit();
+    findOrAddArray(arrays, nalUnitType, arrayCompleteness).addUnit(nalUnit);
 }
 
-void appendWithStartCode(std::vector<std::uint8_t>& dest, const NalUnitArray& array, std::size_t index)
+void appendFirstWithStartCode(std::vector<std::uint8_t>& dest, const NalUnitArray& array)
 {
-    static const std::uint8_t startCode[] = {0, 0, 0, 1};
-    dest.insert(dest.end(), std::begin(startCode), std::end(startCode));
-    dest.insert(dest.end(), array.unitData(index), array.unitData(index) + array.unitSize(index));
+    bool first = true;
+    array.forEachUnit(
+        [&](const std::uint8_t* data, std::size_t size)
+        {
+            if (first)
+            {
+                appendWithStartCode(dest, data, size);
+                first = false;
+            }
+        });
+}
+
+void appendAllWithStartCodes(std::vector<std::uint8_t>& dest, const NalUnitArray& array)
+{
+    array.forEachUnit([&dest](const std::uint8_t* data, std::size_t size) { appendWithStartCode(dest, data, size); });
 }
 
 void parseHevcArrays(BitStream& bitstr, NalUnitArrays& arrays)
@@ -145,42 +168,36 @@ void parseHevcArrays(BitStream& bitstr, NalUnitArrays& arrays)
 void readUnits(BitStream& bitstr, std::uint32_t count, NalUnitArrays& arrays, std::uint8_t nalUnitType,
                std::uint8_t arrayCompleteness)
 {
-    // Every unit takes its two length bytes at least.
-    if (std::uint64_t(count) * 2 > bitstr.numBytesLeft())
-    {
-        throwVectorOutOfRange();
-    }
     if (count == 0)
     {
         return;
     }
-    NalUnitArray& target = findOrAddArray(arrays, nalUnitType, arrayCompleteness);
-    target.reserveUnits(target.unitCount() + count);
-    for (std::uint32_t i = 0; i < count; ++i)
-    {
-        target.readUnit(bitstr, bitstr.readU16());
-        target.stripStartCodeOfLastUnit();
-    }
+    findOrAddArray(arrays, nalUnitType, arrayCompleteness).readUnits(bitstr, count);
 }
 
 void writeUnits(BitStream& bitstr, const NalUnitArray& array)
 {
-    for (std::size_t i = 0; i < array.unitCount(); ++i)
-    {
-        bitstr.writeU16(std::uint16_t(array.unitSize(i)));
-        array.writeUnit(bitstr, i);
-    }
+    array.forEachUnit(
+        [&bitstr](const std::uint8_t* data, std::size_t size)
+        {
+            bitstr.writeU16(std::uint16_t(size));
+            for (std::size_t i = 0; i < size; ++i)
+            {
+                bitstr.writeU8(data[i]);
+            }
+        });
 }
 
 void checkUnitLengths(const NalUnitArray& array, const char* recordName)
 {
-    for (std::size_t i = 0; i < array.unitCount(); ++i)
-    {
-        if (array.unitSize(i) > 0xFFFF)
+    array.forEachUnit(
+        [recordName](const std::uint8_t*, std::size_t size)
         {
-            refuse(recordName, "NAL unit length");
-        }
-    }
+            if (size > 0xFFFF)
+            {
+                refuse(recordName, "NAL unit length");
+            }
+        });
 }
 
 void checkHevcArrays(const NalUnitArrays& arrays, const char* recordName)
