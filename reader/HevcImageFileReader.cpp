@@ -126,8 +126,6 @@ void HevcImageFileReader::readStream()
     mReferenceIndexes.clear();
     mMetaContextInfo.clear();
     mTrackContextInfo.clear();
-    mDecoderCodeTypes.clear();
-    mConfigurationIndex.clear();
     mParameterSets.clear();
     mNalLengthSizes.clear();
     mStagingFileInformation = FileInformation();

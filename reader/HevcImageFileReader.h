@@ -126,7 +126,6 @@ private:
         std::map<std::uint32_t, std::string> itemInfoMap;
         std::map<std::uint32_t, GridItem> gridItems;
         std::map<std::uint32_t, OverlayItem> iovlItems;
-        std::map<std::uint32_t, PropertyTypeVector> properties;
     };
 
     struct SampleInfo
@@ -170,7 +169,11 @@ private:
     ItemFeaturesMap extractItemFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const;
     MetaContextInfo extractItemTables(ContextId contextId) const;
     void setImageTypesAndSizes(ContextId contextId);
+    /// Reads the parameter sets of every decoder configuration an image item names, once each.
     void processDecoderConfigProperties(ContextId contextId);
+    /// The coding type of a meta item ("hvc1", "lhv1", "avc1" or "not supported") and the 1-based
+    /// ipco index of its configuration (0 when it names none).
+    std::string metaItemConfiguration(ContextId contextId, std::uint32_t itemId, std::uint32_t& index) const;
 
     // Track contexts.
     /// What the tracks of the movie may still build, bounded by the file's size.
@@ -238,8 +241,6 @@ private:
     std::map<ContextId, MetaContextInfo> mMetaContextInfo;
     std::map<ContextId, TrackContextInfo> mTrackContextInfo;
 
-    std::map<Id, std::string> mDecoderCodeTypes;
-    std::map<Id, Id> mConfigurationIndex;
     std::map<Id, ParameterSetMap> mParameterSets;
     std::map<Id, unsigned> mNalLengthSizes;  // by configuration
 

@@ -123,63 +123,55 @@ ImageFileReaderInterface::ParameterSetMap avcParameterSets(const AvcDecoderConfi
 // ---------------------------------------------------------------------------------------------
 // Decoder configurations of meta items
 
+std::string HevcImageFileReader::metaItemConfiguration(ContextId contextId, std::uint32_t itemId,
+                                                      std::uint32_t& index) const
+{
+    // The first configuration property in the order hvcC, lhvC, avcC decides; one whose record
+    // could not be read counts as none.
+    using Type = ItemPropertiesBox::PropertyType;
+    const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
+    for (const auto& kind : {std::make_pair(Type::HVCC, "hvc1"), std::make_pair(Type::LHVC, "lhv1"),
+                             std::make_pair(Type::AVCC, "avc1")})
+    {
+        index = iprp.findPropertyIndex(kind.first, itemId);
+        if (index != 0)
+        {
+            return mParameterSets.count(Id(contextId, index)) != 0 ? kind.second : "not supported";
+        }
+    }
+    return "not supported";
+}
+
 void HevcImageFileReader::processDecoderConfigProperties(ContextId contextId)
 {
-    const MetaBox& metaBox = getMetaBox(contextId);
-    const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
-    using Type = ItemPropertiesBox::PropertyType;
+    // Items share their configurations (every tile of a grid, as a rule): each is read once.
+    const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
     for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
     {
-        const std::uint32_t itemId = image.first;
-        const Id item(contextId, itemId);
-        // The first configuration in the order hvcC, lhvC, avcC decides.
         std::uint32_t index = 0;
-        std::string codeType = "not supported";
-        for (const auto& kind : {std::make_pair(Type::HVCC, "hvc1"), std::make_pair(Type::LHVC, "lhv1"),
-                                 std::make_pair(Type::AVCC, "avc1")})
-        {
-            index = iprp.findPropertyIndex(kind.first, itemId);
-            if (index != 0)
-            {
-                codeType = kind.second;
-                break;
-            }
-        }
-        if (index == 0)
-        {
-            mDecoderCodeTypes[item] = codeType;
-            continue;
-        }
-
-        // Items share their configurations (every tile of a grid, as a rule): each is read once.
+        metaItemConfiguration(contextId, image.first, index);
         const Id configuration(contextId, index);
-        if (mParameterSets.count(configuration) == 0)
+        if (index == 0 || mParameterSets.count(configuration) != 0)
         {
-            const auto property = iprp.getItemPropertyContainer().getProperty(index - 1);
-            if (const auto hvcc = std::dynamic_pointer_cast<const HevcConfigurationBox>(property))
-            {
-                mParameterSets[configuration] = hevcParameterSets(hvcc->getConfiguration());
-                mNalLengthSizes[configuration] = hvcc->getConfiguration().getLengthSizeMinus1() + 1u;
-            }
-            else if (const auto lhvc = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(property))
-            {
-                const LayeredHevcDecoderConfigRecord record = lhvc->getConfiguration();
-                mParameterSets[configuration] = layeredParameterSets(record);
-                mNalLengthSizes[configuration] = record.getLengthSizeMinus1() + 1u;
-            }
-            else if (const auto avcc = std::dynamic_pointer_cast<const AvcConfigurationBox>(property))
-            {
-                mParameterSets[configuration] = avcParameterSets(avcc->getConfiguration());
-                mNalLengthSizes[configuration] = avcc->getConfiguration().getLengthSizeMinus1() + 1u;
-            }
-        }
-        if (mParameterSets.count(configuration) == 0)
-        {
-            mDecoderCodeTypes[item] = "not supported";
             continue;
         }
-        mDecoderCodeTypes[item] = codeType;
-        mConfigurationIndex[item] = configuration;
+        const auto property = iprp.getItemPropertyContainer().getProperty(index - 1);
+        if (const auto hvcc = std::dynamic_pointer_cast<const HevcConfigurationBox>(property))
+        {
+            mParameterSets[configuration] = hevcParameterSets(hvcc->getConfiguration());
+            mNalLengthSizes[configuration] = hvcc->getConfiguration().getLengthSizeMinus1() + 1u;
+        }
+        else if (const auto lhvc = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(property))
+        {
+            const LayeredHevcDecoderConfigRecord record = lhvc->getConfiguration();
+            mParameterSets[configuration] = layeredParameterSets(record);
+            mNalLengthSizes[configuration] = record.getLengthSizeMinus1() + 1u;
+        }
+        else if (const auto avcc = std::dynamic_pointer_cast<const AvcConfigurationBox>(property))
+        {
+            mParameterSets[configuration] = avcParameterSets(avcc->getConfiguration());
+            mNalLengthSizes[configuration] = avcc->getConfiguration().getLengthSizeMinus1() + 1u;
+        }
     }
 }
 
@@ -348,12 +340,15 @@ bool HevcImageFileReader::findConfiguration(ContextId contextId, std::uint32_t i
     const auto track = mTrackContextInfo.find(contextId);
     if (track == mTrackContextInfo.end())
     {
-        const auto found = mConfigurationIndex.find(Id(contextId, itemId));
-        if (found == mConfigurationIndex.end())
+        // Image items have configurations; other items and unknown ids none.
+        const auto meta = mMetaContextInfo.find(contextId);
+        std::uint32_t index = 0;
+        if (meta == mMetaContextInfo.end() || meta->second.imageInfoMap.count(itemId) == 0 ||
+            metaItemConfiguration(contextId, itemId, index) == "not supported")
         {
             return false;
         }
-        configuration = found->second;
+        configuration = Id(contextId, index);
         return true;
     }
     // A sample's configuration is its sample entry's, found through its sample description index.
@@ -464,7 +459,10 @@ std::string HevcImageFileReader::getDecoderCodeType(ContextId contextId, std::ui
     checkInitialized();
     if (getContextType(contextId) != ContextType::Track)
     {
-        return findOrThrow(mDecoderCodeTypes, Id(contextId, itemId), InvalidItemId);
+        // Image items have a coding type; other items and unknown ids none.
+        findOrThrow(getMetaContextInfo(contextId).imageInfoMap, itemId, InvalidItemId);
+        std::uint32_t index = 0;
+        return metaItemConfiguration(contextId, itemId, index);
     }
     const TrackContextInfo& track = getTrackContextInfo(contextId);
     if (itemId >= track.samples.size())

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "AuxiliaryTypeProperty.h"
 #include "BitStream.h"
@@ -111,7 +112,7 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
         {
             set.insert(ImageFeature::IsMasterImage);
         }
-        features[itemId] = set;
+        features.emplace_hint(features.end(), itemId, std::move(set));
     }
     return features;
 }
@@ -150,7 +151,7 @@ HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(co
         {
             set.insert(ItemFeature::IsProtected);
         }
-        features[itemId] = set;
+        features.emplace_hint(features.end(), itemId, std::move(set));
     }
     return features;
 }
@@ -264,27 +265,12 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
         }
     }
 
-    const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
-    for (const std::uint32_t itemId : itemIds)
-    {
-        PropertyTypeVector properties;
-        for (const auto& property : iprp.getItemProperties(itemId))
-        {
-            ItemPropertyInfo info;
-            info.type = static_cast<ItemPropertyType>(property.type);
-            info.index = property.index;
-            info.essential = property.essential;
-            properties.push_back(info);
-        }
-        info.properties[itemId] = properties;
-    }
-
     for (const std::uint32_t itemId : itemIds)
     {
         const std::string& type = iinf.findItemById(itemId)->getItemType();
         if (!isImageType(type))
         {
-            info.itemInfoMap[itemId] = type;
+            info.itemInfoMap.emplace_hint(info.itemInfoMap.end(), itemId, type);
         }
     }
     return info;
@@ -333,7 +319,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
         {
             logWarning() << "No ImageSpatialExtentsPropertyIndex found for image item id " << itemId << std::endl;
         }
-        info.imageInfoMap[itemId] = imageInfo;
+        info.imageInfoMap.emplace_hint(info.imageInfoMap.end(), itemId, std::move(imageInfo));
     }
 
     IdVector masters;
@@ -465,7 +451,22 @@ HevcImageFileReader::PropertyTypeVector HevcImageFileReader::getItemProperties(C
 {
     checkInitialized();
     requireMeta(contextId);
-    return findOrThrow(getMetaContextInfo(contextId).properties, itemId, InvalidItemId);
+    // Every item of iinf has its list, also an empty one; read from ipma when asked.
+    const MetaBox& metaBox = getMetaBox(contextId);
+    if (metaBox.getItemInfoBox().findItemById(itemId) == nullptr)
+    {
+        throw FileReaderException(InvalidItemId);
+    }
+    PropertyTypeVector properties;
+    for (const auto& property : metaBox.getItemPropertiesBox().getItemProperties(itemId))
+    {
+        ItemPropertyInfo info;
+        info.type = static_cast<ItemPropertyType>(property.type);
+        info.index = property.index;
+        info.essential = property.essential;
+        properties.push_back(info);
+    }
+    return properties;
 }
 
 std::vector<std::shared_ptr<const ColourInformationBox>>
@@ -475,7 +476,7 @@ HevcImageFileReader::getItemColourProperties(ContextId contextId, std::uint32_t 
     requireMeta(contextId);
     const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
     std::vector<std::shared_ptr<const ColourInformationBox>> colours;
-    for (const ItemPropertyInfo& property : findOrThrow(getMetaContextInfo(contextId).properties, itemId, InvalidItemId))
+    for (const ItemPropertyInfo& property : getItemProperties(contextId, itemId))
     {
         if (property.type != ItemPropertyType::COLR)
         {
