@@ -2,6 +2,7 @@
 // Expected sample positions and times were read with ffprobe -show_entries packet=pts,dts,size,pos.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -315,8 +316,8 @@ TEST(TrackContext, SamplesDecodeWithFfmpeg)
         file->getItemData(track, sample, data);
         stream.insert(stream.end(), data.begin(), data.end());
     }
-    const std::string input = testing::TempDir() + "pravix_sequence.hevc";
-    const std::string output = testing::TempDir() + "pravix_sequence.yuv";
+    const std::string input = testing::TempDir() + "pravix_sequence_" + std::to_string(getpid()) + ".hevc";
+    const std::string output = testing::TempDir() + "pravix_sequence_" + std::to_string(getpid()) + ".yuv";
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
     std::remove(output.c_str());
