@@ -2,12 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
-#include <vector>
 #include <iterator>
 #include <limits>
 #include <stdexcept>
-
+#include <string>
+#include <vector>
 
 namespace
 {

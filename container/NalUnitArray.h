@@ -18,7 +18,8 @@ public:
     std::uint8_t nalUnitType = 0;
 
     NalUnitArray() = default;
-    NalUnitArray(std::uint8_t completeness, std::uint8_t type, const std::vector<std::vector<std::uint8_t>>& units = {});
+    NalUnitArray(std::uint8_t completeness, std::uint8_t type,
+                 const std::vector<std::vector<std::uint8_t>>& units = {});
 
     std::size_t unitCount() const { return mUnitCount; }
     bool empty() const { return mUnitCount == 0; }

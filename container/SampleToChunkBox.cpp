@@ -11,9 +11,9 @@ SampleToChunkBox::SampleToChunkBox() : FullBox(FourCCInt("stsc"), 0, 0) {}
 const SampleToChunkBox::DecodedRun& SampleToChunkBox::runOf(std::uint32_t sampleIndex) const
 {
     // The last run starting at or before the sample.
-    const auto after = std::upper_bound(mDecodedRuns.begin(), mDecodedRuns.end(), std::uint64_t(sampleIndex),
-                                        [](std::uint64_t sample, const DecodedRun& run)
-                                        { return sample < run.firstSample; });
+    const auto after =
+        std::upper_bound(mDecodedRuns.begin(), mDecodedRuns.end(), std::uint64_t(sampleIndex),
+                         [](std::uint64_t sample, const DecodedRun& run) { return sample < run.firstSample; });
     if (after == mDecodedRuns.begin() || sampleIndex >= mDecodedSampleCount)
     {
         throwVectorOutOfRange();
@@ -95,8 +95,8 @@ void SampleToChunkBox::decodeEntries(std::uint32_t chunkCount)
         const std::uint64_t samples = (runEnd - run.mFirstChunk) * run.mSamplesPerChunk;
         if (samples != 0)
         {
-            runs.push_back(DecodedRun{total, samples, run.mFirstChunk, run.mSamplesPerChunk,
-                                      run.mSampleDescriptionIndex});
+            runs.push_back(
+                DecodedRun{total, samples, run.mFirstChunk, run.mSamplesPerChunk, run.mSampleDescriptionIndex});
             total += samples;
         }
     }

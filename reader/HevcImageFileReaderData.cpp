@@ -124,14 +124,14 @@ ImageFileReaderInterface::ParameterSetMap avcParameterSets(const AvcDecoderConfi
 // Decoder configurations of meta items
 
 std::string HevcImageFileReader::metaItemConfiguration(ContextId contextId, std::uint32_t itemId,
-                                                      std::uint32_t& index) const
+                                                       std::uint32_t& index) const
 {
     // The first configuration property in the order hvcC, lhvC, avcC decides; one whose record
     // could not be read counts as none.
     using Type = ItemPropertiesBox::PropertyType;
     const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
-    for (const auto& kind : {std::make_pair(Type::HVCC, "hvc1"), std::make_pair(Type::LHVC, "lhv1"),
-                             std::make_pair(Type::AVCC, "avc1")})
+    for (const auto& kind :
+         {std::make_pair(Type::HVCC, "hvc1"), std::make_pair(Type::LHVC, "lhv1"), std::make_pair(Type::AVCC, "avc1")})
     {
         index = iprp.findPropertyIndex(kind.first, itemId);
         if (index != 0)

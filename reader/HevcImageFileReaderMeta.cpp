@@ -41,8 +41,8 @@ bool isImageType(const std::string& type)
 // ---------------------------------------------------------------------------------------------
 // Classification
 
-HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox,
-                                                                               const ItemReferenceIndex& references) const
+HevcImageFileReader::ImageFeaturesMap
+HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const
 {
     ImageFeaturesMap features;
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
@@ -117,8 +117,8 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
     return features;
 }
 
-HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox,
-                                                                             const ItemReferenceIndex& references) const
+HevcImageFileReader::ItemFeaturesMap
+HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const
 {
     ItemFeaturesMap features;
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();

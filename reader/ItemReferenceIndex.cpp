@@ -50,8 +50,7 @@ std::vector<std::uint32_t> ItemReferenceIndex::from(FourCCInt type, std::uint32_
 const std::vector<std::uint32_t>* ItemReferenceIndex::firstFrom(FourCCInt type, std::uint32_t fromItemId) const
 {
     const auto found = range(mFrom, type, fromItemId);
-    return found.first == found.second ? nullptr
-                                       : &mIref->getReferences()[found.first->reference].getToItemIdList();
+    return found.first == found.second ? nullptr : &mIref->getReferences()[found.first->reference].getToItemIdList();
 }
 
 std::vector<std::uint32_t> ItemReferenceIndex::to(FourCCInt type, std::uint32_t toItemId) const

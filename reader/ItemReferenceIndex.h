@@ -39,8 +39,7 @@ private:
 
         bool operator<(const End& rhs) const
         {
-            return type != rhs.type ? type < rhs.type
-                                    : item != rhs.item ? item < rhs.item : reference < rhs.reference;
+            return type != rhs.type ? type < rhs.type : item != rhs.item ? item < rhs.item : reference < rhs.reference;
         }
     };
     /// The entries of (type, item), in reference order.

@@ -1,9 +1,9 @@
 #pragma once
 
 // Runs a parse that hostile counts would turn into a huge allocation, and expects it to be
-// refused with std::runtime_error, or to be done without the allocation. In the normal build it runs in a forked child with a 1 GiB
-// address-space limit, so an unbounded allocation fails the test instead of the machine; the
-// sanitizer build cannot take an address-space limit and relies on its allocation cap.
+// refused with std::runtime_error, or to be done without the allocation. In the normal build it runs in a forked child
+// with a 1 GiB address-space limit, so an unbounded allocation fails the test instead of the machine; the sanitizer
+// build cannot take an address-space limit and relies on its allocation cap.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

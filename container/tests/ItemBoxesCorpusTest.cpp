@@ -21,38 +21,6 @@ namespace
 namespace fs = std::filesystem;
 using testsupport::Bytes;
 
-/// The children of the root 'meta' box by type (the first of each), or nothing.
-std::map<std::string, Bytes> metaChildren(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    BitStream stream(Bytes(std::istreambuf_iterator<char>(in), {}));
-    std::map<std::string, Bytes> children;
-    try
-    {
-        while (stream.numBytesLeft() > 0)
-        {
-            FourCCInt type;
-            BitStream box = stream.readChildBox(type);
-            if (type != FourCCInt("meta"))
-            {
-                continue;
-            }
-            box.setPosition(12);  // header, version and flags
-            while (box.numBytesLeft() > 0)
-            {
-                BitStream child = box.readChildBox(type);
-                children.emplace(type.getString(), child.getStorage());
-            }
-            break;
-        }
-    }
-    catch (const std::exception&)
-    {
-        // Damaged samples: test what was found before the damage.
-    }
-    return children;
-}
-
 /// The bytes of the first root 'meta' box, or nothing.
 Bytes rootMeta(const fs::path& file)
 {
@@ -74,6 +42,33 @@ Bytes rootMeta(const fs::path& file)
     {
     }
     return {};
+}
+
+/// The children of the root 'meta' box by type (the first of each), or nothing.
+std::map<std::string, Bytes> metaChildren(const fs::path& file)
+{
+    std::map<std::string, Bytes> children;
+    const Bytes meta = rootMeta(file);
+    if (meta.empty())
+    {
+        return children;
+    }
+    BitStream box(meta);
+    box.setPosition(12);  // header, version and flags
+    try
+    {
+        while (box.numBytesLeft() > 0)
+        {
+            FourCCInt type;
+            BitStream child = box.readChildBox(type);
+            children.emplace(type.getString(), child.getStorage());
+        }
+    }
+    catch (const std::exception&)
+    {
+        // Damaged samples: test what was found before the damage.
+    }
+    return children;
 }
 
 std::vector<fs::path> corpusFiles()

@@ -111,8 +111,20 @@ TEST(ItemPropertiesBoxRegression, EveryPropertySurvivesAWrite)
     const Bytes vendor = makeBox("abcd", ByteBuilder().u32(0xDEADBEEF).u8(7));
     const Bytes ipco = makeBox("ipco", concat({kIspe, nclx, kUnknown, damaged, prof, vendor, kIrot}));
     const Bytes ipma = makeFullBox("ipma", 0, 0,
-                                   ByteBuilder().u32(2).u16(1).u8(5).u8(0x01).u8(0x02).u8(0x83).u8(0x04).u8(0x87)
-                                       .u16(2).u8(3).u8(0x05).u8(0x06).u8(0x02));
+                                   ByteBuilder()
+                                       .u32(2)
+                                       .u16(1)
+                                       .u8(5)
+                                       .u8(0x01)
+                                       .u8(0x02)
+                                       .u8(0x83)
+                                       .u8(0x04)
+                                       .u8(0x87)
+                                       .u16(2)
+                                       .u8(3)
+                                       .u8(0x05)
+                                       .u8(0x06)
+                                       .u8(0x02));
     const Bytes bytes = makeBox("iprp", concat({ipco, ipma}));
 
     testing::internal::CaptureStdout();

@@ -355,9 +355,10 @@ TEST(SampleTableBombs, HugeCountsAreRefusedBeforeAllocating)
         []
         {
             SampleToGroupBox box;
-            parseBytes(box, makeFullBox("sbgp", 0, 0,
-                                        ByteBuilder().str("refs").u32(3).u32(0xFFFFFFFF).u32(1).u32(0).u32(7).u32(
-                                            0xFFFFFFFF).u32(2)));
+            parseBytes(
+                box, makeFullBox(
+                         "sbgp", 0, 0,
+                         ByteBuilder().str("refs").u32(3).u32(0xFFFFFFFF).u32(1).u32(0).u32(7).u32(0xFFFFFFFF).u32(2)));
             return box.getNumberOfSamples() == 0x1FFFFFFFEull && box.getSampleGroupDescriptionIndex(0xFFFFFFFE) == 1 &&
                    box.getSampleId(2) == 0xFFFFFFFF;
         });

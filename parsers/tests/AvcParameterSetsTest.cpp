@@ -58,9 +58,9 @@ struct ConfigCase
 // their SPS (baseline, main) give chroma format and bit depths 0.
 TEST(AvcParameterSets, ConfigValuesOfRealStreams)
 {
-    const ConfigCase cases[] = {{"baseline.h264", 0, 0, 0, 128, 96},     {"main_bpyramid.h264", 0, 0, 0, 128, 96},
-                                {"high_cqm.h264", 1, 0, 0, 128, 96},     {"refs_weighted.h264", 1, 0, 0, 128, 96},
-                                {"crop1080.h264", 0, 0, 0, 1920, 1080},  {"interlaced.h264", 1, 0, 0, 128, 96},
+    const ConfigCase cases[] = {{"baseline.h264", 0, 0, 0, 128, 96},      {"main_bpyramid.h264", 0, 0, 0, 128, 96},
+                                {"high_cqm.h264", 1, 0, 0, 128, 96},      {"refs_weighted.h264", 1, 0, 0, 128, 96},
+                                {"crop1080.h264", 0, 0, 0, 1920, 1080},   {"interlaced.h264", 1, 0, 0, 128, 96},
                                 {"high422_10bit.h264", 2, 2, 2, 128, 96}, {"crop444.h264", 3, 0, 0, 350, 286},
                                 {"crop422.h264", 2, 0, 0, 350, 286},      {"crop1080i.h264", 0, 0, 0, 1920, 1080}};
     for (const auto& c : cases)
@@ -190,7 +190,7 @@ TEST(AvcParameterSetsRegression, CropUnitsOfChromaFormatAndFields)
         {
             w.flag(c.separatePlanes);
         }
-        w.ue(0).ue(0).flag(false).flag(false);  // bit depths, bypass, no scaling matrix
+        w.ue(0).ue(0).flag(false).flag(false);                               // bit depths, bypass, no scaling matrix
         w.ue(0).ue(2).ue(1).flag(false).ue(21).ue(c.frameMbsOnly ? 17 : 8);  // 352 x 288 coded
         w.flag(c.frameMbsOnly);
         if (!c.frameMbsOnly)

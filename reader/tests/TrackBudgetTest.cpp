@@ -38,8 +38,7 @@ Node trackOf(const Node& original, std::uint32_t id, std::uint32_t count, std::u
                                         [](const Node& child) { return child.type == "edts"; }),
                          track.children.end());
     Node* stbl = track.find("mdia")->find("minf")->find("stbl");
-    std::vector<Node> children = {*stbl->find("stsd"),
-                                  leaf("stts", ByteBuilder().u32(1).u32(count).u32(1024)),
+    std::vector<Node> children = {*stbl->find("stsd"), leaf("stts", ByteBuilder().u32(1).u32(count).u32(1024)),
                                   leaf("stsc", ByteBuilder().u32(1).u32(1).u32(count).u32(1)),
                                   leaf("stsz", ByteBuilder().u32(size).u32(count)),
                                   leaf("stco", ByteBuilder().u32(1).u32(44))};
@@ -106,7 +105,8 @@ TEST(TrackBudgetRegression, HugeTracksLeaveTheStillImageReadable)
             }
             return tracks;
         });
-    const Bytes oneTrack = movieWithStill([](const Node& track) { return std::vector<Node>{trackOf(track, 1, 1000000, 1)}; });
+    const Bytes oneTrack =
+        movieWithStill([](const Node& track) { return std::vector<Node>{trackOf(track, 1, 1000000, 1)}; });
     ASSERT_LT(manyTracks.size(), 200000u);
     for (const Bytes* bytes : {&manyTracks, &oneTrack})
     {
@@ -141,7 +141,9 @@ TEST(TrackBudget, TheWholeMovieSharesOneBudget)
     // 3000 samples fit a small file's allowance of 4096 records; a second track of 3000 does not.
     testing::internal::CaptureStdout();
     auto two = openBytes(movieWithStill(
-        [](const Node& track) { return std::vector<Node>{trackOf(track, 1, 3000, 1), trackOf(track, 2, 3000, 1)}; }));
+        [](const Node& track) {
+            return std::vector<Node>{trackOf(track, 1, 3000, 1), trackOf(track, 2, 3000, 1)};
+        }));
     EXPECT_EQ(skippedTracks(testing::internal::GetCapturedStdout()), 1u);
     const auto& tracks = two->getFileInformation().trackInformation;
     ASSERT_EQ(tracks.size(), 1u);
@@ -166,8 +168,7 @@ TEST(TrackBudget, TheWholeMovieSharesOneBudget)
 
     testing::internal::CaptureStdout();
     auto overGrouped = openBytes(movieWithStill(
-        [](const Node& track)
-        {
+        [](const Node& track) {
             return std::vector<Node>{trackOf(track, 1, 3000, 1, {groupOf("abcd", 3000), groupOf("efgh", 0xFFFFFFFF)})};
         }));
     EXPECT_EQ(skippedTracks(testing::internal::GetCapturedStdout()), 1u);
