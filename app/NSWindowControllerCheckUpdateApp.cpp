@@ -3,18 +3,16 @@
 #include "AppImages.h"
 #include "NSButtonBackgroundColor.h"
 #include "NSLanguage.h"
+#include "SharedWindow.h"
 #include "ProgressSpinner.h"
 #include "UpdateWindowLayout.h"
 #include "UrlOpener.h"
 #include "WidgetExtensions.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPointer>
-#include <QScreen>
 #include <QScrollArea>
 
 #include <iostream>
@@ -36,12 +34,6 @@ constexpr int kNotesHeight = kButtonY - 16 - kNotesY;
 constexpr int kTitleWidth = NSWindowControllerCheckUpdateApp::kWidth - 30 - kIconSize - 10 - 30;
 constexpr float kTitleFontSize = 15;
 constexpr float kNotesFontSize = 13;
-
-QPointer<NSWindowControllerCheckUpdateApp>& sharedSlot()
-{
-    static QPointer<NSWindowControllerCheckUpdateApp> window;
-    return window;
-}
 
 NSButtonBackgroundColor* hostedButton(QWidget* host, const QColor& background)
 {
@@ -120,26 +112,13 @@ NSWindowControllerCheckUpdateApp::~NSWindowControllerCheckUpdateApp() = default;
 
 NSWindowControllerCheckUpdateApp& NSWindowControllerCheckUpdateApp::shareInstance()
 {
-    QPointer<NSWindowControllerCheckUpdateApp>& window = sharedSlot();
-    if (!window) {
-        window = new NSWindowControllerCheckUpdateApp();
-        // A window of no parent: deleted when the application ends, while widgets still work.
-        qAddPostRoutine([] { delete sharedSlot().data(); });
-    }
-    return *window;
+    return sharedWindow<NSWindowControllerCheckUpdateApp>();
 }
 
 void NSWindowControllerCheckUpdateApp::Show(QObject*)
 {
-    if (!loaded_) {
-        loaded_ = true;
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            move(screen->availableGeometry().center() - rect().center());
-        }
-    }
-    show();
-    raise();
-    activateWindow();
+    showInFront(*this, !loaded_);
+    loaded_ = true;
     CheckUpdate();
     cloesButton_->setFocus(Qt::ActiveWindowFocusReason);
 }

@@ -6,15 +6,13 @@
 #include "DeploymentConfig.h"
 #include "LLButton.h"
 #include "NSLanguage.h"
+#include "SharedWindow.h"
 #include "UrlOpener.h"
 #include "WidgetExtensions.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QPointer>
-#include <QScreen>
 
 #include <algorithm>
 
@@ -45,12 +43,6 @@ QLabel* windowLabel(QWidget* parent, float fontSize, const QColor& color)
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
     return label;
-}
-
-QPointer<NSWindowsAbout>& sharedSlot()
-{
-    static QPointer<NSWindowsAbout> window;
-    return window;
 }
 
 }  // namespace
@@ -104,27 +96,17 @@ NSWindowsAbout::~NSWindowsAbout() = default;
 
 NSWindowsAbout& NSWindowsAbout::shareInstance()
 {
-    QPointer<NSWindowsAbout>& window = sharedSlot();
-    if (!window) {
-        window = new NSWindowsAbout();
-        // A window of no parent: deleted when the application ends, while widgets still work.
-        qAddPostRoutine([] { delete sharedSlot().data(); });
-    }
-    return *window;
+    return sharedWindow<NSWindowsAbout>();
 }
 
 void NSWindowsAbout::Show(QObject*)
 {
-    if (!loaded_) {
+    const bool first = !loaded_;
+    if (first) {
         loaded_ = true;
         RefreshUI();
-        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-            move(screen->availableGeometry().center() - rect().center());
-        }
     }
-    show();
-    raise();
-    activateWindow();
+    showInFront(*this, first);
 }
 
 float NSWindowsAbout::widthForString(const QString& text, float fontSize)

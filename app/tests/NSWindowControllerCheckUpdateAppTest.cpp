@@ -5,11 +5,11 @@
 #include "ProgressSpinner.h"
 #include "TitleButtonLayout.h"
 #include "UpdateWindowLayout.h"
-#include "UrlOpener.h"
 #include "WidgetExtensions.h"
 
 #include "IsolatedUserFolders.h"
 #include "LocalHttpServer.h"
+#include "OpenedUrls.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -57,10 +57,12 @@ private:
     // A window that asks the local server, waiting at most `timeout` for its answer.
     std::unique_ptr<NSWindowControllerCheckUpdateApp> makeWindow(std::chrono::milliseconds timeout = 5s);
     static bool waitForResult(const NSWindowControllerCheckUpdateApp& window);
+    // A window shown once, the server answering `body`; null when no result came.
+    std::unique_ptr<NSWindowControllerCheckUpdateApp> shownWithAnswer(const QByteArray& body, int status = 200);
 
     test::IsolatedUserFolders folders_;
     std::unique_ptr<LocalHttpServer> server_;
-    QList<QUrl> opened_;
+    std::unique_ptr<test::OpenedUrls> opened_;
 };
 
 void NSWindowControllerCheckUpdateAppTest::init()
@@ -68,16 +70,12 @@ void NSWindowControllerCheckUpdateAppTest::init()
     NSLanguage::shareInstance().setLanguage(0);
     server_ = std::make_unique<LocalHttpServer>();
     QVERIFY(server_->isListening());
-    opened_.clear();
-    UrlOpener::setHandler([this](const QUrl& url) {
-        opened_.append(url);
-        return true;
-    });
+    opened_ = std::make_unique<test::OpenedUrls>();
 }
 
 void NSWindowControllerCheckUpdateAppTest::cleanup()
 {
-    UrlOpener::setHandler({});
+    opened_.reset();
     QVERIFY(testsupport::spinUntil([] { return HttpClient::shareInstance().pendingCount() == 0; }, 10000));
     server_.reset();
 }
@@ -95,6 +93,15 @@ std::unique_ptr<NSWindowControllerCheckUpdateApp> NSWindowControllerCheckUpdateA
 bool NSWindowControllerCheckUpdateAppTest::waitForResult(const NSWindowControllerCheckUpdateApp& window)
 {
     return testsupport::spinUntil([&] { return window.state() != State::Checking; }, 10000);
+}
+
+std::unique_ptr<NSWindowControllerCheckUpdateApp> NSWindowControllerCheckUpdateAppTest::shownWithAnswer(
+    const QByteArray& body, int status)
+{
+    auto window = makeWindow();
+    server_->enqueue(LocalHttpServer::Reply::answer(status, body));
+    window->Show();
+    return waitForResult(*window) ? std::move(window) : nullptr;
 }
 
 void NSWindowControllerCheckUpdateAppTest::sharedWindowIsOneAndOnlyHides()
@@ -167,10 +174,8 @@ void NSWindowControllerCheckUpdateAppTest::outcomes()
     QFETCH(QByteArray, body);
     QFETCH(State, state);
     QFETCH(QString, text);
-    auto window = makeWindow();
-    server_->enqueue(LocalHttpServer::Reply::answer(status, body));
-    window->Show();
-    QVERIFY(waitForResult(*window));
+    auto window = shownWithAnswer(body, status);
+    QVERIFY(window);
     QCOMPARE(window->state(), state);
     QCOMPARE(window->NewVersionTitle()->text(), text);
     QVERIFY(window->NewVersionTitle()->isVisible());
@@ -183,10 +188,8 @@ void NSWindowControllerCheckUpdateAppTest::outcomes()
 
 void NSWindowControllerCheckUpdateAppTest::newerVersionShowsNotesAsPlainTextAndTheButton()
 {
-    auto window = makeWindow();
-    server_->enqueue(LocalHttpServer::Reply::answer(200, kNewer));
-    window->Show();
-    QVERIFY(waitForResult(*window));
+    auto window = shownWithAnswer(kNewer);
+    QVERIFY(window);
     QCOMPARE(window->state(), State::NewerVersion);
     // The server's markup is shown as the characters it is made of, never obeyed.
     QCOMPARE(window->UpdateInfo()->toPlainText(),
@@ -196,7 +199,7 @@ void NSWindowControllerCheckUpdateAppTest::newerVersionShowsNotesAsPlainTextAndT
     QVERIFY(window->UpdateInfo()->geometry().top() > window->NewVersionTitle()->geometry().bottom());
     QCOMPARE(window->strUrlDownload(), QUrl(QStringLiteral("https://download.example.org/pravix-1.2.0.deb")));
     QTest::mouseClick(window->UpdateAppButton(), Qt::LeftButton);
-    QCOMPARE(opened_, QList<QUrl>{window->strUrlDownload()});
+    QCOMPARE(opened_->urls(), QList<QUrl>{window->strUrlDownload()});
 
     // Without notes the notes area stays away; without a usable address the button opens nothing.
     server_->enqueue(LocalHttpServer::Reply::answer(200, R"({"version":"2.0","download":"file:///etc/passwd"})"));
@@ -206,15 +209,13 @@ void NSWindowControllerCheckUpdateAppTest::newerVersionShowsNotesAsPlainTextAndT
     QVERIFY(window->UpdateInfo()->isHidden());
     QVERIFY(window->strUrlDownload().isEmpty());
     window->UpdateButtonEvent();
-    QCOMPARE(opened_.size(), 1);
+    QCOMPARE(opened_->urls().size(), 1);
 }
 
 void NSWindowControllerCheckUpdateAppTest::downloadAddressIsKeptAcrossALaterCurrentResult()
 {
-    auto window = makeWindow();
-    server_->enqueue(LocalHttpServer::Reply::answer(200, kNewer));
-    window->Show();
-    QVERIFY(waitForResult(*window));
+    auto window = shownWithAnswer(kNewer);
+    QVERIFY(window);
     const QUrl download = window->strUrlDownload();
     QVERIFY(!download.isEmpty());
 
@@ -225,7 +226,7 @@ void NSWindowControllerCheckUpdateAppTest::downloadAddressIsKeptAcrossALaterCurr
     QVERIFY(window->UpdateAppButtonView()->isHidden());
     QCOMPARE(window->strUrlDownload(), download);
     window->UpdateButtonEvent();
-    QCOMPARE(opened_, QList<QUrl>{download});
+    QCOMPARE(opened_->urls(), QList<QUrl>{download});
 
     server_->enqueue(LocalHttpServer::Reply::answer(200, "not a record"));
     window->CheckUpdate();
@@ -287,10 +288,8 @@ void NSWindowControllerCheckUpdateAppTest::layoutTableFormulas()
 
 void NSWindowControllerCheckUpdateAppTest::leftToRightWindow()
 {
-    auto window = makeWindow();
-    server_->enqueue(LocalHttpServer::Reply::answer(200, kNewer));
-    window->Show();
-    QVERIFY(waitForResult(*window));
+    auto window = shownWithAnswer(kNewer);
+    QVERIFY(window);
     const int w = window->width();
     const int closeWidth = int(std::ceil(buttonWidthForTitle(QStringLiteral("Close"), 13)));
     QCOMPARE(window->AppIcon()->x(), 30);
@@ -311,10 +310,8 @@ void NSWindowControllerCheckUpdateAppTest::leftToRightWindow()
 void NSWindowControllerCheckUpdateAppTest::rightToLeftWindow()
 {
     NSLanguage::shareInstance().setLanguage(7);
-    auto window = makeWindow();
-    server_->enqueue(LocalHttpServer::Reply::answer(200, kNewer));
-    window->Show();
-    QVERIFY(waitForResult(*window));
+    auto window = shownWithAnswer(kNewer);
+    QVERIFY(window);
     const int w = window->width();
     QCOMPARE(window->CloesButton()->text(), QString::fromUtf8("إغلاق"));
     QCOMPARE(window->UpdateAppButton()->text(), QString::fromUtf8("تحديث"));
@@ -363,17 +360,15 @@ void NSWindowControllerCheckUpdateAppTest::refreshChecksAgainOnlyOnceShown()
 
 void NSWindowControllerCheckUpdateAppTest::buttonsAndKeys()
 {
-    auto window = makeWindow();
-    server_->enqueue(LocalHttpServer::Reply::answer(200, kNewer));
-    window->Show();
-    QVERIFY(waitForResult(*window));
+    auto window = shownWithAnswer(kNewer);
+    QVERIFY(window);
     QCOMPARE(window->UpdateAppButton()->accessibleName(), QStringLiteral("Update"));
     QCOMPARE(window->CloesButton()->accessibleName(), QStringLiteral("Close"));
     QVERIFY(!window->UpdateInfo()->accessibleName().isEmpty());
     // Return presses the focused button; the close button hides the window.
     window->UpdateAppButton()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(window->UpdateAppButton(), Qt::Key_Return);
-    QCOMPARE(opened_.size(), 1);
+    QCOMPARE(opened_->urls().size(), 1);
     QTest::mouseClick(window->CloesButton(), Qt::LeftButton);
     QVERIFY(window->isHidden());
     window->Show();

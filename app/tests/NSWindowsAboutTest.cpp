@@ -7,6 +7,7 @@
 #include "WidgetExtensions.h"
 
 #include "IsolatedUserFolders.h"
+#include "OpenedUrls.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -59,22 +60,18 @@ private slots:
 
 private:
     test::IsolatedUserFolders folders_;
-    QList<QUrl> opened_;
+    std::unique_ptr<test::OpenedUrls> opened_;
 };
 
 void NSWindowsAboutTest::init()
 {
     NSLanguage::shareInstance().setLanguage(0);
-    opened_.clear();
-    UrlOpener::setHandler([this](const QUrl& url) {
-        opened_.append(url);
-        return true;
-    });
+    opened_ = std::make_unique<test::OpenedUrls>();
 }
 
 void NSWindowsAboutTest::cleanup()
 {
-    UrlOpener::setHandler({});
+    opened_.reset();
 }
 
 void NSWindowsAboutTest::sharedWindowOpensOnceAndOnlyHides()
@@ -248,7 +245,7 @@ void NSWindowsAboutTest::buildWithoutWebsiteHidesOnlyTheWebsiteRow()
     QVERIFY(!about.Copyright()->isHidden());
     QVERIFY(about.websiteUrl().isEmpty());
     about.WebsiteBtEvent();
-    QVERIFY(opened_.isEmpty());
+    QVERIFY(opened_->urls().isEmpty());
 }
 
 void NSWindowsAboutTest::emptyVersionLeavesTheValueEmpty()
@@ -275,11 +272,11 @@ void NSWindowsAboutTest::websiteButtonOpensTheHttpsAddress()
     NSWindowsAbout about([] { return sources(); });
     about.Show();
     QTest::mouseClick(about.Website(), Qt::LeftButton);
-    QCOMPARE(opened_, QList<QUrl>{QUrl(QStringLiteral("https://www.pravix.example.org"))});
+    QCOMPARE(opened_->urls(), QList<QUrl>{QUrl(QStringLiteral("https://www.pravix.example.org"))});
     // From the keyboard: the button takes focus with Tab and Return presses it.
     about.Website()->setFocus(Qt::TabFocusReason);
     QTest::keyClick(about.Website(), Qt::Key_Return);
-    QCOMPARE(opened_.size(), 2);
+    QCOMPARE(opened_->urls().size(), 2);
     QCOMPARE(about.Website()->focusPolicy() & Qt::TabFocus, Qt::TabFocus);
 }
 
@@ -290,7 +287,7 @@ void NSWindowsAboutTest::unusableHostOpensNothing()
     QVERIFY(about.websiteUrl().isEmpty());
     QVERIFY(about.Website()->isHidden());
     about.WebsiteBtEvent();
-    QVERIFY(opened_.isEmpty());
+    QVERIFY(opened_->urls().isEmpty());
     QVERIFY(!UrlOpener::open(QUrl()));
 }
 
