@@ -1,5 +1,6 @@
 #include "ConvertEntry.h"
 
+#include "AtomicFileWriter.h"
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
 #include "ImageCodecs.h"
@@ -61,11 +62,17 @@ struct ExifRelease
 using ExifPtr = std::unique_ptr<ExifData, ExifRelease>;
 
 // A fresh file name in `folder` for the JPEG waiting for its Exif splice; two running copies of the
-// program never share it.
-std::optional<std::string> makeTemporaryPath(const std::string& folder)
+// program never share it. Why it could not be made goes into `error`.
+std::optional<std::string> makeTemporaryPath(const std::string& folder, std::string& error)
 {
+    if (folder.empty())
+    {
+        error = "no folder";
+        return std::nullopt;
+    }
     if (!createDirectory(folder))
     {
+        error = "the folder cannot be made";
         return std::nullopt;
     }
     std::string pattern = folder + "/temp-XXXXXX.hevc";
@@ -74,10 +81,47 @@ std::optional<std::string> makeTemporaryPath(const std::string& folder)
     const int fd = mkstemps(buffer.data(), 5);
     if (fd < 0)
     {
+        error = std::strerror(errno);
         return std::nullopt;
     }
     close(fd);
     return std::string(buffer.data());
+}
+
+// Writes the JPEG waiting for its Exif splice into a temporary file: in the cache folder, or, when
+// that cannot take it (never set, removed, read-only, full), beside the output, so the Exif block is
+// not lost to an unusable cache folder. None when neither place takes it.
+std::optional<std::string> writeTemporaryJpeg(const std::string& cachePath, const std::string& outputFolder,
+                                              const std::vector<uint8_t>& jpeg)
+{
+    for (const std::string* folder : {&cachePath, &outputFolder})
+    {
+        std::string error;
+        std::optional<std::string> temporary = makeTemporaryPath(*folder, error);
+        // Read back at once and removed: no need to wait for the disk.
+        AtomicFileWriter scratch(temporary.value_or(std::string()), false);
+        if (temporary && !(scratch.open() && scratch.write(jpeg.data(), jpeg.size()) && scratch.commit()))
+        {
+            error = scratch.error();
+            std::error_code ec;
+            fs::remove(*temporary, ec);
+            temporary.reset();
+        }
+        if (temporary)
+        {
+            return temporary;
+        }
+        if (folder == &cachePath)
+        {
+            std::cout << "【日志】缓存文件夹不可用[" << cachePath << "]: " << error << "，临时文件放在输出文件夹"
+                      << std::endl;
+        }
+        else
+        {
+            std::cout << "【日志】无法写临时文件[" << outputFolder << "]: " << error << "，不带 Exif 写入" << std::endl;
+        }
+    }
+    return std::nullopt;
 }
 
 EntryOutcome failed(const char* key)
@@ -134,39 +178,13 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& da
         error = "no data to write";
         return false;
     }
-    std::string pattern = path + ".XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    const int fd = mkstemp(buffer.data());
-    if (fd < 0)
+    AtomicFileWriter writer(path);
+    if (writer.open() && writer.write(data.data(), data.size()) && writer.commit())
     {
-        error = std::strerror(errno);
-        return false;
+        return true;
     }
-    size_t done = 0;
-    while (done < data.size())
-    {
-        const ssize_t n = write(fd, data.data() + done, data.size() - done);
-        if (n < 0)
-        {
-            if (errno == EINTR)
-            {
-                continue;
-            }
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    const int writeErrno = errno;
-    fchmod(fd, 0644);
-    const bool closed = close(fd) == 0;
-    if (done != data.size() || !closed || std::rename(buffer.data(), path.c_str()) != 0)
-    {
-        error = std::strerror(done != data.size() ? writeErrno : errno);
-        unlink(buffer.data());
-        return false;
-    }
-    return true;
+    error = writer.error();
+    return false;
 }
 
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options, const ExifHooks& exif)
@@ -231,26 +249,21 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
 
     std::string error;
     bool written = false;
-    if (exifTree && exif.splice)
+    // An empty final encoding fails below; it never reaches the temporary file.
+    if (exifTree && exif.splice && !outData.empty())
     {
-        const std::optional<std::string> temporary = makeTemporaryPath(options.cachePath);
-        if (temporary && writeFileAtomically(*temporary, outData, error))
+        const std::optional<std::string> temporary = writeTemporaryJpeg(options.cachePath, *folder, outData);
+        if (temporary && exif.splice(temporary->c_str(), outputPath.c_str(), exifTree.get()) != 0)
         {
-            if (exif.splice(temporary->c_str(), outputPath.c_str(), exifTree.get()) != 0)
-            {
-                written = true;
-            }
-            else
-            {
-                // A half-written output must not be reported as converted: write the picture without Exif.
-                std::cout << "【日志】添加dExif失败" << std::endl;
-                std::error_code ec;
-                fs::remove(outputPath, ec);
-                written = writeFileAtomically(outputPath, outData, error);
-            }
+            written = true;
         }
         else
         {
+            if (temporary)
+            {
+                // The picture is still written, without Exif, over whatever a failed splice left.
+                std::cout << "【日志】添加dExif失败" << std::endl;
+            }
             written = writeFileAtomically(outputPath, outData, error);
         }
         if (temporary)

@@ -1,7 +1,6 @@
 #include "HeicExif.h"
 
 #include <libexif/exif-utils.h>
-#include <sys/stat.h>
 
 #include <array>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "AtomicFileWriter.h"
 #include "DcUtils.h"
 #include "HevcImageFileReader.h"
 
@@ -269,17 +269,6 @@ void addEntries(TreeBuilder& b, const ParsedExif& s)
     b.text(gps, T(29), s.gpsDateStamp, ascii, false);
     single(T(31), s.gpsHPositioningError);
 }
-
-// Removes what a failed splice wrote. Only a regular file is removed: an output path naming a
-// device or a pipe is left alone.
-void removeOutput(const char* path)
-{
-    struct stat info;
-    if (::stat(path, &info) == 0 && S_ISREG(info.st_mode))
-    {
-        std::remove(path);
-    }
-}
 }  // namespace
 
 ExifEntry* CreateExifEntryTag(ExifData* exif, ExifIfd ifd, ExifTag tag, std::size_t size, ExifFormat format)
@@ -456,21 +445,16 @@ int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif)
         }
     }
 
-    FilePtr out(std::fopen(outputPath, "wb"));
-    if (!out)
-    {
-        return 0;
-    }
+    // Written beside the output and renamed into place: a crash or a full disk never leaves a
+    // truncated photo under the real name.
+    pravix::AtomicFileWriter out(outputPath);
     const std::size_t segmentLength = std::size_t(rawSize) + 2;
     const std::uint8_t head[6] = {
         0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t(segmentLength >> 8), std::uint8_t(segmentLength & 0xFF)};
-    bool ok = std::fwrite(head, 1, sizeof head, out.get()) == sizeof head;
-    ok = ok && std::fwrite(raw, 1, rawSize, out.get()) == rawSize;
-    ok = ok && std::fwrite(input.data() + rest, 1, n - rest, out.get()) == n - rest;
-    ok = std::fclose(out.release()) == 0 && ok;
-    if (!ok)
+    if (!(out.open() && out.write(head, sizeof head) && out.write(raw, rawSize) &&
+          out.write(input.data() + rest, n - rest) && out.commit()))
     {
-        removeOutput(outputPath);
+        std::printf("Exif splice could not write %s: %s\n", outputPath, out.error().c_str());
         return 0;
     }
     return 1;
@@ -554,10 +538,31 @@ std::vector<std::uint8_t> RootExifBlock(const ImageFileReaderInterface& reader)
     }
     catch (...)
     {
+        // Whatever the reader throws means no Exif.
     }
     return {};
 }
 }  // namespace
+
+std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length)
+{
+    if (bytes == nullptr)
+    {
+        return {};
+    }
+    try
+    {
+        std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
+        HevcImageFileReader reader;
+        reader.initialize(&stream);
+        return RootExifBlock(reader);
+    }
+    catch (...)
+    {
+        // Whatever the reader throws means no Exif.
+    }
+    return {};
+}
 
 ExifDataPtr CreateExifDataFromReader(const ImageFileReaderInterface& reader)
 {
@@ -566,22 +571,7 @@ ExifDataPtr CreateExifDataFromReader(const ImageFileReaderInterface& reader)
 
 ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length)
 {
-    std::vector<std::uint8_t> block;
-    if (bytes != nullptr)
-    {
-        try
-        {
-            std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
-            HevcImageFileReader reader;
-            reader.initialize(&stream);
-            block = RootExifBlock(reader);
-        }
-        catch (...)
-        {
-            block.clear();
-        }
-    }
-    return CreateExifDataFromBlock(block);
+    return CreateExifDataFromBlock(GetHeicExifBlockFromBytes(bytes, length));
 }
 
 ExifDataPtr CreateExifDataFromHeicFile(const char* path)

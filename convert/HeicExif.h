@@ -42,8 +42,10 @@ ExifEntry* InitExifEntryTag(ExifData* exif, ExifIfd ifd, ExifTag tag);
 ExifDataPtr CreateExifDataFromParsed(const ParsedExif& exif);
 
 /// Writes outputPath as the JPEG at inputPath with the tree serialised into an APP1 segment right
-/// after the start-of-image marker (replacing a leading JFIF APP0 segment). Answers 1 when the
-/// output was written whole, else 0 and no output file is left behind.
+/// after the start-of-image marker (replacing a leading JFIF APP0 segment). The output is written
+/// through a temporary file in its folder and renamed into place, created with the user's umask.
+/// Answers 1 when the output was written whole, else 0, leaving whatever was under the output name
+/// unchanged and no temporary file behind.
 int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif);
 
 /// Length of an open file, found by seeking to its end and back; -1 when it cannot be told.
@@ -58,6 +60,10 @@ int ExifOrientationToDegrees(ExifData* exif, ExifIfd ifd);
 /// there is no such item or block, or when the reader throws.
 std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reader,
                                            ImageFileReaderInterface::ContextId contextId);
+
+/// GetHeicExifBlock on the root meta box of the HEIC file in `bytes`; empty when the file cannot
+/// be read as HEIF or has no Exif block.
+std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length);
 
 /// Reads the HEIC file's bytes, finds and parses its Exif block and builds the output tree. Null,
 /// after printing a line, when there is no usable Exif.

@@ -1,9 +1,16 @@
 #include "NSPravixData.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace pravix
 {
+
+uint64_t newPravixDataId()
+{
+    static std::atomic<uint64_t> next{1};
+    return next.fetch_add(1, std::memory_order_relaxed);
+}
 
 std::string byteSizeText(uint64_t bytes)
 {

@@ -7,10 +7,15 @@
 namespace pravix
 {
 
+// A number no other entry made by this process has.
+uint64_t newPravixDataId();
+
 // One row of the conversion list: a source HEIC file, whether it is ticked, and the outcome of its last
-// conversion. Empty strings stand for "none" in the outcome fields.
+// conversion. Empty strings stand for "none" in the outcome fields. A copy is the same entry (same
+// entryId): the batch names entries by it, never by their place in the list.
 struct NSPravixData
 {
+    uint64_t entryId = newPravixDataId();
     bool isSelect = true;
     std::string HeicPath;              // full path of the source; the list refuses duplicates by it
     std::string OriginalFilePath;      // folder of the source

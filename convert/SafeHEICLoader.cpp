@@ -1,6 +1,12 @@
 #include "SafeHEICLoader.h"
 
+#include "HeicExif.h"
+#include "ImageCodecs.h"
 #include "ImageOps.h"
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
 
 #include <iostream>
 
@@ -135,6 +141,147 @@ uint32_t SafeHEICLoader::getImageOrientationFromSource(const HeicImageSource* so
     {
         std::cout << "获取方向信息时发生异常: " << e.what() << std::endl;
         return 1;
+    }
+}
+
+namespace
+{
+
+std::shared_ptr<const std::vector<uint8_t>> readWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+    {
+        return nullptr;
+    }
+    auto bytes = std::make_shared<std::vector<uint8_t>>(std::istreambuf_iterator<char>(in),
+                                                        std::istreambuf_iterator<char>());
+    return in.bad() ? nullptr : bytes;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+    {
+        return c - '0';
+    }
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
+
+// The local path of a file URL; none for any other URL, a remote host, or a broken or NUL escape.
+std::optional<std::string> localPathOfFileUrl(const std::string& url)
+{
+    std::string scheme = url.substr(0, 5);
+    for (char& c : scheme)
+    {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    if (scheme != "file:")
+    {
+        return std::nullopt;
+    }
+    std::string rest = url.substr(5);
+    if (rest.compare(0, 2, "//") == 0)
+    {
+        const size_t slash = rest.find('/', 2);
+        const std::string host = rest.substr(2, slash == std::string::npos ? std::string::npos : slash - 2);
+        if (slash == std::string::npos || !(host.empty() || host == "localhost"))
+        {
+            return std::nullopt;
+        }
+        rest = rest.substr(slash);
+    }
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    if (rest.empty() || rest[0] != '/')
+    {
+        return std::nullopt;
+    }
+    std::string path;
+    for (size_t i = 0; i < rest.size(); ++i)
+    {
+        if (rest[i] != '%')
+        {
+            path += rest[i];
+            continue;
+        }
+        const int high = i + 2 < rest.size() ? hexValue(rest[i + 1]) : -1;
+        const int low = i + 2 < rest.size() ? hexValue(rest[i + 2]) : -1;
+        if (high < 0 || low < 0 || (high == 0 && low == 0))
+        {
+            return std::nullopt;
+        }
+        path += static_cast<char>(high * 16 + low);
+        i += 2;
+    }
+    return path;
+}
+
+}  // namespace
+
+std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromPath(const std::string& path)
+{
+    try
+    {
+        if (const auto bytes = readWholeFile(path))
+        {
+            std::optional<Bitmap> image = decodeImage(bytes->data(), bytes->size());
+            if (image && !image->empty())
+            {
+                return image;
+            }
+        }
+        return loadHEICWithImageIOFromPath(path);
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << "加载 HEIC 图片时发生异常: " << e.what() << std::endl;
+        return std::nullopt;
+    }
+}
+
+std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromURL(const std::string& url)
+{
+    const std::optional<std::string> path = localPathOfFileUrl(url);
+    if (!path)
+    {
+        std::cout << "不是本地文件 URL，不加载: " << url << std::endl;
+        return std::nullopt;
+    }
+    return loadHEICImageFromPath(*path);
+}
+
+std::optional<HeicMetadata> SafeHEICLoader::getHEICMetadataFromPath(const std::string& path)
+{
+    try
+    {
+        const auto bytes = readWholeFile(path);
+        if (!bytes)
+        {
+            return std::nullopt;
+        }
+        const std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithData(bytes);
+        if (!source || source->count() == 0)
+        {
+            return std::nullopt;
+        }
+        const std::optional<ImageProperties> properties = source->propertiesAtIndex(0);
+        if (!properties)
+        {
+            return std::nullopt;
+        }
+        HeicMetadata metadata;
+        metadata.pixelWidth = properties->pixelWidth;
+        metadata.pixelHeight = properties->pixelHeight;
+        metadata.orientation = properties->orientation;
+        metadata.hasIccProfile = properties->hasIccProfile;
+        metadata.hasExif = !GetHeicExifBlockFromBytes(bytes->data(), bytes->size()).empty();
+        return metadata;
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << "获取元数据时发生异常: " << e.what() << std::endl;
+        return std::nullopt;
     }
 }
 

@@ -10,6 +10,16 @@
 namespace pravix
 {
 
+// What the loader tells of image 0 of a HEIC file without decoding it.
+struct HeicMetadata
+{
+    uint32_t pixelWidth = 0;  // as shown: after the clean aperture and any quarter turn
+    uint32_t pixelHeight = 0;
+    uint32_t orientation = 1;  // Exif orientation value 1 to 8 of the item's rotation and mirroring
+    bool hasIccProfile = false;
+    bool hasExif = false;
+};
+
 // Decodes a HEIC file into an upright picture through the image source: first with the source's own
 // orientation transform (a thumbnail from the full image, at most 8192 pixels on its longer side), then,
 // when that fails, by redrawing the untransformed picture for its orientation value.
@@ -26,6 +36,14 @@ public:
     static std::optional<Bitmap> loadHEICWithManualOrientationCorrection(const HeicImageSource* source);
     static std::optional<Bitmap> applyManualOrientationCorrection(const Bitmap* image, uint32_t orientation);
     static uint32_t getImageOrientationFromSource(const HeicImageSource* source);
+
+    // Kept for callers to come; each answers nothing rather than throwing.
+    // Any image file the codecs read; otherwise the HEIC through loadHEICWithImageIOFromPath.
+    static std::optional<Bitmap> loadHEICImageFromPath(const std::string& path);
+    // A local file URL ("file:///path", "file://localhost/path", "file:/path", percent-encoded)
+    // by its path; any other URL is refused, since nothing is fetched from the network.
+    static std::optional<Bitmap> loadHEICImageFromURL(const std::string& url);
+    static std::optional<HeicMetadata> getHEICMetadataFromPath(const std::string& path);
 };
 
 }  // namespace pravix

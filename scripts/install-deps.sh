@@ -11,7 +11,7 @@ packages=(
   libexif-dev libjsoncpp-dev
   libavcodec-dev libswscale-dev libavutil-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libopenjp2-7-dev
-  qt6-base-dev xvfb fonts-dejavu-core
+  qt6-base-dev qt6-svg-dev xvfb fonts-dejavu-core fonts-wqy-microhei
   clang libclang-rt-14-dev
 )
 for arg in "$@"; do

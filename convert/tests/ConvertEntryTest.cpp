@@ -257,17 +257,6 @@ TEST_F(ConvertEntryTest, FailedSpliceWritesThePictureWithoutExif)
     EXPECT_EQ(filesIn(root / "cache"), 0u);
 }
 
-// Without a usable cache folder the picture is still written, without Exif.
-TEST_F(ConvertEntryTest, UnusableCacheFolderFallsBackToPlainWrite)
-{
-    options.bExif = true;
-    options.savePath = (root / "out").string();
-    options.cachePath = "/proc/pravix-no-cache";
-    const auto outcome = convertEntry(entry(), options, fakeExif(1));
-    ASSERT_TRUE(outcome.converted);
-    EXPECT_FALSE(hasExifSegment(readBytes(outcome.toPath)));
-}
-
 TEST_F(ConvertEntryTest, WriteProbeLeavesUserFilesAlone)
 {
     const fs::path folder = root / "in";

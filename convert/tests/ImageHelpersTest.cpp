@@ -1,0 +1,276 @@
+// The loader's and the resizer's members that nothing calls yet: a round trip, a size and a refusal each.
+#include "ImageCodecs.h"
+#include "SafeHEICLoader.h"
+#include "TempFolder.h"
+#include "ZLImage.h"
+
+#include <gtest/gtest.h>
+
+using namespace pravix;
+using namespace converttest;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::optional<Bitmap> quietly(const std::function<std::optional<Bitmap>()>& load, std::string* log = nullptr)
+{
+    testing::internal::CaptureStdout();
+    std::optional<Bitmap> image = load();
+    const std::string text = testing::internal::GetCapturedStdout();
+    if (log != nullptr)
+    {
+        *log = text;
+    }
+    return image;
+}
+
+Bitmap solid(uint32_t width, uint32_t height, uint8_t value, uint32_t channels = 3)
+{
+    Bitmap b;
+    b.allocate(width, height, channels);
+    std::fill(b.pixels.begin(), b.pixels.end(), value);
+    return b;
+}
+
+}  // namespace
+
+// Any image the codecs read comes as it is; a HEIC comes upright through the ImageIO loader.
+TEST(ImageHelpersTest, LoadHEICImageFromPath)
+{
+    const auto turned = quietly([] { return SafeHEICLoader::loadHEICImageFromPath(platformFixture("rotate270.heic")); });
+    ASSERT_TRUE(turned);
+    EXPECT_EQ(turned->width, 96u);
+    EXPECT_EQ(turned->height, 128u);
+    const auto viaLoader = quietly([] { return SafeHEICLoader::loadHEICWithImageIOFromPath(platformFixture("rotate270.heic")); });
+    ASSERT_TRUE(viaLoader);
+    EXPECT_EQ(turned->pixels, viaLoader->pixels);
+
+    const auto png = SafeHEICLoader::loadHEICImageFromPath(platformFixture("source_128x96.png"));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->width, 128u);
+    EXPECT_EQ(png->height, 96u);
+
+    for (const std::string& bad : {platformFixture("missing.heic"), platformFixture("hostile_truncated_file.heic"),
+                                   platformFixture("README.md"), platformFixture(""), std::string()})
+    {
+        SCOPED_TRACE(bad);
+        EXPECT_FALSE(quietly([&] { return SafeHEICLoader::loadHEICImageFromPath(bad); }));
+    }
+}
+
+// A file URL by its path, percent escapes decoded; anything that is not a local file is refused.
+TEST(ImageHelpersTest, LoadHEICImageFromURL)
+{
+    TempFolder folder;
+    fs::copy_file(platformFixture("single.heic"), folder.path() / "a photo#1.heic");
+    const std::string path = folder / "a photo#1.heic";
+    std::string escaped;
+    for (char c : path)
+    {
+        escaped += c == ' ' ? std::string("%20") : c == '#' ? std::string("%23") : std::string(1, c);
+    }
+    for (const std::string& url : {"file://" + escaped, "FILE://localhost" + escaped, "file:" + escaped,
+                                   "file://" + escaped + "?version=2"})
+    {
+        SCOPED_TRACE(url);
+        const auto image = quietly([&] { return SafeHEICLoader::loadHEICImageFromURL(url); });
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width, 128u);
+    }
+    for (const std::string& url :
+         {std::string("http://127.0.0.1/single.heic"), "https://localhost" + escaped, "file://example.org" + escaped, path,
+          std::string("file:relative.heic"), "file://" + escaped + "%00", "file://" + escaped + "%2", "file://" + escaped + "%zz",
+          std::string("file://"), std::string()})
+    {
+        SCOPED_TRACE(url);
+        std::string log;
+        EXPECT_FALSE(quietly([&] { return SafeHEICLoader::loadHEICImageFromURL(url); }, &log));
+        EXPECT_NE(log.find("不是本地文件 URL"), std::string::npos) << log;
+    }
+}
+
+TEST(ImageHelpersTest, GetHEICMetadataFromPath)
+{
+    testing::internal::CaptureStdout();
+    const auto tagged = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("exif.heic"));
+    const auto turned = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("rotate270.heic"));
+    const auto mirrored = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("transforms.heic"));
+    const auto png = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("source_128x96.png"));
+    const auto missing = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("missing.heic"));
+    const auto truncated = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("hostile_truncated_file.heic"));
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(tagged && turned && mirrored);
+    EXPECT_EQ(tagged->pixelWidth, 128u);
+    EXPECT_EQ(tagged->pixelHeight, 96u);
+    EXPECT_EQ(tagged->orientation, 1u);
+    EXPECT_TRUE(tagged->hasExif);
+    EXPECT_FALSE(tagged->hasIccProfile);
+    EXPECT_EQ(turned->pixelWidth, 96u);
+    EXPECT_EQ(turned->pixelHeight, 128u);
+    EXPECT_EQ(turned->orientation, 6u);
+    EXPECT_FALSE(turned->hasExif);
+    EXPECT_EQ(mirrored->orientation, 5u);
+    EXPECT_FALSE(png);
+    EXPECT_FALSE(missing);
+    EXPECT_FALSE(truncated);
+}
+
+// A phone photo with an ICC profile and Exif (from the shared corpus; skipped where it is absent).
+TEST(ImageHelpersTest, GetHEICMetadataOfAPhonePhoto)
+{
+    const std::string photo = std::string(PRAVIX_CORPUS_DIR) + "/pillowheif_arrow.heic";
+    if (!fs::exists(photo))
+    {
+        GTEST_SKIP() << "no corpus at " << PRAVIX_CORPUS_DIR;
+    }
+    testing::internal::CaptureStdout();
+    const auto metadata = SafeHEICLoader::getHEICMetadataFromPath(photo);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(metadata);
+    EXPECT_EQ(metadata->pixelWidth, 3024u);
+    EXPECT_EQ(metadata->pixelHeight, 4032u);
+    EXPECT_TRUE(metadata->hasIccProfile);
+    EXPECT_TRUE(metadata->hasExif);
+}
+
+TEST(ImageHelpersTest, SaveImage)
+{
+    TempFolder folder;
+    const Bitmap image = *SafeHEICLoader::loadHEICImageFromPath(platformFixture("source_128x96.png"));
+    struct Case
+    {
+        const char* name;
+        ImageFileType type;
+    };
+    for (const Case& c : {Case{"out.jpg", ImageFileType::Jpeg}, Case{"OUT2.JPG", ImageFileType::Jpeg},
+                          Case{"out.png", ImageFileType::Png}, Case{"out.tiff", ImageFileType::Png},
+                          Case{"noextension", ImageFileType::Png}})
+    {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(ZLImage::saveImage(image, folder / c.name));
+        const std::vector<uint8_t> bytes = readBytes(folder / c.name);
+        EXPECT_EQ(sniffImageType(bytes.data(), bytes.size()), c.type);
+        const std::optional<Bitmap> back = decodeImage(bytes.data(), bytes.size());
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->width, 128u);
+        EXPECT_EQ(back->height, 96u);
+        if (c.type == ImageFileType::Png)
+        {
+            EXPECT_EQ(back->pixels, image.pixels);
+        }
+    }
+    EXPECT_FALSE(ZLImage::saveImage(Bitmap{}, folder / "empty.png"));
+    EXPECT_FALSE(ZLImage::saveImage(image, "/proc/self/pravix.png"));
+    EXPECT_FALSE(ZLImage::saveImage(image, ""));
+    EXPECT_EQ(namesIn(folder.path()).size(), 5u);
+}
+
+TEST(ImageHelpersTest, CompressedImageDataWithImg)
+{
+    const Bitmap image = *SafeHEICLoader::loadHEICImageFromPath(platformFixture("source_256x192.png"));
+    const std::vector<uint8_t> low = ZLImage::compressedImageDataWithImg(image, 0.1f);
+    const std::vector<uint8_t> high = ZLImage::compressedImageDataWithImg(image, 1.0f);
+    ASSERT_FALSE(low.empty());
+    EXPECT_EQ(sniffImageType(low.data(), low.size()), ImageFileType::Jpeg);
+    EXPECT_LT(low.size(), high.size());
+    const std::optional<Bitmap> back = decodeImage(low.data(), low.size());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->width, 256u);
+    EXPECT_TRUE(ZLImage::compressedImageDataWithImg(Bitmap{}, 0.5f).empty());
+}
+
+// The factor aim / length lands near the aim for a moderate reduction of a photo.
+TEST(ImageHelpersTest, CompressImgDataNearItsAim)
+{
+    const std::string photo = std::string(PRAVIX_CORPUS_DIR) + "/photoprism_iphone_7.heic";
+    if (!fs::exists(photo))
+    {
+        GTEST_SKIP() << "no corpus at " << PRAVIX_CORPUS_DIR;
+    }
+    const auto image = quietly([&] { return SafeHEICLoader::loadHEICImageFromPath(photo); });
+    ASSERT_TRUE(image);
+    const std::vector<uint8_t> original = ZLImage::compressedImageDataWithImg(*image, 0.9f);
+    for (const double part : {0.5, 0.7})
+    {
+        const int64_t aim = static_cast<int64_t>(original.size() * part / 1000);
+        SCOPED_TRACE(aim);
+        testing::internal::CaptureStdout();
+        const std::vector<uint8_t> smaller = ZLImage::compressImgData(original, aim);
+        const std::string log = testing::internal::GetCapturedStdout();
+        ASSERT_FALSE(smaller.empty());
+        EXPECT_GT(smaller.size(), aim * 1000 * 0.7);
+        EXPECT_LT(smaller.size(), aim * 1000 * 1.3);
+        EXPECT_NE(log.find("数据最终大小：" + std::to_string(smaller.size() / 1000)), std::string::npos) << log;
+        EXPECT_NE(log.find("压缩比率：0."), std::string::npos) << log;
+        // The twin says nothing and gives the same bytes.
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(ImageExpansion::CompressImgData(original, aim), smaller);
+        EXPECT_TRUE(testing::internal::GetCapturedStdout().empty());
+    }
+}
+
+TEST(ImageHelpersTest, CompressImgDataEdges)
+{
+    const Bitmap image = *SafeHEICLoader::loadHEICImageFromPath(platformFixture("source_256x192.png"));
+    const std::vector<uint8_t> jpeg = ZLImage::compressedImageDataWithImg(image, 0.9f);
+    testing::internal::CaptureStdout();
+    // Already within the aim: unchanged, never re-encoded larger.
+    EXPECT_EQ(ZLImage::compressImgData(jpeg, static_cast<int64_t>(jpeg.size() / 1000 + 1)), jpeg);
+    EXPECT_TRUE(ZLImage::compressImgData(jpeg, 0).empty());
+    EXPECT_TRUE(ZLImage::compressImgData({}, 10).empty());
+    EXPECT_TRUE(ZLImage::compressImgData(std::vector<uint8_t>(5000, 7), 1).empty());  // not an image
+    testing::internal::GetCapturedStdout();
+}
+
+TEST(ImageHelpersTest, ResizeVariants)
+{
+    const Bitmap image = solid(128, 96, 90);
+    const auto rounded = ZLImage::resizeImage1(image, ImageSize{38.6, 28.8});
+    const auto truncated = ZLImage::resizeImage2(image, ImageSize{38.6, 28.8});
+    ASSERT_TRUE(rounded && truncated);
+    EXPECT_EQ(rounded->width, 39u);
+    EXPECT_EQ(rounded->height, 29u);
+    EXPECT_EQ(truncated->width, 38u);
+    EXPECT_EQ(truncated->height, 28u);
+    EXPECT_EQ(truncated->pixels[0], 90);
+    const auto same = ZLImage::resizeImage2(image, ImageSize{128, 96});
+    ASSERT_TRUE(same);
+    EXPECT_EQ(same->pixels, image.pixels);
+    EXPECT_FALSE(ZLImage::resizeImage1(image, ImageSize{0, 10}));
+    EXPECT_FALSE(ZLImage::resizeImage2(image, ImageSize{0.5, 10}));
+    EXPECT_FALSE(ZLImage::resizeImage2(image, ImageSize{1e9, 10}));
+    EXPECT_FALSE(ZLImage::resizeImage1(Bitmap{}, ImageSize{10, 10}));
+}
+
+// Side by side on the bottom edge: the summed width by the largest height, clear above the shorter.
+TEST(ImageHelpersTest, JointedImageWithImages)
+{
+    Bitmap translucent = solid(3, 2, 40, 4);
+    translucent.pixels[3] = 128;
+    const auto joined = ZLImage::jointedImageWithImages({solid(4, 5, 200), Bitmap{}, translucent, solid(2, 3, 10)});
+    ASSERT_TRUE(joined);
+    EXPECT_EQ(joined->width, 9u);
+    EXPECT_EQ(joined->height, 5u);
+    EXPECT_EQ(joined->channels, 4u);
+    auto pixel = [&](uint32_t x, uint32_t y) { return joined->row(y) + x * 4; };
+    EXPECT_EQ(pixel(0, 0)[0], 200);
+    EXPECT_EQ(pixel(3, 4)[3], 255);
+    EXPECT_EQ(pixel(4, 2)[3], 0);  // above the two-row picture
+    EXPECT_EQ(pixel(4, 3)[0], 40);
+    EXPECT_EQ(pixel(4, 3)[3], 128);
+    EXPECT_EQ(pixel(5, 4)[3], 40);  // its own alpha
+    EXPECT_EQ(pixel(7, 1)[3], 0);
+    EXPECT_EQ(pixel(8, 2)[0], 10);
+
+    EXPECT_FALSE(ZLImage::jointedImageWithImages({}));
+    EXPECT_FALSE(ZLImage::jointedImageWithImages({Bitmap{}}));
+    Bitmap inconsistent = solid(4, 4, 1);
+    inconsistent.pixels.resize(10);
+    EXPECT_FALSE(ZLImage::jointedImageWithImages({solid(2, 2, 1), inconsistent}));
+    Bitmap wide;
+    wide.width = kMaxBitmapSide;
+    wide.height = 1;
+    wide.pixels.assign(static_cast<size_t>(kMaxBitmapSide) * 3, 0);
+    EXPECT_FALSE(ZLImage::jointedImageWithImages({wide, solid(1, 1, 0)}));
+}
