@@ -1,7 +1,6 @@
 #pragma once
 
 #include "HeifImageItems.h"
-#include "ItemColours.h"
 
 #include <atomic>
 #include <cstddef>

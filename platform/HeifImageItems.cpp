@@ -1,11 +1,10 @@
 #include "HeifImageItems.h"
 
-#include "BitStream.h"
+#include "ColourInformationBox.h"
 #include "HevcImageFileReader.h"
 
-#include <algorithm>
-#include <stdexcept>
 #include <fstream>
+#include <stdexcept>
 #include <streambuf>
 
 namespace pravix
@@ -13,11 +12,10 @@ namespace pravix
 namespace
 {
 
-// The bytes of the file's first root 'meta' box (empty when there is none), after checking that every
-// root box lies inside the file. The reader steps over media data without reading it, so a file cut
-// short inside its media data opens; such a file is damaged and refused whole, even where the bytes of
-// the primary picture happen to be all there. Only the box headers are read: the media data is not.
-BitStream rootMetaBox(std::streambuf& file)
+// Checks that every root box lies inside the file. The reader steps over media data without reading it,
+// so a file cut short inside its media data opens; such a file is damaged and refused whole, even where
+// the bytes of the primary picture happen to be all there. Only the box headers are read.
+void checkRootBoxes(std::streambuf& file)
 {
     const auto end = file.pubseekoff(0, std::ios_base::end, std::ios_base::in);
     if (end < 0)
@@ -29,22 +27,11 @@ BitStream rootMetaBox(std::streambuf& file)
     {
         throw HeifFormatError("file of 4 GiB or more");
     }
-    auto readAt = [&](uint64_t at, uint8_t* into, size_t count)
-    {
-        if (file.pubseekpos(static_cast<std::streamoff>(at), std::ios_base::in) < 0 ||
-            file.sgetn(reinterpret_cast<char*>(into), static_cast<std::streamsize>(count)) !=
-                static_cast<std::streamsize>(count))
-        {
-            throw HeifFormatError("file cannot be read");
-        }
-    };
     auto read32 = [](const uint8_t* p)
     {
         return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
                static_cast<uint32_t>(p[2]) << 8 | p[3];
     };
-    std::vector<uint8_t> meta;
-    bool found = false;
     for (uint64_t at = 0; at < fileSize;)
     {
         const uint64_t left = fileSize - at;
@@ -53,7 +40,12 @@ BitStream rootMetaBox(std::streambuf& file)
             throw HeifFormatError("a box runs past the end of the file");
         }
         uint8_t head[16];
-        readAt(at, head, left >= 16 ? 16 : 8);
+        const std::streamsize want = left >= 16 ? 16 : 8;
+        if (file.pubseekpos(static_cast<std::streamoff>(at), std::ios_base::in) < 0 ||
+            file.sgetn(reinterpret_cast<char*>(head), want) != want)
+        {
+            throw HeifFormatError("file cannot be read");
+        }
         uint64_t size = read32(head);
         uint64_t header = 8;
         if (size == 1)
@@ -73,16 +65,9 @@ BitStream rootMetaBox(std::streambuf& file)
         {
             throw HeifFormatError("a box runs past the end of the file");
         }
-        if (!found && std::equal(head + 4, head + 8, "meta"))
-        {
-            meta.resize(static_cast<size_t>(size));
-            readAt(at, meta.data(), meta.size());
-            found = true;
-        }
         at += size;
     }
     file.pubseekpos(0, std::ios_base::in);
-    return BitStream(std::move(meta));
 }
 
 // Reads the file's bytes in place, for the reader, without a copy.
@@ -146,7 +131,7 @@ HeifImageItems::HeifImageItems(std::unique_ptr<std::streambuf> file)
     : mBuffer(std::move(file)), mStream(mBuffer.get()), mReader(std::make_unique<HevcImageFileReader>())
 {
     // Box headers first: a damaged root box refuses the file before the reader reads anything.
-    BitStream metaBox = rootMetaBox(*mBuffer);
+    checkRootBoxes(*mBuffer);
     mReader->initialize(&mStream);
     const auto& meta = mReader->getFileInformation().rootMetaBoxInformation;
     mContext = meta.contextId;
@@ -164,7 +149,6 @@ HeifImageItems::HeifImageItems(std::unique_ptr<std::streambuf> file)
     {
         throw HeifFormatError("no primary image");
     }
-    mColours = std::make_unique<ItemColours>(metaBox);
 }
 
 HeifImageItems::~HeifImageItems() = default;
@@ -253,7 +237,28 @@ std::vector<ItemTransform> HeifImageItems::transforms(uint32_t id) const
 
 void HeifImageItems::readColour(uint32_t id, ItemColour& colour) const
 {
-    mColours->addTo(id, colour);
+    std::vector<std::shared_ptr<const ColourInformationBox>> boxes;
+    try
+    {
+        boxes = mReader->getItemColourProperties(mContext, id);
+    }
+    catch (const std::exception&)
+    {
+        return;  // an item the meta box does not list has no colour
+    }
+    for (const auto& box : boxes)
+    {
+        if (box->hasIccProfile() && colour.icc.empty())
+        {
+            colour.icc = box->getPayload();
+        }
+        else if (box->isNclx() && !colour.hasNclx)
+        {
+            colour.hasNclx = true;
+            colour.nclx.matrixCoefficients = box->getMatrixCoefficients();
+            colour.nclx.fullRange = box->getFullRangeFlag();
+        }
+    }
 }
 
 }  // namespace pravix

@@ -1,12 +1,11 @@
 #pragma once
 
 #include "HevcDecoder.h"
-#include "ItemColours.h"
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <optional>
-#include <istream>
 #include <streambuf>
 #include <stdexcept>
 #include <string>
@@ -22,6 +21,14 @@ class HeifFormatError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// What an item's colour boxes ('colr') say: an ICC profile, and how its samples turn into RGB.
+struct ItemColour
+{
+    std::vector<uint8_t> icc;
+    bool hasNclx = false;
+    ColourInfo nclx;
 };
 
 struct PictureSize
@@ -56,10 +63,10 @@ struct ItemTransform
     uint32_t denominators[4] = {1, 1, 1, 1};
 };
 
-// The image items of a HEIF file as the decoder needs them, read through the project's HEIF reader
-// (items, grids, properties, and the coded data joined with its decoder parameter sets; the reader
-// checks every extent against the bytes that are there). The colour boxes, which the reader does not
-// keep, come from ItemColours. Not thread-safe: the reader reads item data from one stream.
+// The image items of a HEIF file as the decoder needs them, read through the project's HEIF reader's one
+// parse of the file (items, grids, properties with the colour boxes, and the coded data joined with its
+// decoder parameter sets; the reader checks every extent against the bytes that are there). Not
+// thread-safe: the reader reads item data from one stream.
 class HeifImageItems
 {
 public:
@@ -81,6 +88,9 @@ public:
     GridLayout grid(uint32_t id) const;
     std::vector<uint8_t> byteStream(uint32_t id) const;
     std::vector<ItemTransform> transforms(uint32_t id) const;
+    // Adds what the item's colour boxes say to `colour`, in association order: an ICC profile only while
+    // `colour` has none, an nclx colour only while it has none. An item whose colour boxes cannot be
+    // read has none.
     void readColour(uint32_t id, ItemColour& colour) const;
 
 private:
@@ -89,7 +99,6 @@ private:
     std::unique_ptr<std::streambuf> mBuffer;
     std::istream mStream;
     std::unique_ptr<HevcImageFileReader> mReader;
-    std::unique_ptr<ItemColours> mColours;
     uint32_t mContext = 0;
     uint32_t mPrimary = 0;
 };
