@@ -124,9 +124,11 @@ def movie(tracks, samples, sample_size=16):
 def many_items(heif, rec, data, count):
     """The still picture plus `count` grid items, each naming the picture as its one tile."""
     still(heif, rec, data)
+    size = heif.prop(ispe(64, 64))
     for i in range(count):
         item = 2 + i
         heif.items.append((item, "grid", bytes([0, 0, 0, 0]) + struct.pack(">HH", 64, 64), True, True))
+        heif.assoc[item] = [size]
         heif.refs.append(("dimg", item, [1]))
 
 

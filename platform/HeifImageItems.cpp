@@ -1,9 +1,9 @@
 #include "HeifImageItems.h"
 
 #include "ColourInformationBox.h"
+#include "FileReadBuffer.h"
 #include "HevcImageFileReader.h"
 
-#include <fstream>
 #include <stdexcept>
 #include <streambuf>
 
@@ -119,8 +119,8 @@ HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
 
 std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path)
 {
-    auto file = std::make_unique<std::filebuf>();
-    if (file->open(path, std::ios_base::in | std::ios_base::binary) == nullptr)
+    std::unique_ptr<FileReadBuffer> file = FileReadBuffer::open(path);
+    if (!file)
     {
         return nullptr;
     }
