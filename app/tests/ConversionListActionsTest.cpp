@@ -14,26 +14,10 @@
 #include <QToolButton>
 #include <QtTest>
 
-#include <iostream>
-#include <sstream>
-
 using namespace pravix;
 
 namespace
 {
-
-// Collects what is written to the standard output while it lives.
-class CapturedOutput
-{
-public:
-    CapturedOutput() : previous_(std::cout.rdbuf(buffer_.rdbuf())) {}
-    ~CapturedOutput() { std::cout.rdbuf(previous_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::ostringstream buffer_;
-    std::streambuf* previous_;
-};
 
 void writeFile(const QString& path, const QByteArray& bytes = "x")
 {
@@ -53,8 +37,9 @@ QStringList heicPaths(const std::vector<NSPravixData>& list)
 
 }  // namespace
 
-// How files get into the list and leave it: the add function's rules, the open panel, drops, the
-// select-all header and the three removal actions with their questions.
+// How the window puts files into the list and takes them out: the open panel, drops, the
+// select-all header and the three removal actions with their questions. (The add function's name
+// and type rules are the list model's, tested with it.)
 class ConversionListActionsTest : public QObject
 {
     Q_OBJECT
@@ -62,9 +47,6 @@ class ConversionListActionsTest : public QObject
 private slots:
     void init();
     void cleanup();
-    void addHeicPathTakesHeicNamesInAnyCase();
-    void addHeicPathNamesTheEntry();
-    void duplicateIsLoggedAndKeptOnce();
     void sizeComesFromTheFileSystem();
     void panelAddsFilesAndFolderEntries();
     void cancelledPanelAddsNothing();
@@ -90,11 +72,7 @@ void ConversionListActionsTest::init()
     test::IsolatedUserFolders::clearSettings();
     NSLanguage::shareInstance().setLanguage(0);
     dialogs_ = std::make_shared<test::FakeWindowDialogs>();
-    MainWindowEnvironment environment;
-    environment.dialogs = dialogs_;
-    environment.batchPause = std::chrono::milliseconds(10);
-    environment.openUrl = [](const QUrl&) { return true; };
-    controller_ = std::make_unique<ViewController>(environment);
+    controller_ = std::make_unique<ViewController>(test::windowEnvironment(dialogs_, std::chrono::milliseconds(10)));
     controller_->resize(900, 600);
     controller_->show();
     QVERIFY(QTest::qWaitForWindowExposed(controller_.get()));
@@ -103,50 +81,6 @@ void ConversionListActionsTest::init()
 void ConversionListActionsTest::cleanup()
 {
     controller_.reset();
-}
-
-void ConversionListActionsTest::addHeicPathTakesHeicNamesInAnyCase()
-{
-    using Result = ConversionListModel::AddResult;
-    const QString folder = dir_.path();
-    QDir(folder).mkdir("Pictures");
-    for (const char* name : {"IMG_0001.HEIC", "IMG_0001.heic", "photo.HeIc", "heic", "IMG.heic.jpg"}) {
-        writeFile(folder + "/" + name);
-    }
-    QCOMPARE(c().AddHeicPath(folder + "/IMG_0001.HEIC"), Result::Added);
-    QCOMPARE(c().AddHeicPath(folder + "/IMG_0001.heic"), Result::Added);
-    QCOMPARE(c().AddHeicPath(folder + "/photo.HeIc"), Result::Added);
-    QCOMPARE(c().AddHeicPath(folder + "/heic"), Result::NotHeic);
-    QCOMPARE(c().AddHeicPath(folder + "/IMG.heic.jpg"), Result::NotHeic);
-    QCOMPARE(c().AddHeicPath(folder + "/Pictures"), Result::NotHeic);
-    QCOMPARE(c().TablePathArr().size(), size_t(3));
-    QCOMPARE(c().listModel()->rowCount(), 3);
-}
-
-void ConversionListActionsTest::addHeicPathNamesTheEntry()
-{
-    QCOMPARE(c().AddHeicPath("/x/a.b.heic"), ConversionListModel::AddResult::Added);
-    const NSPravixData& entry = c().TablePathArr().front();
-    QCOMPARE(entry.FileName, std::string("a"));
-    QCOMPARE(entry.OriginalFilePath, std::string("/x"));
-    QCOMPARE(entry.HeicPath, std::string("/x/a.b.heic"));
-    QVERIFY(entry.isSelect);
-    QVERIFY(entry.ToPath.empty() && entry.ToTitle.empty() && entry.ToErrInfo.empty());
-    // A file that cannot be read is listed with 0 bytes.
-    QCOMPARE(entry.HeicFileSize, std::string("0.00 byte"));
-}
-
-void ConversionListActionsTest::duplicateIsLoggedAndKeptOnce()
-{
-    const QString path = dir_.path() + "/same.heic";
-    writeFile(path);
-    QCOMPARE(c().AddHeicPath(path), ConversionListModel::AddResult::Added);
-    CapturedOutput output;
-    QCOMPARE(c().AddHeicPath(path), ConversionListModel::AddResult::Duplicate);
-    QCOMPARE(c().TablePathArr().size(), size_t(1));
-    QVERIFY(output.text().find("找到重复：" + path.toStdString()) != std::string::npos);
-    // Duplicates go by the exact text: another spelling of the same file is another entry.
-    QCOMPARE(c().AddHeicPath(dir_.path() + "//same.heic"), ConversionListModel::AddResult::Added);
 }
 
 void ConversionListActionsTest::sizeComesFromTheFileSystem()

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "ViewController.h"
 #include "WindowDialogs.h"
 
 #include <QQueue>
 #include <QStringList>
+#include <QUrl>
+
+#include <memory>
 
 namespace pravix::test
 {
@@ -45,5 +49,22 @@ public:
     QQueue<std::optional<QString>> folderAnswers;
     QQueue<bool> questionAnswers;
 };
+
+// What a window under test takes: these dialogs, this batch pause, and folders "opened" into
+// `opened` (never the desktop's file manager).
+inline MainWindowEnvironment windowEnvironment(std::shared_ptr<FakeWindowDialogs> dialogs, std::chrono::milliseconds pause,
+                                               QList<QUrl>* opened = nullptr)
+{
+    MainWindowEnvironment environment;
+    environment.dialogs = std::move(dialogs);
+    environment.batchPause = pause;
+    environment.openUrl = [opened](const QUrl& url) {
+        if (opened != nullptr) {
+            *opened << url;
+        }
+        return true;
+    };
+    return environment;
+}
 
 }  // namespace pravix::test

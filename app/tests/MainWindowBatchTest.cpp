@@ -66,11 +66,7 @@ void MainWindowBatchTest::makeController(std::chrono::milliseconds pause)
 {
     controller_.reset();
     dialogs_ = std::make_shared<test::FakeWindowDialogs>();
-    MainWindowEnvironment environment;
-    environment.dialogs = dialogs_;
-    environment.batchPause = pause;
-    environment.openUrl = [](const QUrl&) { return true; };
-    controller_ = std::make_unique<ViewController>(environment);
+    controller_ = std::make_unique<ViewController>(test::windowEnvironment(dialogs_, pause));
     controller_->resize(900, 600);
     controller_->show();
     QVERIFY(QTest::qWaitForWindowExposed(controller_.get()));
