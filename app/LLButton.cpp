@@ -3,6 +3,7 @@
 #include "ButtonDrawing.h"
 
 #include <QStyleOptionButton>
+#include <QPen>
 #include <QStylePainter>
 
 namespace pravix
@@ -67,6 +68,12 @@ void LLButton::paintEvent(QPaintEvent*)
     }
     drawDecoratedTitle(&painter, QRectF(x, y, text.width(), text.height()), defaultTitle_, font(), color,
                        textUnderLineStyle_, titleAlignment_ & Qt::AlignHorizontal_Mask);
+    // A flat button draws no focus of its own: keyboard users see a dotted frame in the title's
+    // colour.
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+        painter.setPen(QPen(color, 1, Qt::DotLine));
+        painter.drawRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5));
+    }
 }
 
 }  // namespace pravix

@@ -14,8 +14,6 @@ namespace pravix
 namespace
 {
 
-constexpr qreal kMaxTextWidth = 1000.0;
-
 // Reads the leading hex digits of a two-character piece; none read 0.
 int hexPiece(QStringView piece)
 {
@@ -50,16 +48,17 @@ QFont SystemFont(qreal size)
     return font;
 }
 
-float WidthForString(const QString& text, float fontSize)
+float WidthForString(const QString& text, float fontSize, float maxWidth)
 {
     if (text.isEmpty()) {
         return 0.0f;
     }
     const QFontMetricsF metrics(SystemFont(fontSize));
-    const QRectF bounds = metrics.boundingRect(QRectF(0, 0, kMaxTextWidth, std::numeric_limits<float>::max()),
-                                               Qt::TextWordWrap, text);
+    const qreal lineWidth = std::max<qreal>(maxWidth, 0.0);
+    const QRectF bounds =
+        metrics.boundingRect(QRectF(0, 0, lineWidth, std::numeric_limits<float>::max()), Qt::TextWordWrap, text);
     // A single word longer than the line cannot wrap; the measure still stops at the line's width.
-    return static_cast<float>(std::min(bounds.width(), kMaxTextWidth));
+    return static_cast<float>(std::min(bounds.width(), lineWidth));
 }
 
 QColor ColorHex(const QString& hex)
@@ -92,6 +91,18 @@ void setBackgroundColor(QAbstractButton* button, const QColor& color)
     palette.setColor(QPalette::Window, color);
     button->setPalette(palette);
     button->setAutoFillBackground(true);
+}
+
+QString textInDirection(const QString& text, int direction)
+{
+    if (direction != 1 || text.isRightToLeft()) {
+        return text;
+    }
+    // Only a text written in a right-to-left script: an English fallback text stays left to right.
+    const bool hasRightToLeftLetters = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.direction() == QChar::DirR || c.direction() == QChar::DirAL;
+    });
+    return hasRightToLeftLetters ? QChar(0x200F) + text : text;
 }
 
 QLabel* CreateLabel(const QRect& frame, QWidget* parent)

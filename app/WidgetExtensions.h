@@ -18,9 +18,9 @@ namespace pravix
 // text measured here takes the same room on the screen.
 QFont SystemFont(qreal size);
 
-// Width of `text` set in SystemFont(fontSize), wrapping at 1000 pixels, so never more than 1000;
-// 0 for an empty text.
-float WidthForString(const QString& text, float fontSize);
+// Width of `text` set in SystemFont(fontSize), wrapping at `maxWidth` pixels (1000 unless given),
+// so never more than that; 0 for an empty text.
+float WidthForString(const QString& text, float fontSize, float maxWidth = 1000.0f);
 
 // A colour from six hex digits, "5F36B3" or "c3d2dd", blanks and line ends around them ignored.
 // Any other length (a leading "#" included) gives white; a piece without hex digits reads 0.
@@ -32,6 +32,12 @@ void setTextColor(QAbstractButton* button, const QColor& color);
 
 // Background colour of a button (filled by the button itself, whatever the style's default).
 void setBackgroundColor(QAbstractButton* button, const QColor& color);
+
+// `text` to be laid out in the interface direction (1 right to left) whatever letters it begins
+// with: a label takes its paragraph direction from its first letter that has one, so a text in a
+// right-to-left script that begins with a Latin name gets a right-to-left mark in front. Other
+// texts (an English fallback in a right-to-left interface among them) are unchanged.
+QString textInDirection(const QString& text, int direction);
 
 // A plain label at `frame`: no background, no border, not editable, its text selectable with the
 // mouse for copying. Owned by `parent`.

@@ -19,7 +19,7 @@ void checkArray(const NalUnitArray* array, std::size_t maxCount)
     {
         return;
     }
-    if (array->nalList.size() > maxCount)
+    if (array->unitCount() > maxCount)
     {
         throw std::runtime_error(std::string(kName) + ": too many NAL units of type " +
                                  std::to_string(array->nalUnitType) + " for the count field");
@@ -37,7 +37,7 @@ void writeUnits(BitStream& bitstr, const NalUnitArray* array)
 
 std::uint32_t unitCount(const NalUnitArray* array)
 {
-    return array == nullptr ? 0 : std::uint32_t(array->nalList.size());
+    return array == nullptr ? 0 : std::uint32_t(array->unitCount());
 }
 }  // namespace
 
@@ -75,9 +75,9 @@ const NalUnitArray* AvcDecoderConfigRecord::findNalArray(std::uint8_t nalUnitTyp
 void AvcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_t>& dest, std::uint8_t nalUnitType) const
 {
     const NalUnitArray* array = findNalArray(nalUnitType);
-    if (array != nullptr && !array->nalList.empty())
+    if (array != nullptr)
     {
-        NalUnitArrayUtil::appendWithStartCode(dest, array->nalList.front());
+        NalUnitArrayUtil::appendFirstWithStartCode(dest, *array);
     }
 }
 

@@ -24,30 +24,33 @@ void CompositionOffsetBox::addCompositionOffsetEntryVersion1(const EntryVersion1
     mEntryVersion1.push_back(entry);
 }
 
-std::uint32_t CompositionOffsetBox::getSampleCount() const
+std::uint64_t CompositionOffsetBox::getSampleCount() const
 {
+    // At most 2^32 runs of less than 2^32 samples: the sums do not wrap.
     std::uint64_t total = 0;
     if (getVersion() == 0)
     {
         for (const auto& entry : mEntryVersion0)
         {
-            addTrackRecordCount(total, entry.mSampleCount, "CompositionOffsetBox");
+            total += entry.mSampleCount;
         }
     }
     else if (getVersion() == 1)
     {
         for (const auto& entry : mEntryVersion1)
         {
-            addTrackRecordCount(total, entry.mSampleCount, "CompositionOffsetBox");
+            total += entry.mSampleCount;
         }
     }
-    return std::uint32_t(total);
+    return total;
 }
 
 std::vector<std::int32_t> CompositionOffsetBox::getSampleCompositionOffsets() const
 {
+    const std::uint64_t count = getSampleCount();
+    checkTrackRecordCount(count, "CompositionOffsetBox");
     std::vector<std::int32_t> offsets;
-    offsets.reserve(getSampleCount());
+    offsets.reserve(std::size_t(count));
     if (getVersion() == 0)
     {
         for (const auto& entry : mEntryVersion0)
@@ -117,5 +120,4 @@ void CompositionOffsetBox::parseBox(BitStream& bitstr)
             mEntryVersion1.push_back({count, std::int32_t(offset)});
         }
     }
-    getSampleCount();
 }

@@ -28,11 +28,11 @@ public:
     /// Throws std::runtime_error unless the version is 1 and no version-0 entry is held.
     void addCompositionOffsetEntryVersion1(const EntryVersion1& entry);
 
-    /// Number of samples the runs of the box's version cover; throws std::runtime_error past
-    /// MAX_TRACK_RECORDS.
-    std::uint32_t getSampleCount() const;
+    /// Number of samples the runs of the box's version cover.
+    std::uint64_t getSampleCount() const;
     /// One offset per sample from the runs of the box's version (version-0 offsets keep their
-    /// 32 bits); empty for other versions.
+    /// 32 bits); empty for other versions. More than MAX_TRACK_RECORDS samples throw
+    /// std::runtime_error before anything is sized.
     std::vector<std::int32_t> getSampleCompositionOffsets() const;
 
     const std::vector<EntryVersion0>& getEntriesVersion0() const { return mEntryVersion0; }

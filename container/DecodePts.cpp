@@ -1,11 +1,12 @@
 #include "DecodePts.h"
 
+#include <algorithm>
 #include <cmath>
 #include <iterator>
 #include <limits>
 #include <stdexcept>
-
-#include "TrackLimits.h"
+#include <string>
+#include <vector>
 
 namespace
 {
@@ -17,6 +18,42 @@ void requireTimescale(std::uint32_t timescale)
     {
         throw std::runtime_error("DecodePts: timescale 0");
     }
+}
+
+/// Throws the ceiling's failure when count passes the limit.
+void checkLimit(std::uint64_t count, std::uint64_t limit, const char* what)
+{
+    if (count > limit)
+    {
+        throw std::runtime_error(std::string(what) + ": more than " + std::to_string(limit) + " records");
+    }
+}
+
+/// The first `count` composition offsets of the runs of the box's version, without expanding runs
+/// past them (fewer when the box covers fewer samples).
+std::vector<std::int32_t> firstOffsets(const CompositionOffsetBox& ctts, std::size_t count)
+{
+    std::vector<std::int32_t> offsets;
+    const auto take = [&](std::uint32_t runLength, std::int32_t offset)
+    {
+        const std::size_t n = std::min<std::size_t>(runLength, count - offsets.size());
+        offsets.insert(offsets.end(), n, offset);
+    };
+    if (ctts.getVersion() == 0)
+    {
+        for (const auto& entry : ctts.getEntriesVersion0())
+        {
+            take(entry.mSampleCount, std::int32_t(entry.mSampleOffset));
+        }
+    }
+    else if (ctts.getVersion() == 1)
+    {
+        for (const auto& entry : ctts.getEntriesVersion1())
+        {
+            take(entry.mSampleCount, entry.mSampleOffset);
+        }
+    }
+    return offsets;
 }
 
 std::int64_t toMs(std::int64_t time, std::uint32_t timescale)
@@ -33,7 +70,7 @@ void DecodePts::insertPresentation(std::int64_t time, std::uint64_t sample)
 {
     // Counting insertions, not map size, also bounds edit lists that revisit the same times.
     ++mInsertions;
-    checkTrackRecordCount(mInsertions, "DecodePts");
+    checkLimit(mInsertions, mRecordLimit, "DecodePts");
     mPresentationTimes.emplace(time, sample);
 }
 
@@ -79,11 +116,12 @@ void DecodePts::computePresentationTimes()
     mMediaTimes.clear();
     mPresentationTimes.clear();
 
+    checkLimit(mTimeToSampleBox->getSampleCount(), mRecordLimit, "DecodePts");
     const std::vector<std::uint32_t> decodeTimes = mTimeToSampleBox->getDecodeTimes();
     std::vector<std::int32_t> offsets;
     if (mCompositionOffsetBox != nullptr)
     {
-        offsets = mCompositionOffsetBox->getSampleCompositionOffsets();
+        offsets = firstOffsets(*mCompositionOffsetBox, decodeTimes.size());
         if (offsets.size() < decodeTimes.size())
         {
             throw std::runtime_error("DecodePts: composition offsets cover fewer samples than the decode times");
@@ -191,9 +229,9 @@ DecodePts::PresentationTimeMap DecodePts::getLoopedPresentationTimesMs(std::uint
     {
         copies += (endMs - 1) / period;
     }
-    if (copies > MAX_TRACK_RECORDS / once.size())
+    if (copies > mRecordLimit / once.size())
     {
-        checkTrackRecordCount(MAX_TRACK_RECORDS + 1, "DecodePts looping");
+        checkLimit(mRecordLimit + 1, mRecordLimit, "DecodePts looping");
     }
     // Every key stays within signed 64 bits: last start + largest time.
     const std::int64_t largest = std::prev(once.end())->first;

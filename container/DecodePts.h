@@ -6,6 +6,7 @@
 #include "CompositionOffsetBox.h"
 #include "EditListBox.h"
 #include "TimeToSampleBox.h"
+#include "TrackLimits.h"
 
 // Turns a track's decode times (stts), composition offsets (ctts) and edit list (elst) into the
 // times its samples are shown: an ordered map from presentation time to 0-based sample index,
@@ -28,12 +29,16 @@ public:
     }
     /// May be null: the presentation is then the media timeline itself.
     void setEditListBox(const EditListBox* editListBox) { mEditListBox = editListBox; }
+    /// The most samples, map insertions and looped times the computations below may make
+    /// (MAX_TRACK_RECORDS unless set lower); beyond it they throw std::runtime_error before
+    /// building anything further.
+    void setRecordLimit(std::uint64_t limit) { mRecordLimit = limit; }
 
     /// Fills the media and presentation maps and the presentation length. Throws
     /// std::runtime_error without a time-to-sample table, for composition offsets that cover
     /// fewer samples than the decode times, for an edit list of another version than 0 or 1, for
-    /// version-1 edit arithmetic that overflows 64 bits, and when the maps would take more than
-    /// MAX_TRACK_RECORDS insertions.
+    /// version-1 edit arithmetic that overflows 64 bits, and when the samples or the insertions
+    /// into the maps pass the record limit.
     void computePresentationTimes();
 
     /// Presentation times converted to milliseconds (truncating); timescale 0 throws
@@ -41,7 +46,7 @@ public:
     PresentationTimeMap getPresentationTimesMs(std::uint32_t timescale) const;
     /// The presentation repeated back to back: copy k starts at k x the presentation length in
     /// milliseconds; copy 0 always, further copies while they start before endMs. Timescale 0,
-    /// more than MAX_TRACK_RECORDS times or times beyond 64 bits throw std::runtime_error.
+    /// more times than the record limit or times beyond 64 bits throw std::runtime_error.
     PresentationTimeMap getLoopedPresentationTimesMs(std::uint32_t timescale, std::uint64_t endMs) const;
 
     /// Length of the presentation in table units (wraps at 32 bits, like the tables).
@@ -66,6 +71,7 @@ private:
 
     std::uint32_t mCursor = 0;
     std::uint64_t mInsertions = 0;
+    std::uint64_t mRecordLimit = MAX_TRACK_RECORDS;
     PresentationTimeMap mMediaTimes;
     PresentationTimeMap mPresentationTimes;
 };

@@ -142,9 +142,9 @@ void HevcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_t>& des
 {
     for (const auto& array : mNalArray)
     {
-        if (array.nalUnitType == nalUnitType && !array.nalList.empty())
+        if (array.nalUnitType == nalUnitType)
         {
-            NalUnitArrayUtil::appendWithStartCode(dest, array.nalList.front());
+            NalUnitArrayUtil::appendFirstWithStartCode(dest, array);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "ItemInfoBox.h"
 
 #include <stdexcept>
+#include <utility>
 
 ItemInfoBox::ItemInfoBox() : ItemInfoBox(0) {}
 
@@ -19,17 +20,32 @@ std::vector<std::uint32_t> ItemInfoBox::getItemIds() const
 
 ItemInfoEntry ItemInfoBox::getItemById(std::uint32_t itemId) const
 {
-    const auto found = mItemInfoMap.find(itemId);
-    if (found == mItemInfoMap.end())
+    const ItemInfoEntry* found = findItemById(itemId);
+    if (found == nullptr)
     {
         throw std::runtime_error("Requested ItemInfoEntry not found.");
     }
-    return found->second;
+    return *found;
+}
+
+const ItemInfoEntry* ItemInfoBox::findItemById(std::uint32_t itemId) const
+{
+    const auto found = mItemInfoMap.find(itemId);
+    return found == mItemInfoMap.end() ? nullptr : &found->second;
 }
 
 void ItemInfoBox::addItemInfoEntry(const ItemInfoEntry& entry)
 {
     mItemInfoMap.emplace(entry.getItemID(), entry);
+}
+
+void ItemInfoBox::addItemInfoEntry(ItemInfoEntry&& entry)
+{
+    const std::uint32_t itemId = entry.getItemID();
+    if (mItemInfoMap.count(itemId) == 0)
+    {
+        mItemInfoMap.emplace(itemId, std::move(entry));
+    }
 }
 
 std::vector<ItemInfoEntry> ItemInfoBox::getItemsByType(const std::string& itemType) const
@@ -126,7 +142,7 @@ void ItemInfoBox::parseBox(BitStream& bitstr)
         {
             ItemInfoEntry entry;
             entry.parseBox(bitstr);
-            addItemInfoEntry(entry);
+            addItemInfoEntry(std::move(entry));
         }
         catch (const std::out_of_range&)
         {

@@ -22,7 +22,10 @@ public:
     std::vector<std::uint32_t> getItemIds() const;
     /// Throws std::runtime_error when no entry has the id.
     ItemInfoEntry getItemById(std::uint32_t itemId) const;
+    /// The entry with the id, without a copy; null when there is none.
+    const ItemInfoEntry* findItemById(std::uint32_t itemId) const;
     void addItemInfoEntry(const ItemInfoEntry& entry);
+    void addItemInfoEntry(ItemInfoEntry&& entry);
     std::vector<ItemInfoEntry> getItemsByType(const std::string& itemType) const;
     std::uint32_t countItemsOfType(const std::string& itemType) const;
     /// The index-th entry (0-based, by ascending id) of that type.

@@ -97,19 +97,20 @@ void ItemLocationBox::addLocation(const ItemLocation& location)
     {
         setVersion(1);
     }
+    // Only the first location of an id is ever looked up.
+    mFirstLocation.emplace(location.getItemID(), mItemLocations.size());
     mItemLocations.push_back(location);
+}
+
+const ItemLocation* ItemLocationBox::findLocation(std::uint32_t itemId) const
+{
+    const auto it = mFirstLocation.find(itemId);
+    return it == mFirstLocation.end() ? nullptr : &mItemLocations[it->second];
 }
 
 ItemLocation* ItemLocationBox::findLocation(std::uint32_t itemId)
 {
-    for (auto& location : mItemLocations)
-    {
-        if (location.getItemID() == itemId)
-        {
-            return &location;
-        }
-    }
-    return nullptr;
+    return const_cast<ItemLocation*>(static_cast<const ItemLocationBox*>(this)->findLocation(itemId));
 }
 
 void ItemLocationBox::addExtent(std::uint32_t itemId, const ItemLocationExtent& extent)
@@ -124,26 +125,17 @@ void ItemLocationBox::addExtent(std::uint32_t itemId, const ItemLocationExtent& 
 
 const ItemLocation& ItemLocationBox::getItemLocationForID(std::uint32_t itemId) const
 {
-    for (const auto& location : mItemLocations)
+    const ItemLocation* location = findLocation(itemId);
+    if (location == nullptr)
     {
-        if (location.getItemID() == itemId)
-        {
-            return location;
-        }
+        throw std::runtime_error("ItemLocationBox::getItemLocationForID: invalid item ID");
     }
-    throw std::runtime_error("ItemLocationBox::getItemLocationForID: invalid item ID");
+    return *location;
 }
 
 bool ItemLocationBox::hasItemIdEntry(std::uint32_t itemId) const
 {
-    for (const auto& location : mItemLocations)
-    {
-        if (location.getItemID() == itemId)
-        {
-            return true;
-        }
-    }
-    return false;
+    return findLocation(itemId) != nullptr;
 }
 
 bool ItemLocationBox::setItemDataReferenceIndex(std::uint32_t itemId, std::uint16_t index)

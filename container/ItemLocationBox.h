@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "FullBox.h"
@@ -83,6 +84,8 @@ public:
     void parseBox(BitStream& bitstr) override;
 
 private:
+    /// The first location with the id, found through the index; null when there is none.
+    const ItemLocation* findLocation(std::uint32_t itemId) const;
     ItemLocation* findLocation(std::uint32_t itemId);
 
     std::uint8_t mOffsetSize = 4;
@@ -90,4 +93,5 @@ private:
     std::uint8_t mBaseOffsetSize = 4;
     std::uint8_t mIndexSize = 0;
     std::vector<ItemLocation> mItemLocations;
+    std::unordered_map<std::uint32_t, std::size_t> mFirstLocation;  // item id to its first location
 };

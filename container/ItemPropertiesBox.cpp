@@ -16,7 +16,8 @@ const std::map<FourCCInt, ItemPropertiesBox::PropertyType>& propertyTypes()
         {FourCCInt("auxC"), Type::AUXC}, {FourCCInt("avcC"), Type::AVCC}, {FourCCInt("clap"), Type::CLAP},
         {FourCCInt("hvcC"), Type::HVCC}, {FourCCInt("imir"), Type::IMIR}, {FourCCInt("irot"), Type::IROT},
         {FourCCInt("ispe"), Type::ISPE}, {FourCCInt("lhvC"), Type::LHVC}, {FourCCInt("lsel"), Type::LSEL},
-        {FourCCInt("oinf"), Type::OINF}, {FourCCInt("rloc"), Type::RLOC}, {FourCCInt("tols"), Type::TOLS}};
+        {FourCCInt("oinf"), Type::OINF}, {FourCCInt("rloc"), Type::RLOC}, {FourCCInt("tols"), Type::TOLS},
+        {FourCCInt("colr"), Type::COLR}};
     return table;
 }
 }  // namespace
@@ -45,7 +46,12 @@ ItemPropertiesBox::PropertyType ItemPropertiesBox::typeAt(std::uint16_t index) c
 
 std::uint32_t ItemPropertiesBox::findPropertyIndex(PropertyType type, std::uint32_t itemId) const
 {
-    for (const auto& entry : mAssociation.getAssociationEntries(itemId))
+    const auto* entries = mAssociation.findAssociationEntries(itemId);
+    if (entries == nullptr)
+    {
+        return 0;
+    }
+    for (const auto& entry : *entries)
     {
         if (typeAt(entry.index) == type)
         {
@@ -58,7 +64,13 @@ std::uint32_t ItemPropertiesBox::findPropertyIndex(PropertyType type, std::uint3
 std::vector<ItemPropertiesBox::PropertyInfo> ItemPropertiesBox::getItemProperties(std::uint32_t itemId) const
 {
     std::vector<PropertyInfo> infos;
-    for (const auto& entry : mAssociation.getAssociationEntries(itemId))
+    const auto* entries = mAssociation.findAssociationEntries(itemId);
+    if (entries == nullptr)
+    {
+        return infos;
+    }
+    infos.reserve(entries->size());
+    for (const auto& entry : *entries)
     {
         infos.push_back(PropertyInfo{typeAt(entry.index), std::uint32_t(entry.index) - 1u, entry.essential});
     }

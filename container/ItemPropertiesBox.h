@@ -27,7 +27,8 @@ public:
         LSEL = 9,
         OINF = 10,
         RLOC = 11,
-        TOLS = 12
+        TOLS = 12,
+        COLR = 13
     };
 
     struct PropertyInfo

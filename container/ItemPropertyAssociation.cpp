@@ -11,8 +11,15 @@ void ItemPropertyAssociation::addEntry(std::uint32_t itemId, std::uint16_t index
 
 ItemPropertyAssociation::AssociationEntries ItemPropertyAssociation::getAssociationEntries(std::uint32_t itemId) const
 {
+    const AssociationEntries* entries = findAssociationEntries(itemId);
+    return entries == nullptr ? AssociationEntries() : *entries;
+}
+
+const ItemPropertyAssociation::AssociationEntries*
+ItemPropertyAssociation::findAssociationEntries(std::uint32_t itemId) const
+{
     const auto it = mAssociations.find(itemId);
-    return it == mAssociations.end() ? AssociationEntries() : it->second;
+    return it == mAssociations.end() ? nullptr : &it->second;
 }
 
 void ItemPropertyAssociation::writeBox(BitStream& bitstr)

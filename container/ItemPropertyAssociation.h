@@ -24,6 +24,8 @@ public:
     void addEntry(std::uint32_t itemId, std::uint16_t index, bool essential);
     /// A copy of the item's entries; empty for an unknown item.
     AssociationEntries getAssociationEntries(std::uint32_t itemId) const;
+    /// The item's entries without a copy; null for an unknown item.
+    const AssociationEntries* findAssociationEntries(std::uint32_t itemId) const;
     const std::map<std::uint32_t, AssociationEntries>& getAssociations() const { return mAssociations; }
 
     /// Uses 32-bit item ids and 15-bit indices when the content needs them (or the box was

@@ -1,8 +1,11 @@
 #include "ItemPropertyContainer.h"
 
+#include <exception>
+
 #include "AuxiliaryTypeProperty.h"
 #include "AvcConfigurationBox.h"
 #include "CleanAperture.h"
+#include "ColourInformationBox.h"
 #include "HevcConfigurationBox.h"
 #include "ImageMirror.h"
 #include "ImageRelativeLocationProperty.h"
@@ -33,6 +36,8 @@ std::shared_ptr<Box> makeProperty(FourCCInt type)
         return std::make_shared<AvcConfigurationBox>();
     case code("clap"):
         return std::make_shared<CleanAperture>();
+    case code("colr"):
+        return std::make_shared<ColourInformationBox>();
     case code("hvcC"):
         return std::make_shared<HevcConfigurationBox>();
     case code("imir"):
@@ -117,7 +122,26 @@ void ItemPropertyContainer::parseBox(BitStream& bitstr)
         FourCCInt type;
         BitStream child = bitstr.readChildBox(type);
         std::shared_ptr<Box> property = makeProperty(type);
-        property->parseBox(child);
+        if (type == FourCCInt("colr"))
+        {
+            // Colour information only describes the picture: a damaged one must not make the
+            // whole meta box unreadable. It is kept as bytes, like a property of unknown type.
+            try
+            {
+                property->parseBox(child);
+            }
+            catch (const std::exception&)
+            {
+                logWarning() << "Keeping a damaged 'colr' property in ItemPropertyContainer as bytes." << std::endl;
+                child.reset();
+                property = std::make_shared<UnknownProperty>(type);
+                property->parseBox(child);
+            }
+        }
+        else
+        {
+            property->parseBox(child);
+        }
         mProperties.push_back(std::move(property));
     }
 }

@@ -60,10 +60,7 @@ void LayeredHevcDecoderConfigRecord::appendParameterSets(std::vector<std::uint8_
     {
         if (array.nalUnitType == nalUnitType)
         {
-            for (const auto& unit : array.nalList)
-            {
-                NalUnitArrayUtil::appendWithStartCode(dest, unit);
-            }
+            NalUnitArrayUtil::appendAllWithStartCodes(dest, array);
         }
     }
 }

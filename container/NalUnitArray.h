@@ -1,18 +1,80 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
-class BitStream;
+#include "BitStream.h"
 
-// One array of parameter-set NAL units as the decoder configuration records hold them: the
-// units without start code or length prefix, in file order.
-struct NalUnitArray
+// One array of parameter-set NAL units as the decoder configuration records hold them: the units
+// without start code or length prefix, in file order. Units read from a record stay where the
+// file has them: the array keeps spans of the file's bytes (the units with their 16-bit lengths,
+// as laid out there), so a record of many small units costs no allocation per unit and no copy.
+// Units added in code go to spans of their own.
+class NalUnitArray
 {
+public:
     std::uint8_t arrayCompleteness = 0;
     std::uint8_t nalUnitType = 0;
-    std::vector<std::vector<std::uint8_t>> nalList;
+
+    NalUnitArray() = default;
+    NalUnitArray(std::uint8_t completeness, std::uint8_t type,
+                 const std::vector<std::vector<std::uint8_t>>& units = {});
+
+    std::size_t unitCount() const { return mUnitCount; }
+    bool empty() const { return mUnitCount == 0; }
+    /// Calls visit(data, size) for every unit, in order.
+    template <typename Visit>
+    void forEachUnit(Visit visit) const;
+    /// Copies of the units, in order.
+    std::vector<std::vector<std::uint8_t>> units() const;
+
+    /// Appends a unit, stripping a leading start code (two or more 0 bytes, then 1); a unit that
+    /// does not begin with one is stored whole.
+    void addUnit(const std::vector<std::uint8_t>& unit);
+    /// Takes count units (a u16 length and that many bytes each) from the stream as one span of
+    /// its bytes. The count is checked against the bytes left, and every length against the bytes
+    /// after it, before anything is kept; start codes are stripped as addUnit does.
+    void readUnits(BitStream& bitstr, std::uint32_t count);
+
+private:
+    /// Units laid out back to back in a buffer, each after a big-endian length of lengthSize bytes.
+    struct Segment
+    {
+        BitStream::Span span;
+        unsigned lengthSize = 2;
+    };
+
+    std::vector<Segment> mSegments;
+    std::size_t mUnitCount = 0;
 };
+
+template <typename Visit>
+void NalUnitArray::forEachUnit(Visit visit) const
+{
+    for (const Segment& segment : mSegments)
+    {
+        const std::uint8_t* at = segment.span.data();
+        const std::uint8_t* const end = at + segment.span.length;
+        while (at < end)
+        {
+            std::size_t length = 0;
+            for (unsigned i = 0; i < segment.lengthSize; ++i)
+            {
+                length = (length << 8) | *at++;
+            }
+            // A leading start code is no part of the unit.
+            std::size_t zeros = 0;
+            while (zeros < length && at[zeros] == 0)
+            {
+                ++zeros;
+            }
+            const std::size_t skip = zeros >= 2 && zeros < length && at[zeros] == 1 ? zeros + 1 : 0;
+            visit(at + skip, length - skip);
+            at += length;
+        }
+    }
+}
 
 using NalUnitArrays = std::vector<NalUnitArray>;
 
@@ -30,11 +92,14 @@ NalUnitArray& findOrAddArray(NalUnitArrays& arrays, std::uint8_t nalUnitType, st
 void addNalUnit(NalUnitArrays& arrays, const std::vector<std::uint8_t>& nalUnit, std::uint8_t nalUnitType,
                 std::uint8_t arrayCompleteness);
 
-/// Appends 00 00 00 01 and the unit to dest.
-void appendWithStartCode(std::vector<std::uint8_t>& dest, const std::vector<std::uint8_t>& nalUnit);
+/// Appends 00 00 00 01 and the first unit of the array to dest (nothing when it is empty).
+void appendFirstWithStartCode(std::vector<std::uint8_t>& dest, const NalUnitArray& array);
+/// Appends 00 00 00 01 and the unit for every unit of the array to dest.
+void appendAllWithStartCodes(std::vector<std::uint8_t>& dest, const NalUnitArray& array);
 
-/// Reads count units, each a u16 length and that many bytes, and adds them as addNalUnit does.
-/// Each unit is read before it is stored, so a hostile count ends at the data's end.
+/// Reads count units, each a u16 length and that many bytes, into the first array of that type
+/// (created when there is none). The count is checked against the bytes left (two at least per
+/// unit) before anything is kept.
 void readUnits(BitStream& bitstr, std::uint32_t count, NalUnitArrays& arrays, std::uint8_t nalUnitType,
                std::uint8_t arrayCompleteness);
 /// Writes every unit of the array as a u16 length and its bytes (lengths checked by

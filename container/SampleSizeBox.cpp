@@ -4,6 +4,24 @@
 
 SampleSizeBox::SampleSizeBox() : FullBox(FourCCInt("stsz"), 0, 0) {}
 
+std::uint32_t SampleSizeBox::getEntrySize(std::uint32_t sampleIndex) const
+{
+    if (sampleIndex >= mSampleCount || (mSampleSize == 0 && sampleIndex >= mEntrySize.size()))
+    {
+        throwVectorOutOfRange();
+    }
+    return mSampleSize != 0 ? mSampleSize : mEntrySize[sampleIndex];
+}
+
+std::vector<std::uint32_t> SampleSizeBox::getEntrySizes() const
+{
+    if (mSampleSize != 0)
+    {
+        return std::vector<std::uint32_t>(mSampleCount, mSampleSize);
+    }
+    return mEntrySize;
+}
+
 void SampleSizeBox::writeBox(BitStream& bitstr)
 {
     writeFullBoxHeader(bitstr);
@@ -28,11 +46,9 @@ void SampleSizeBox::parseBox(BitStream& bitstr)
     parseFullBoxHeader(bitstr);
     mSampleSize = bitstr.readU32();
     mSampleCount = bitstr.readU32();
-    checkTrackRecordCount(mSampleCount, "SampleSizeBox");
     mEntrySize.clear();
     if (mSampleSize != 0)
     {
-        mEntrySize.assign(mSampleCount, mSampleSize);
         return;
     }
     checkEntriesFit(mSampleCount, 4, bitstr.numBytesLeft());

@@ -1,28 +1,41 @@
 #include "SampleToChunkBox.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 #include "TrackLimits.h"
 
 SampleToChunkBox::SampleToChunkBox() : FullBox(FourCCInt("stsc"), 0, 0) {}
 
-std::uint32_t SampleToChunkBox::getSampleDescriptionIndex(std::uint32_t sampleIndex) const
+const SampleToChunkBox::DecodedRun& SampleToChunkBox::runOf(std::uint32_t sampleIndex) const
 {
-    if (sampleIndex >= mDecodedEntries.size())
+    // The last run starting at or before the sample.
+    const auto after =
+        std::upper_bound(mDecodedRuns.begin(), mDecodedRuns.end(), std::uint64_t(sampleIndex),
+                         [](std::uint64_t sample, const DecodedRun& run) { return sample < run.firstSample; });
+    if (after == mDecodedRuns.begin() || sampleIndex >= mDecodedSampleCount)
     {
         throwVectorOutOfRange();
     }
-    return mDecodedEntries[sampleIndex].mSampleDescriptionIndex;
+    return *std::prev(after);
+}
+
+std::uint32_t SampleToChunkBox::getSampleDescriptionIndex(std::uint32_t sampleIndex) const
+{
+    return runOf(sampleIndex).sampleDescriptionIndex;
 }
 
 std::uint32_t SampleToChunkBox::getSampleChunkIndex(std::uint32_t sampleIndex) const
 {
-    if (sampleIndex >= mDecodedEntries.size())
-    {
-        throwVectorOutOfRange();
-    }
-    return mDecodedEntries[sampleIndex].mChunkIndex;
+    const DecodedRun& run = runOf(sampleIndex);
+    return std::uint32_t(run.firstChunk + (sampleIndex - run.firstSample) / run.samplesPerChunk);
+}
+
+bool SampleToChunkBox::isFirstSampleOfChunk(std::uint32_t sampleIndex) const
+{
+    const DecodedRun& run = runOf(sampleIndex);
+    return (sampleIndex - run.firstSample) % run.samplesPerChunk == 0;
 }
 
 void SampleToChunkBox::addSampleToChunkEntry(const ChunkEntry& entry)
@@ -45,7 +58,8 @@ void SampleToChunkBox::addSampleToChunkEntry(const ChunkEntry& entry)
 
 void SampleToChunkBox::decodeEntries(std::uint32_t chunkCount)
 {
-    mDecodedEntries.clear();
+    mDecodedRuns.clear();
+    mDecodedSampleCount = 0;
     if (chunkCount == 0 || mRunOfChunks.empty())
     {
         throw std::runtime_error("A SampleToChunkBox without entries");
@@ -55,8 +69,8 @@ void SampleToChunkBox::decodeEntries(std::uint32_t chunkCount)
         throw std::runtime_error("SampleToChunkBox first entry first_chunk != 1");
     }
 
-    // Validate every run and count the records before anything grows.
     const std::uint64_t endOfChunks = std::uint64_t(chunkCount) + 1;
+    std::vector<DecodedRun> runs;
     std::uint64_t total = 0;
     for (std::size_t i = 0; i < mRunOfChunks.size(); ++i)
     {
@@ -76,21 +90,18 @@ void SampleToChunkBox::decodeEntries(std::uint32_t chunkCount)
                     "Invalid first_chunk value in SampleToChunkBox entry. Must be greater than previous");
             }
         }
-        // Both factors are below 2^32, so the product fits 64 bits.
-        addTrackRecordCount(total, (runEnd - run.mFirstChunk) * run.mSamplesPerChunk, "SampleToChunkBox");
-    }
-
-    mDecodedEntries.reserve(std::size_t(total));
-    for (std::size_t i = 0; i < mRunOfChunks.size(); ++i)
-    {
-        const ChunkEntry& run = mRunOfChunks[i];
-        const std::uint64_t runEnd = i + 1 < mRunOfChunks.size() ? mRunOfChunks[i + 1].mFirstChunk : endOfChunks;
-        for (std::uint64_t chunk = run.mFirstChunk; chunk < runEnd; ++chunk)
+        // Both factors are below 2^32, so the product fits 64 bits, and so does the sum of at
+        // most 2^32 of them.
+        const std::uint64_t samples = (runEnd - run.mFirstChunk) * run.mSamplesPerChunk;
+        if (samples != 0)
         {
-            mDecodedEntries.insert(mDecodedEntries.end(), run.mSamplesPerChunk,
-                                   {std::uint32_t(chunk), run.mSamplesPerChunk, run.mSampleDescriptionIndex});
+            runs.push_back(
+                DecodedRun{total, samples, run.mFirstChunk, run.mSamplesPerChunk, run.mSampleDescriptionIndex});
+            total += samples;
         }
     }
+    mDecodedRuns = std::move(runs);
+    mDecodedSampleCount = total;
     mChunkCount = chunkCount;
 }
 
@@ -113,7 +124,8 @@ void SampleToChunkBox::parseBox(BitStream& bitstr)
     const std::uint32_t entryCount = bitstr.readU32();
     checkEntriesFit(entryCount, 12, bitstr.numBytesLeft());
     mRunOfChunks.clear();
-    mDecodedEntries.clear();
+    mDecodedRuns.clear();
+    mDecodedSampleCount = 0;
     mRunOfChunks.reserve(entryCount);
     for (std::uint32_t i = 0; i < entryCount; ++i)
     {

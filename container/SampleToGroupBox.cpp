@@ -1,5 +1,6 @@
 #include "SampleToGroupBox.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "TrackLimits.h"
@@ -19,49 +20,46 @@ void SampleToGroupBox::setGroupingType(const std::string& groupingType)
 void SampleToGroupBox::addSampleRun(std::uint32_t sampleCount, std::uint32_t groupDescriptionIndex)
 {
     mRunOfSamples.push_back({sampleCount, groupDescriptionIndex});
-    try
-    {
-        expandEntries();
-    }
-    catch (...)
-    {
-        mRunOfSamples.pop_back();
-        expandEntries();
-        throw;
-    }
+    indexRuns();
     mEntryCount = std::uint32_t(mRunOfSamples.size());
 }
 
 std::uint32_t SampleToGroupBox::getSampleGroupDescriptionIndex(std::uint32_t sampleIndex) const
 {
-    return sampleIndex < mSampleToGroupIndex.size() ? mSampleToGroupIndex[sampleIndex] : 0;
+    if (sampleIndex >= mSampleCount)
+    {
+        return 0;
+    }
+    // The last run starting at or before the sample; runs of no samples start where the next does.
+    const auto after = std::upper_bound(mRunStart.begin(), mRunStart.end(), std::uint64_t(sampleIndex));
+    std::size_t run = std::size_t(after - mRunStart.begin()) - 1;
+    return mRunOfSamples[run].mGroupDescriptionIndex;
 }
 
 std::uint32_t SampleToGroupBox::getSampleId(std::uint32_t groupDescriptionIndex) const
 {
-    for (std::size_t i = 0; i < mSampleToGroupIndex.size(); ++i)
+    for (std::size_t i = 0; i < mRunOfSamples.size(); ++i)
     {
-        if (mSampleToGroupIndex[i] == groupDescriptionIndex)
+        if (mRunOfSamples[i].mGroupDescriptionIndex == groupDescriptionIndex && mRunOfSamples[i].mSampleCount != 0 &&
+            mRunStart[i] <= 0xFFFFFFFFu)
         {
-            return std::uint32_t(i);
+            return std::uint32_t(mRunStart[i]);
         }
     }
     throw std::runtime_error("SampleToGroupBox::getSampleId: no entry for requested sample id");
 }
 
-void SampleToGroupBox::expandEntries()
+void SampleToGroupBox::indexRuns()
 {
+    mRunStart.clear();
+    mRunStart.reserve(mRunOfSamples.size());
     std::uint64_t total = 0;
     for (const auto& run : mRunOfSamples)
     {
-        addTrackRecordCount(total, run.mSampleCount, "SampleToGroupBox");
+        mRunStart.push_back(total);
+        total += run.mSampleCount;  // at most 2^32 runs of less than 2^32: no wrap
     }
-    mSampleToGroupIndex.clear();
-    mSampleToGroupIndex.reserve(std::size_t(total));
-    for (const auto& run : mRunOfSamples)
-    {
-        mSampleToGroupIndex.insert(mSampleToGroupIndex.end(), run.mSampleCount, run.mGroupDescriptionIndex);
-    }
+    mSampleCount = total;
 }
 
 void SampleToGroupBox::writeBox(BitStream& bitstr)
@@ -112,5 +110,5 @@ void SampleToGroupBox::parseBox(BitStream& bitstr)
         run.mGroupDescriptionIndex = bitstr.readU32();
         mRunOfSamples.push_back(run);
     }
-    expandEntries();
+    indexRuns();
 }

@@ -7,7 +7,8 @@
 #include "FullBox.h"
 
 // 'sbgp': maps runs of samples to the entries of the sample group description of the same
-// grouping type; expanded to one group description index per sample.
+// grouping type. Sample look-ups search the runs, so the box costs its runs however many samples
+// they cover.
 class SampleToGroupBox : public FullBox
 {
 public:
@@ -27,7 +28,7 @@ public:
     void setGroupingTypeParameter(std::uint32_t parameter) { mGroupingTypeParameter = parameter; }
     std::uint32_t getEntryCount() const { return mEntryCount; }
 
-    /// Appends a run, sets the entry count to the number of runs and expands again.
+    /// Appends a run and sets the entry count to the number of runs.
     void addSampleRun(std::uint32_t sampleCount, std::uint32_t groupDescriptionIndex);
 
     /// Group description index of a 0-based sample; 0 (no group) past the table.
@@ -35,20 +36,23 @@ public:
     /// 0-based index of the first sample mapped to the group description index; throws
     /// std::runtime_error when no sample is.
     std::uint32_t getSampleId(std::uint32_t groupDescriptionIndex) const;
-    std::uint32_t getNumberOfSamples() const { return std::uint32_t(mSampleToGroupIndex.size()); }
+    /// Number of samples the runs cover (which may exceed 32 bits in a hostile table).
+    std::uint64_t getNumberOfSamples() const { return mSampleCount; }
     const std::vector<SampleToGroupEntry>& getEntries() const { return mRunOfSamples; }
+    /// 0-based first sample of each run, in run order.
+    const std::vector<std::uint64_t>& getRunStarts() const { return mRunStart; }
 
     void writeBox(BitStream& bitstr) override;
     void parseBox(BitStream& bitstr) override;
 
 private:
-    /// Rebuilds the per-sample indices from the runs; throws std::runtime_error when they add
-    /// up to more than MAX_TRACK_RECORDS.
-    void expandEntries();
+    /// Rebuilds the first sample of each run.
+    void indexRuns();
 
     std::string mGroupingType;
     std::uint32_t mGroupingTypeParameter = 0;
     std::uint32_t mEntryCount = 0;
     std::vector<SampleToGroupEntry> mRunOfSamples;
-    std::vector<std::uint32_t> mSampleToGroupIndex;
+    std::vector<std::uint64_t> mRunStart;
+    std::uint64_t mSampleCount = 0;
 };

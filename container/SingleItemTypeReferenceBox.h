@@ -19,6 +19,8 @@ public:
     void setFromItemID(std::uint32_t itemId) { mFromItemId = itemId; }
     void addToItemID(std::uint32_t itemId) { mToItemIds.push_back(itemId); }
     std::vector<std::uint32_t> getToItemIds() const { return mToItemIds; }
+    /// The to item ids without a copy.
+    const std::vector<std::uint32_t>& getToItemIdList() const { return mToItemIds; }
     void clearToItemIds() { mToItemIds.clear(); }
     bool isLarge() const { return mIsLarge; }
     void setLarge(bool isLarge) { mIsLarge = isLarge; }

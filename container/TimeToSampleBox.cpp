@@ -4,20 +4,22 @@
 
 TimeToSampleBox::TimeToSampleBox() : FullBox(FourCCInt("stts"), 0, 0) {}
 
-std::uint32_t TimeToSampleBox::getSampleCount() const
+std::uint64_t TimeToSampleBox::getSampleCount() const
 {
     std::uint64_t total = 0;
     for (const auto& entry : mEntryVersion0)
     {
-        addTrackRecordCount(total, entry.mSampleCount, "TimeToSampleBox");
+        total += entry.mSampleCount;  // at most 2^32 runs of less than 2^32: no wrap
     }
-    return std::uint32_t(total);
+    return total;
 }
 
 std::vector<std::uint32_t> TimeToSampleBox::getDecodeTimes() const
 {
+    const std::uint64_t count = getSampleCount();
+    checkTrackRecordCount(count, "TimeToSampleBox");
     std::vector<std::uint32_t> times;
-    times.reserve(getSampleCount());
+    times.reserve(std::size_t(count));
     std::uint32_t time = 0;
     for (const auto& entry : mEntryVersion0)
     {
@@ -56,6 +58,4 @@ void TimeToSampleBox::parseBox(BitStream& bitstr)
         entry.mSampleDelta = bitstr.readU32();
         mEntryVersion0.push_back(entry);
     }
-    // Refuse a table that would expand past the ceiling while the file is read, not later.
-    getSampleCount();
 }

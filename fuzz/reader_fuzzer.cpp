@@ -41,6 +41,7 @@ void queryItem(HevcImageFileReader& reader, Reader::ContextId ctx, std::uint32_t
     attempt([&] { reader.getItemGrid(ctx, item); });
     attempt([&] { reader.getItemIovl(ctx, item); });
     attempt([&] { reader.getItemProtectionScheme(ctx, item); });
+    attempt([&] { reader.getItemColourProperties(ctx, item); });
     attempt([&] { reader.getTimestampsOfItem(ctx, item, ids); });
     attempt([&] { reader.getItemDecodeDependencies(ctx, item, ids); });
     for (const char* type : {"dimg", "thmb", "auxl", "cdsc", "iloc"})

@@ -204,15 +204,38 @@ std::uint32_t AvcSequenceParameterSet::chromaArrayType() const
     return separate_colour_plane_flag ? 0 : chroma_format_idc;
 }
 
+std::uint32_t AvcSequenceParameterSet::cropUnitX() const
+{
+    // SubWidthC: 2 for 4:2:0 and 4:2:2, 1 for 4:4:4; one sample without chroma planes.
+    const std::uint32_t chroma = chromaArrayType();
+    return chroma == 1 || chroma == 2 ? 2 : 1;
+}
+
+std::uint32_t AvcSequenceParameterSet::cropUnitY() const
+{
+    // SubHeightC (2 for 4:2:0, else 1), doubled when pictures may be coded as two fields.
+    const std::uint32_t fields = frame_mbs_only_flag ? 1 : 2;
+    return (chromaArrayType() == 1 ? 2 : 1) * fields;
+}
+
+std::uint32_t AvcSequenceParameterSet::codedWidth() const
+{
+    return (pic_width_in_mbs_minus1 + 1) * 16;
+}
+
+std::uint32_t AvcSequenceParameterSet::codedHeight() const
+{
+    return (frame_mbs_only_flag ? 1 : 2) * 16 * (pic_height_in_map_units_minus1 + 1);
+}
+
 std::uint32_t AvcSequenceParameterSet::croppedWidth() const
 {
-    return (pic_width_in_mbs_minus1 + 1) * 16 - 2 * (frame_crop_left_offset + frame_crop_right_offset);
+    return codedWidth() - cropUnitX() * (frame_crop_left_offset + frame_crop_right_offset);
 }
 
 std::uint32_t AvcSequenceParameterSet::croppedHeight() const
 {
-    return (2 - (frame_mbs_only_flag ? 1 : 0)) * 16 * (pic_height_in_map_units_minus1 + 1) -
-           2 * (frame_crop_top_offset + frame_crop_bottom_offset);
+    return codedHeight() - cropUnitY() * (frame_crop_top_offset + frame_crop_bottom_offset);
 }
 
 void AvcSequenceParameterSet::parse(BitStream& bitstr)
@@ -284,14 +307,14 @@ void AvcSequenceParameterSet::parse(BitStream& bitstr)
     if (frame_cropping_flag)
     {
         // Each offset is bounded by the uncropped size so the cropped size stays positive.
-        const std::uint32_t width = (pic_width_in_mbs_minus1 + 1) * 16;
-        const std::uint32_t height = (frame_mbs_only_flag ? 1 : 2) * 16 * (pic_height_in_map_units_minus1 + 1);
+        const std::uint32_t width = codedWidth();
+        const std::uint32_t height = codedHeight();
         frame_crop_left_offset = readUeMax(bitstr, width, "frame_crop_left_offset");
         frame_crop_right_offset = readUeMax(bitstr, width, "frame_crop_right_offset");
         frame_crop_top_offset = readUeMax(bitstr, height, "frame_crop_top_offset");
         frame_crop_bottom_offset = readUeMax(bitstr, height, "frame_crop_bottom_offset");
-        if (2 * (frame_crop_left_offset + frame_crop_right_offset) >= width ||
-            2 * (frame_crop_top_offset + frame_crop_bottom_offset) >= height)
+        if (cropUnitX() * (frame_crop_left_offset + frame_crop_right_offset) >= width ||
+            cropUnitY() * (frame_crop_top_offset + frame_crop_bottom_offset) >= height)
         {
             throwOutOfRange("frame cropping");
         }

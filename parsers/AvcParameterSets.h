@@ -154,7 +154,14 @@ struct AvcSequenceParameterSet
     std::uint32_t chromaArrayType() const;
     std::uint32_t maxFrameNum() const { return 1u << (log2_max_frame_num_minus4 + 4); }
     std::uint32_t maxPicOrderCntLsb() const { return 1u << (log2_max_pic_order_cnt_lsb_minus4 + 4); }
-    /// Cropped size in luma samples; each crop offset counts two samples.
+    /// Luma samples a crop offset counts: CropUnitX and CropUnitY of the chroma format and of
+    /// field coding.
+    std::uint32_t cropUnitX() const;
+    std::uint32_t cropUnitY() const;
+    /// Size of the coded frame in luma samples, before cropping.
+    std::uint32_t codedWidth() const;
+    std::uint32_t codedHeight() const;
+    /// Cropped size in luma samples.
     std::uint32_t croppedWidth() const;
     std::uint32_t croppedHeight() const;
     std::uint32_t picSizeInMapUnits() const

@@ -10,9 +10,48 @@ void throwVectorOutOfRange()
     throw std::out_of_range("vector");
 }
 
-BitStream::BitStream(const std::vector<std::uint8_t>& data) : mStorage(data) {}
+BitStream::BitStream(const std::vector<std::uint8_t>& data)
+    : mBuffer(std::make_shared<std::vector<std::uint8_t>>(data)), mEnd(std::uint32_t(data.size()))
+{
+}
 
-BitStream::BitStream(std::vector<std::uint8_t>&& data) : mStorage(std::move(data)) {}
+BitStream::BitStream(std::vector<std::uint8_t>&& data)
+    : mBuffer(std::make_shared<std::vector<std::uint8_t>>(std::move(data))), mEnd(std::uint32_t(mBuffer->size()))
+{
+}
+
+const std::vector<std::uint8_t>& BitStream::getStorage() const
+{
+    static const std::vector<std::uint8_t> empty;
+    if (!mBuffer)
+    {
+        return empty;
+    }
+    if (mBegin != 0 || mEnd != mBuffer->size())
+    {
+        mBuffer = std::make_shared<std::vector<std::uint8_t>>(bytes(), bytes() + getSize());
+        mEnd = getSize();
+        mBegin = 0;
+    }
+    return *mBuffer;
+}
+
+std::vector<std::uint8_t>& BitStream::writable()
+{
+    if (!mBuffer)
+    {
+        mBuffer = std::make_shared<std::vector<std::uint8_t>>();
+        mBegin = mEnd = 0;
+    }
+    else if (mBuffer.use_count() != 1 || mBegin != 0 || mEnd != mBuffer->size())
+    {
+        // Others read these bytes, or this stream sees only part of them: write to a copy.
+        mBuffer = std::make_shared<std::vector<std::uint8_t>>(bytes(), bytes() + getSize());
+        mEnd = getSize();
+        mBegin = 0;
+    }
+    return *mBuffer;
+}
 
 void BitStream::setPosition(std::uint32_t position)
 {
@@ -44,26 +83,33 @@ void BitStream::reset()
 
 void BitStream::clear()
 {
-    mStorage.clear();
+    mBuffer.reset();
+    mBegin = mEnd = 0;
 }
 
 void BitStream::extract(std::uint32_t begin, std::uint32_t end, BitStream& dest) const
 {
-    if (begin > end || end > mStorage.size())
+    if (begin > end || end > getSize())
     {
         throwVectorOutOfRange();
     }
-    dest.mStorage.assign(mStorage.begin() + begin, mStorage.begin() + end);
+    if (&dest != this)
+    {
+        dest.mBuffer = mBuffer;
+    }
+    const std::uint32_t base = mBegin;
+    dest.mBegin = base + begin;
+    dest.mEnd = base + end;
     dest.reset();
 }
 
 std::uint8_t BitStream::byteAt(std::uint32_t index) const
 {
-    if (index >= mStorage.size())
+    if (index >= getSize())
     {
         throwVectorOutOfRange();
     }
-    return mStorage[index];
+    return bytes()[index];
 }
 
 std::uint8_t BitStream::getByte(std::uint32_t index) const
@@ -73,36 +119,37 @@ std::uint8_t BitStream::getByte(std::uint32_t index) const
 
 void BitStream::setByte(std::uint32_t index, std::uint8_t value)
 {
-    if (index >= mStorage.size())
+    if (index >= getSize())
     {
         throwVectorOutOfRange();
     }
-    mStorage[index] = value;
+    writable()[index] = value;
 }
 
 void BitStream::writeU8(std::uint8_t value)
 {
-    mStorage.push_back(value);
+    writable().push_back(value);
+    grown();
 }
 
 void BitStream::writeU16(std::uint16_t value)
 {
-    mStorage.push_back(std::uint8_t(value >> 8));
-    mStorage.push_back(std::uint8_t(value));
+    writeU8(std::uint8_t(value >> 8));
+    writeU8(std::uint8_t(value));
 }
 
 void BitStream::writeU24(std::uint32_t value)
 {
-    mStorage.push_back(std::uint8_t(value >> 16));
-    mStorage.push_back(std::uint8_t(value >> 8));
-    mStorage.push_back(std::uint8_t(value));
+    writeU8(std::uint8_t(value >> 16));
+    writeU8(std::uint8_t(value >> 8));
+    writeU8(std::uint8_t(value));
 }
 
 void BitStream::writeU32(std::uint32_t value)
 {
     for (int shift = 24; shift >= 0; shift -= 8)
     {
-        mStorage.push_back(std::uint8_t(value >> shift));
+        writeU8(std::uint8_t(value >> shift));
     }
 }
 
@@ -110,7 +157,7 @@ void BitStream::writeU64(std::uint64_t value)
 {
     for (int shift = 56; shift >= 0; shift -= 8)
     {
-        mStorage.push_back(std::uint8_t(value >> shift));
+        writeU8(std::uint8_t(value >> shift));
     }
 }
 
@@ -124,7 +171,7 @@ void BitStream::writeBits(std::uint32_t value, std::uint32_t bitCount)
         const std::uint32_t shift = bitCount - freeBits;
         const std::uint64_t top = shift >= 64 ? 0 : (v >> shift);
         mCurrByte |= std::uint32_t(top & ((1u << freeBits) - 1));
-        mStorage.push_back(std::uint8_t(mCurrByte));
+        writeU8(std::uint8_t(mCurrByte));
         mCurrByte = 0;
         mBitOffset = 0;
         bitCount -= freeBits;
@@ -144,7 +191,17 @@ void BitStream::writeBytes(const std::vector<std::uint8_t>& src, std::uint32_t l
     {
         throwVectorOutOfRange();
     }
-    mStorage.insert(mStorage.end(), src.begin() + offset, src.begin() + offset + length);
+    // src may be this stream's own buffer: it is copied before the buffer grows.
+    if (&src == mBuffer.get())
+    {
+        const std::vector<std::uint8_t> copy(src.begin() + offset, src.begin() + offset + length);
+        writable().insert(mBuffer->end(), copy.begin(), copy.end());
+    }
+    else
+    {
+        writable().insert(mBuffer->end(), src.begin() + offset, src.begin() + offset + length);
+    }
+    grown();
 }
 
 void BitStream::writeString(const std::string& text)
@@ -154,13 +211,15 @@ void BitStream::writeString(const std::string& text)
         logWarning() << "BitStream::writeString called for zero-length string." << std::endl;
         return;
     }
-    mStorage.insert(mStorage.end(), text.begin(), text.end());
+    writable().insert(mBuffer->end(), text.begin(), text.end());
+    grown();
 }
 
 void BitStream::writeZeroTerminatedString(const std::string& text)
 {
-    mStorage.insert(mStorage.end(), text.begin(), text.end());
-    mStorage.push_back(0);
+    writable().insert(mBuffer->end(), text.begin(), text.end());
+    mBuffer->push_back(0);
+    grown();
 }
 
 std::uint32_t BitStream::readU8()
@@ -247,8 +306,22 @@ void BitStream::readBytes(std::vector<std::uint8_t>& dest, std::uint32_t length)
     {
         throwVectorOutOfRange();
     }
-    dest.insert(dest.end(), mStorage.begin() + mByteOffset, mStorage.begin() + mByteOffset + length);
+    dest.insert(dest.end(), bytes() + mByteOffset, bytes() + mByteOffset + length);
     mByteOffset += length;
+}
+
+BitStream::Span BitStream::readSpan(std::uint32_t length)
+{
+    if (length > numBytesLeft())
+    {
+        throwVectorOutOfRange();
+    }
+    Span span;
+    span.buffer = mBuffer;
+    span.offset = mBegin + mByteOffset;
+    span.length = length;
+    mByteOffset += length;
+    return span;
 }
 
 void BitStream::readString(std::string& dest, std::uint32_t length)
@@ -260,18 +333,18 @@ void BitStream::readString(std::string& dest, std::uint32_t length)
         mByteOffset = std::max(mByteOffset, getSize());
         throwVectorOutOfRange();
     }
-    dest.assign(mStorage.begin() + mByteOffset, mStorage.begin() + mByteOffset + length);
+    dest.assign(bytes() + mByteOffset, bytes() + mByteOffset + length);
     mByteOffset += length;
 }
 
 void BitStream::peekString(std::string& dest, std::uint32_t index, std::uint32_t length) const
 {
     dest.clear();
-    if (std::uint64_t(index) + length > mStorage.size())
+    if (std::uint64_t(index) + length > getSize())
     {
         throwVectorOutOfRange();
     }
-    dest.assign(mStorage.begin() + index, mStorage.begin() + index + length);
+    dest.assign(bytes() + index, bytes() + index + length);
 }
 
 void BitStream::readZeroTerminatedString(std::string& dest)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,22 @@
 
 // Big-endian byte and bit buffer that every box parses from and writes into. Writes always
 // append; reads advance a byte position and a bit offset. Positions and sizes are 32-bit.
+// A child box (readChildBox) or an extracted range is a window on the same bytes, not a copy, so
+// parsing nested boxes costs the file's bytes once; a stream copies its bytes only when it is
+// written to while others share them, or when getStorage() is asked of a window.
 class BitStream
 {
 public:
+    /// A run of a stream's bytes, shared rather than copied: it keeps the buffer alive.
+    struct Span
+    {
+        std::shared_ptr<const std::vector<std::uint8_t>> buffer;
+        std::uint32_t offset = 0;
+        std::uint32_t length = 0;
+
+        const std::uint8_t* data() const { return buffer ? buffer->data() + offset : nullptr; }
+    };
+
     BitStream() = default;
     BitStream(const std::vector<std::uint8_t>& data);
     BitStream(std::vector<std::uint8_t>&& data);
@@ -23,16 +37,18 @@ public:
     void setPosition(std::uint32_t position);
     /// Moves by a signed count; moving before the start throws std::out_of_range "vector".
     void skipBytes(int count);
-    std::uint32_t getSize() const { return static_cast<std::uint32_t>(mStorage.size()); }
+    std::uint32_t getSize() const { return mEnd - mBegin; }
     /// Bytes from the byte position to the end; 0 when the position stands past the end.
     std::uint32_t numBytesLeft() const;
     bool isByteAligned() const { return mBitOffset == 0; }
     void reset();
     void clear();
 
-    const std::vector<std::uint8_t>& getStorage() const { return mStorage; }
+    /// The stream's bytes as a vector (a window is copied into a buffer of its own first).
+    const std::vector<std::uint8_t>& getStorage() const;
 
-    /// Replaces dest's bytes by [begin, end) of this stream; a range outside the storage throws.
+    /// Makes dest a window on [begin, end) of this stream's bytes (no copy), read from its start;
+    /// a range outside the storage throws.
     void extract(std::uint32_t begin, std::uint32_t end, BitStream& dest) const;
 
     std::uint8_t getByte(std::uint32_t index) const;
@@ -58,6 +74,8 @@ public:
     bool readFlag() { return readBits(1) != 0; }
     /// Appends the next length bytes to dest. Checked before anything is copied or sized.
     void readBytes(std::vector<std::uint8_t>& dest, std::uint32_t length);
+    /// The next length bytes as a span of this stream's buffer, without a copy; checked first.
+    Span readSpan(std::uint32_t length);
     void readString(std::string& dest, std::uint32_t length);
     void peekString(std::string& dest, std::uint32_t index, std::uint32_t length) const;
     void readZeroTerminatedString(std::string& dest);
@@ -72,8 +90,18 @@ public:
 
 private:
     std::uint8_t byteAt(std::uint32_t index) const;
+    /// The buffer, made this stream's own whole buffer first, for writing.
+    std::vector<std::uint8_t>& writable();
+    /// After a write to the buffer that writable() gave.
+    void grown() { mEnd = std::uint32_t(mBuffer->size()); }
+    /// The first byte of the window (null without a buffer).
+    const std::uint8_t* bytes() const { return mBuffer ? mBuffer->data() + mBegin : nullptr; }
 
-    std::vector<std::uint8_t> mStorage;
+    // The bytes are the window [mBegin, mEnd) of a buffer possibly shared with other streams.
+    // Mutable only so that getStorage() can give a window a buffer of its own.
+    mutable std::shared_ptr<std::vector<std::uint8_t>> mBuffer;
+    mutable std::uint32_t mBegin = 0;
+    mutable std::uint32_t mEnd = 0;
     std::uint32_t mCurrByte = 0;  // write accumulator
     std::uint32_t mByteOffset = 0;
     std::int32_t mBitOffset = 0;

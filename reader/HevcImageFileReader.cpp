@@ -123,10 +123,9 @@ void HevcImageFileReader::readStream()
     mMatrix.clear();
     mContextInfo.clear();
     mMetaBoxes.clear();
+    mReferenceIndexes.clear();
     mMetaContextInfo.clear();
     mTrackContextInfo.clear();
-    mDecoderCodeTypes.clear();
-    mConfigurationIndex.clear();
     mParameterSets.clear();
     mNalLengthSizes.clear();
     mStagingFileInformation = FileInformation();
@@ -199,7 +198,8 @@ void HevcImageFileReader::readStream()
     stream.clear();
     mStagingFileInformation.contextId = static_cast<ContextId>(getNextUniqueId(0));
     extractFileFeatures(mStagingFileInformation);
-    mFileInformation = mStagingFileInformation;
+    mFileInformation = std::move(mStagingFileInformation);
+    mStagingFileInformation = FileInformation();
     mState = State::Ready;
 }
 
@@ -216,9 +216,18 @@ void HevcImageFileReader::readBox(FourCCInt& type, BitStream& bitstream)
 
     std::uint64_t size = readBytesBigEndian(stream, 4);
     type = FourCCInt(static_cast<std::uint32_t>(readBytesBigEndian(stream, 4)));
+    std::uint64_t headerSize = type == FourCCInt("uuid") ? 24 : 8;
     if (size == 1)
     {
         size = readBytesBigEndian(stream, 8);
+        headerSize += 8;
+    }
+    // A box smaller than its own header would make the next header be read from inside this
+    // one. (Size 0 keeps its meaning here: the same header is read again until the box limit.)
+    if (size != 0 && size < headerSize)
+    {
+        throw FileReaderException(StreamReadFailed,
+                                  "Damaged file: the root box '" + type.getString() + "' is smaller than its header.");
     }
 
     stream.seekg(startPos);
@@ -319,10 +328,17 @@ bool HevcImageFileReader::handleFileType(BitStream& bitstream)
 
 void HevcImageFileReader::handleMeta(BitStream& bitstream)
 {
-    const ContextId contextId = static_cast<ContextId>(getNextUniqueId(1000));
+    // Track ids are chosen by the file: a track read before this box may already hold the id
+    // drawn, and two contexts must never share one. (A track read after it is left out instead.)
+    ContextId contextId = static_cast<ContextId>(getNextUniqueId(1000));
+    while (mContextInfo.count(contextId) != 0)
+    {
+        contextId = static_cast<ContextId>(getNextUniqueId(1000));
+    }
     auto metaBox = std::make_shared<MetaBox>();
     mMetaBoxes[contextId] = metaBox;
     metaBox->parseBox(bitstream);
+    mReferenceIndexes[contextId] = ItemReferenceIndex(metaBox->getItemReferenceBox());
 
     mStagingFileInformation.rootMetaBoxInformation = extractMetaBoxInformation(*metaBox, contextId);
 
@@ -401,6 +417,11 @@ const MetaBox& HevcImageFileReader::getMetaBox(ContextId contextId) const
     return *it->second;
 }
 
+const ItemReferenceIndex& HevcImageFileReader::getReferenceIndex(ContextId contextId) const
+{
+    return findOrThrow(mReferenceIndexes, contextId, InvalidContextId);
+}
+
 const HevcImageFileReader::MetaContextInfo& HevcImageFileReader::getMetaContextInfo(ContextId contextId) const
 {
     return findOrThrow(mMetaContextInfo, contextId, InvalidContextId);
@@ -431,14 +452,15 @@ void HevcImageFileReader::requireMeta(ContextId contextId) const
 
 bool HevcImageFileReader::isProtected(ContextId contextId, std::uint32_t itemId) const
 {
-    try
-    {
-        return getMetaBox(contextId).getItemInfoBox().getItemById(itemId).getItemProtectionIndex() != 0;
-    }
-    catch (...)
+    // Any failure of this test, an unknown context included, answers for the item.
+    const auto meta = mMetaBoxes.find(contextId);
+    const ItemInfoEntry* entry =
+        meta == mMetaBoxes.end() || !meta->second ? nullptr : meta->second->getItemInfoBox().findItemById(itemId);
+    if (entry == nullptr)
     {
         throw FileReaderException(InvalidItemId);
     }
+    return entry->getItemProtectionIndex() != 0;
 }
 
 // ---------------------------------------------------------------------------------------------

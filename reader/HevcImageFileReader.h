@@ -10,10 +10,14 @@
 #include <utility>
 #include <vector>
 
+#include "ColourInformationBox.h"
+#include "DecodePts.h"
 #include "FileTypeBox.h"
 #include "ImageFileReaderInterface.h"
+#include "ItemReferenceIndex.h"
 
 class BitStream;
+class ItemLocation;
 class MetaBox;
 class MovieBox;
 class TrackBox;
@@ -78,6 +82,13 @@ public:
     void getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
                                  ParameterSetMap& decoderParameterSets) const override;
 
+    /// The colour properties ('colr') associated with an item of a meta context, in the order of its
+    /// associations; empty when it has none. A damaged 'colr', and an association that names no
+    /// property, are passed over. A track context gives InvalidContextId, an item the meta box
+    /// does not list InvalidItemId.
+    std::vector<std::shared_ptr<const ColourInformationBox>> getItemColourProperties(ContextId contextId,
+                                                                                     std::uint32_t itemId) const;
+
     /// 0 uninitialised, 1 reading (also after a parse that stopped early or threw), 2 read.
     int getState() const { return static_cast<int>(mState); }
     ContextType getContextType(ContextId contextId) const;
@@ -115,7 +126,6 @@ private:
         std::map<std::uint32_t, std::string> itemInfoMap;
         std::map<std::uint32_t, GridItem> gridItems;
         std::map<std::uint32_t, OverlayItem> iovlItems;
-        std::map<std::uint32_t, PropertyTypeVector> properties;
     };
 
     struct SampleInfo
@@ -139,6 +149,7 @@ private:
         std::uint32_t displayHeight = 0;
         double durationInSecs = 0;
         std::map<std::uint32_t, ClapProperty> clapProperties;  // by sample description index
+        std::map<std::uint32_t, std::string> codeTypes;        // "hvc1" or "avc1", by sample description index
     };
 
     typedef std::pair<ContextId, std::uint32_t> Id;  // context and item (or configuration index)
@@ -154,19 +165,31 @@ private:
 
     // Meta contexts.
     MetaBoxInformation extractMetaBoxInformation(const MetaBox& metaBox, ContextId contextId) const;
-    ImageFeaturesMap extractImageFeatures(const MetaBox& metaBox) const;
-    ItemFeaturesMap extractItemFeatures(const MetaBox& metaBox) const;
+    ImageFeaturesMap extractImageFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const;
+    ItemFeaturesMap extractItemFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const;
     MetaContextInfo extractItemTables(ContextId contextId) const;
     void setImageTypesAndSizes(ContextId contextId);
+    /// Reads the parameter sets of every decoder configuration an image item names, once each.
     void processDecoderConfigProperties(ContextId contextId);
+    /// The coding type of a meta item ("hvc1", "lhv1", "avc1" or "not supported") and the 1-based
+    /// ipco index of its configuration (0 when it names none).
+    std::string metaItemConfiguration(ContextId contextId, std::uint32_t itemId, std::uint32_t& index) const;
 
     // Track contexts.
+    /// What the tracks of the movie may still build, bounded by the file's size.
+    struct MovieBudget;
     void extractTrackInfo(const MovieBox& movieBox);
+    /// The track's tables, within the budget; false, or an exception, when it has to be left out.
+    bool buildTrack(const TrackBox& trackBox, std::uint32_t movieTimeScale, MovieBudget& budget,
+                    TrackInformation& information, TrackContextInfo& contextInfo) const;
     TrackFeatureSet extractTrackFeatures(const TrackBox& trackBox) const;
     /// False when the track has to be left out.
     bool extractSampleInformation(const TrackBox& trackBox, TrackInformation& information) const;
-    TrackContextInfo extractTrackContextInfo(const TrackBox& trackBox, std::uint32_t movieTimeScale,
-                                             const TrackInformation& information) const;
+    /// Display size, duration and the presentation times of the samples.
+    DecodePts::PresentationTimeMap extractTrackTiming(const TrackBox& trackBox, std::uint32_t movieTimeScale,
+                                                      MovieBudget& budget, TrackContextInfo& info) const;
+    void extractSampleRecords(const TrackBox& trackBox, const DecodePts::PresentationTimeMap& times,
+                              const TrackInformation& information, MovieBudget& budget, TrackContextInfo& info) const;
     void extractTrackDecoderConfigurations(const TrackBox& trackBox, ContextId contextId,
                                            TrackContextInfo& trackContextInfo);
     void getTrackItemListByType(ContextId contextId, const std::string& itemType, IdVector& itemIds) const;
@@ -174,19 +197,29 @@ private:
     const SampleInfo& getSample(ContextId contextId, std::uint32_t sampleId) const;
 
     // Item data.
-    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
-                  std::set<std::uint32_t>& itemsInProgress) const;
+    /// One read of a meta item: the items it is built from, each read once, and what the read
+    /// may still take in bytes and extents.
+    struct ItemRead;
+    /// The bytes of a meta item as its locations give them, bounded by the file's size.
+    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data) const;
+    void readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data, ItemRead& read) const;
+    /// Construction method 2: the item assembled from the items its 'iloc' references name.
+    void assembleItem(ContextId contextId, std::uint32_t itemId, const ItemLocation& location,
+                      std::vector<std::uint8_t>& data, ItemRead& read) const;
     void readSample(ContextId contextId, std::uint32_t sampleId, std::vector<std::uint8_t>& data) const;
     void readFromStream(std::uint64_t offset, std::uint64_t length, std::uint8_t* destination,
                         const std::string& message) const;
     void convertToByteStream(ContextId contextId, std::uint32_t itemId, const std::vector<std::uint8_t>& source,
                              std::vector<std::uint8_t>& destination, bool isAvc) const;
     unsigned getNalLengthSize(ContextId contextId, std::uint32_t itemId) const;
+    /// The decoder configuration of a meta item or a track sample; false when it has none.
+    bool findConfiguration(ContextId contextId, std::uint32_t itemId, Id& configuration) const;
 
     // Checks and look-ups.
     void checkInitialized() const;
     const ContextInfo& getContextInfo(ContextId contextId) const;
     const MetaBox& getMetaBox(ContextId contextId) const;
+    const ItemReferenceIndex& getReferenceIndex(ContextId contextId) const;
     const MetaContextInfo& getMetaContextInfo(ContextId contextId) const;
     const TrackContextInfo& getTrackContextInfo(ContextId contextId) const;
     bool isProtected(ContextId contextId, std::uint32_t itemId) const;
@@ -204,11 +237,10 @@ private:
 
     std::map<ContextId, ContextInfo> mContextInfo;
     std::map<ContextId, std::shared_ptr<MetaBox>> mMetaBoxes;
+    std::map<ContextId, ItemReferenceIndex> mReferenceIndexes;
     std::map<ContextId, MetaContextInfo> mMetaContextInfo;
     std::map<ContextId, TrackContextInfo> mTrackContextInfo;
 
-    std::map<Id, std::string> mDecoderCodeTypes;
-    std::map<Id, Id> mConfigurationIndex;
     std::map<Id, ParameterSetMap> mParameterSets;
     std::map<Id, unsigned> mNalLengthSizes;  // by configuration
 

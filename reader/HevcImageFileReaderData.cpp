@@ -1,10 +1,13 @@
 // Item and sample bytes, NAL unit rewriting and decoder parameter sets.
 
 #include <limits>
+#include <map>
+#include <set>
 #include <stdexcept>
 
 #include "AvcConfigurationBox.h"
 #include "BitStream.h"
+#include "DataEntryBox.h"
 #include "HevcConfigurationBox.h"
 #include "HevcImageFileReader.h"
 #include "LayeredHevcConfigurationItemProperty.h"
@@ -39,6 +42,48 @@ std::uint64_t checkedAdd(std::uint64_t a, std::uint64_t b, const std::string& me
         throwReadFailed(message);
     }
     return a + b;
+}
+
+/// Data reference 0 is this file; another names an entry of the meta box's 'dref', which only
+/// a 'url ' entry flagged as self-contained makes this file too. Data that lies elsewhere is not
+/// read: the offsets would be taken from some other file.
+void requireLocalData(const MetaBox& metaBox, std::uint16_t dataReferenceIndex)
+{
+    if (dataReferenceIndex == 0)
+    {
+        return;
+    }
+    const auto& entries = metaBox.getDataInformationBox().getDataReferenceBox().getEntries();
+    if (dataReferenceIndex > entries.size())
+    {
+        throwReadFailed("The data reference of an item names no entry of 'dref'.");
+    }
+    const DataEntryBox& entry = *entries[dataReferenceIndex - 1u];
+    if (entry.getType() != FourCCInt("url ") || (entry.getFlags() & 1) == 0)
+    {
+        throwReadFailed("Item data lies in another file, which is not read.");
+    }
+}
+
+const std::string kFaultyOffset = "Error while reading item data. Faulty offset in iloc, or damaged file?";
+const std::string kTooLarge = "Item data larger than the file: damaged file?";
+
+/// The extents' total length, after checking that each lies inside [0, size) from the base and
+/// that together they are no more than size.
+std::uint64_t checkExtents(const std::vector<ItemLocationExtent>& extents, std::uint64_t base, std::uint64_t size)
+{
+    std::uint64_t total = 0;
+    for (const auto& extent : extents)
+    {
+        const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
+        const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
+        total = checkedAdd(total, extent.mExtentLength, kFaultyOffset);
+        if (end > size || total > size)
+        {
+            throwReadFailed(kFaultyOffset);
+        }
+    }
+    return total;
 }
 
 /// VPS, SPS and PPS units of an H.265 record; the single- and multi-layer records list them alike.
@@ -78,67 +123,54 @@ ImageFileReaderInterface::ParameterSetMap avcParameterSets(const AvcDecoderConfi
 // ---------------------------------------------------------------------------------------------
 // Decoder configurations of meta items
 
-void HevcImageFileReader::processDecoderConfigProperties(ContextId contextId)
+std::string HevcImageFileReader::metaItemConfiguration(ContextId contextId, std::uint32_t itemId,
+                                                       std::uint32_t& index) const
 {
-    const MetaBox& metaBox = getMetaBox(contextId);
-    const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
-    for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
+    // The first configuration property in the order hvcC, lhvC, avcC decides; one whose record
+    // could not be read counts as none.
+    using Type = ItemPropertiesBox::PropertyType;
+    const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
+    for (const auto& kind :
+         {std::make_pair(Type::HVCC, "hvc1"), std::make_pair(Type::LHVC, "lhv1"), std::make_pair(Type::AVCC, "avc1")})
     {
-        const std::uint32_t itemId = image.first;
-        const Id item(contextId, itemId);
-        const std::uint32_t hvcc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::HVCC, itemId);
-        const std::uint32_t lhvc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::LHVC, itemId);
-        const std::uint32_t avcc = iprp.findPropertyIndex(ItemPropertiesBox::PropertyType::AVCC, itemId);
-
-        std::string codeType = "not supported";
-        std::uint32_t index = 0;
-        ParameterSetMap sets;
-        unsigned lengthSize = 4;
-        if (hvcc != 0)
-        {
-            const auto box = std::dynamic_pointer_cast<const HevcConfigurationBox>(
-                iprp.getItemPropertyContainer().getProperty(hvcc - 1));
-            if (box)
-            {
-                codeType = "hvc1";
-                index = hvcc;
-                sets = hevcParameterSets(box->getConfiguration());
-                lengthSize = box->getConfiguration().getLengthSizeMinus1() + 1u;
-            }
-        }
-        else if (lhvc != 0)
-        {
-            const auto box = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(
-                iprp.getItemPropertyContainer().getProperty(lhvc - 1));
-            if (box)
-            {
-                codeType = "lhv1";
-                index = lhvc;
-                const LayeredHevcDecoderConfigRecord record = box->getConfiguration();
-                sets = layeredParameterSets(record);
-                lengthSize = record.getLengthSizeMinus1() + 1u;
-            }
-        }
-        else if (avcc != 0)
-        {
-            const auto box = std::dynamic_pointer_cast<const AvcConfigurationBox>(
-                iprp.getItemPropertyContainer().getProperty(avcc - 1));
-            if (box)
-            {
-                codeType = "avc1";
-                index = avcc;
-                sets = avcParameterSets(box->getConfiguration());
-                lengthSize = box->getConfiguration().getLengthSizeMinus1() + 1u;
-            }
-        }
-
-        mDecoderCodeTypes[item] = codeType;
+        index = iprp.findPropertyIndex(kind.first, itemId);
         if (index != 0)
         {
-            const Id configuration(contextId, index);
-            mConfigurationIndex[item] = configuration;
-            mParameterSets[configuration] = sets;
-            mNalLengthSizes[configuration] = lengthSize;
+            return mParameterSets.count(Id(contextId, index)) != 0 ? kind.second : "not supported";
+        }
+    }
+    return "not supported";
+}
+
+void HevcImageFileReader::processDecoderConfigProperties(ContextId contextId)
+{
+    // Items share their configurations (every tile of a grid, as a rule): each is read once.
+    const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
+    for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
+    {
+        std::uint32_t index = 0;
+        metaItemConfiguration(contextId, image.first, index);
+        const Id configuration(contextId, index);
+        if (index == 0 || mParameterSets.count(configuration) != 0)
+        {
+            continue;
+        }
+        const auto property = iprp.getItemPropertyContainer().getProperty(index - 1);
+        if (const auto hvcc = std::dynamic_pointer_cast<const HevcConfigurationBox>(property))
+        {
+            mParameterSets[configuration] = hevcParameterSets(hvcc->getConfiguration());
+            mNalLengthSizes[configuration] = hvcc->getConfiguration().getLengthSizeMinus1() + 1u;
+        }
+        else if (const auto lhvc = std::dynamic_pointer_cast<const LayeredHevcConfigurationItemProperty>(property))
+        {
+            const LayeredHevcDecoderConfigRecord record = lhvc->getConfiguration();
+            mParameterSets[configuration] = layeredParameterSets(record);
+            mNalLengthSizes[configuration] = record.getLengthSizeMinus1() + 1u;
+        }
+        else if (const auto avcc = std::dynamic_pointer_cast<const AvcConfigurationBox>(property))
+        {
+            mParameterSets[configuration] = avcParameterSets(avcc->getConfiguration());
+            mNalLengthSizes[configuration] = avcc->getConfiguration().getLengthSizeMinus1() + 1u;
         }
     }
 }
@@ -170,11 +202,36 @@ void HevcImageFileReader::readFromStream(std::uint64_t offset, std::uint64_t len
     }
 }
 
-void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
-                                   std::set<std::uint32_t>& itemsInProgress) const
+struct HevcImageFileReader::ItemRead
 {
-    static const std::string kFaultyOffset = "Error while reading item data. Faulty offset in iloc, or damaged file?";
+    /// Items read on the way, by id, so that one named by many extents is read once.
+    std::map<std::uint32_t, std::vector<std::uint8_t>> sources;
+    std::set<std::uint32_t> inProgress;
+    /// Bytes the items of the read may still take: an item is at most the file's size, and one
+    /// read holds at most twice that (the item and the bytes it is cut from). Since every item is
+    /// read once, the extents visited are at most those of the meta box.
+    std::uint64_t bytesLeft = 0;
 
+    void takeBytes(std::uint64_t count)
+    {
+        if (count > bytesLeft)
+        {
+            throwReadFailed(kTooLarge);
+        }
+        bytesLeft -= count;
+    }
+};
+
+void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data) const
+{
+    ItemRead read;
+    read.bytesLeft = 2 * mStreamEnd;
+    readItem(contextId, itemId, data, read);
+}
+
+void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, std::vector<std::uint8_t>& data,
+                                   ItemRead& read) const
+{
     const MetaBox& metaBox = getMetaBox(contextId);
     const ItemLocationBox& iloc = metaBox.getItemLocationBox();
     const ItemLocation& location = iloc.getItemLocationForID(itemId);
@@ -193,22 +250,10 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     // construction methods (else none of its items could be read, nor the items built from them).
     if (version == 0 || ((version == 1 || version == 2) && method == kFileOffset))
     {
+        requireLocalData(metaBox, location.getDataReferenceIndex());
         // Every extent must lie inside the stream before anything is sized from the lengths.
-        std::uint64_t total = 0;
-        for (const auto& extent : extents)
-        {
-            const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
-            const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
-            if (end > mStreamEnd)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-            total = checkedAdd(total, extent.mExtentLength, kFaultyOffset);
-            if (total > mStreamEnd)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-        }
+        const std::uint64_t total = checkExtents(extents, base, mStreamEnd);
+        read.takeBytes(total);
         data.resize(static_cast<std::size_t>(total));
         std::size_t position = 0;
         for (const auto& extent : extents)
@@ -220,16 +265,7 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     else if ((version == 1 || version == 2) && method == kIdatOffset)
     {
         const ItemDataBox& idat = metaBox.getItemDataBox();
-        const std::uint64_t idatSize = idat.getData().size();
-        for (const auto& extent : extents)
-        {
-            const std::uint64_t start = checkedAdd(base, extent.mExtentOffset, kFaultyOffset);
-            const std::uint64_t end = checkedAdd(start, extent.mExtentLength, kFaultyOffset);
-            if (end > idatSize)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-        }
+        read.takeBytes(checkExtents(extents, base, idat.getData().size()));
         for (const auto& extent : extents)
         {
             idat.read(data, base + extent.mExtentOffset, extent.mExtentLength);
@@ -237,51 +273,7 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     }
     else if ((version == 1 || version == 2) && method == kItemOffset)
     {
-        // An item made of its own bytes, directly or through others, has no end.
-        if (itemsInProgress.count(itemId) || itemsInProgress.size() >= kMaxItemNesting)
-        {
-            throwReadFailed("Item data refers to itself.");
-        }
-        const auto references = metaBox.getItemReferenceBox().getReferencesOfType(FourCCInt("iloc"));
-        const SingleItemTypeReferenceBox* reference = nullptr;
-        for (const auto& candidate : references)
-        {
-            if (candidate.getFromItemID() == itemId)
-            {
-                reference = &candidate;
-                break;
-            }
-        }
-        if (reference == nullptr)
-        {
-            throwReadFailed("No 'iloc' item reference for an item built from other items.");
-        }
-        const std::vector<std::uint32_t> sources = reference->getToItemIds();
-
-        itemsInProgress.insert(itemId);
-        for (const auto& extent : extents)
-        {
-            const std::uint64_t position = iloc.getIndexSize() == 0 ? 0 : extent.mExtentIndex - 1;
-            if (position >= sources.size())
-            {
-                throwVectorOutOfRange();
-            }
-            std::vector<std::uint8_t> source;
-            readItem(contextId, sources[static_cast<std::size_t>(position)], source, itemsInProgress);
-            const std::uint64_t offset = extent.mExtentOffset;
-            if (offset > source.size())
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-            const std::uint64_t length = extent.mExtentLength == 0 ? source.size() - offset : extent.mExtentLength;
-            if (length > source.size() - offset)
-            {
-                throwReadFailed(kFaultyOffset);
-            }
-            data.insert(data.end(), source.begin() + static_cast<std::ptrdiff_t>(offset),
-                        source.begin() + static_cast<std::ptrdiff_t>(offset + length));
-        }
-        itemsInProgress.erase(itemId);
+        assembleItem(contextId, itemId, location, data, read);
     }
     else
     {
@@ -289,14 +281,98 @@ void HevcImageFileReader::readItem(ContextId contextId, std::uint32_t itemId, st
     }
 }
 
+void HevcImageFileReader::assembleItem(ContextId contextId, std::uint32_t itemId, const ItemLocation& location,
+                                       std::vector<std::uint8_t>& data, ItemRead& read) const
+{
+    // An item made of its own bytes, directly or through others, has no end.
+    if (read.inProgress.count(itemId) || read.inProgress.size() >= kMaxItemNesting)
+    {
+        throwReadFailed("Item data refers to itself.");
+    }
+    const std::vector<std::uint32_t>* sources = getReferenceIndex(contextId).firstFrom(FourCCInt("iloc"), itemId);
+    if (sources == nullptr)
+    {
+        throwReadFailed("No 'iloc' item reference for an item built from other items.");
+    }
+
+    read.inProgress.insert(itemId);
+    const bool indexed = getMetaBox(contextId).getItemLocationBox().getIndexSize() != 0;
+    for (const auto& extent : location.getExtentList())
+    {
+        const std::uint64_t position = indexed ? extent.mExtentIndex - 1 : 0;
+        if (position >= sources->size())
+        {
+            throwVectorOutOfRange();
+        }
+        const std::uint32_t sourceId = (*sources)[static_cast<std::size_t>(position)];
+        auto source = read.sources.find(sourceId);
+        if (source == read.sources.end())
+        {
+            std::vector<std::uint8_t> bytes;
+            readItem(contextId, sourceId, bytes, read);
+            source = read.sources.emplace(sourceId, std::move(bytes)).first;
+        }
+        const std::vector<std::uint8_t>& bytes = source->second;
+        const std::uint64_t offset = extent.mExtentOffset;
+        if (offset > bytes.size())
+        {
+            throwReadFailed(kFaultyOffset);
+        }
+        const std::uint64_t length = extent.mExtentLength == 0 ? bytes.size() - offset : extent.mExtentLength;
+        if (length > bytes.size() - offset)
+        {
+            throwReadFailed(kFaultyOffset);
+        }
+        // Checked before the bytes are copied, so a repeated source cannot grow the item first.
+        if (data.size() + length > mStreamEnd)
+        {
+            throwReadFailed(kTooLarge);
+        }
+        read.takeBytes(length);
+        data.insert(data.end(), bytes.begin() + static_cast<std::ptrdiff_t>(offset),
+                    bytes.begin() + static_cast<std::ptrdiff_t>(offset + length));
+    }
+    read.inProgress.erase(itemId);
+}
+
+bool HevcImageFileReader::findConfiguration(ContextId contextId, std::uint32_t itemId, Id& configuration) const
+{
+    const auto track = mTrackContextInfo.find(contextId);
+    if (track == mTrackContextInfo.end())
+    {
+        // Image items have configurations; other items and unknown ids none.
+        const auto meta = mMetaContextInfo.find(contextId);
+        std::uint32_t index = 0;
+        if (meta == mMetaContextInfo.end() || meta->second.imageInfoMap.count(itemId) == 0 ||
+            metaItemConfiguration(contextId, itemId, index) == "not supported")
+        {
+            return false;
+        }
+        configuration = Id(contextId, index);
+        return true;
+    }
+    // A sample's configuration is its sample entry's, found through its sample description index.
+    if (itemId >= track->second.samples.size())
+    {
+        return false;
+    }
+    const std::uint32_t index = track->second.samples[itemId].sampleDescriptionIndex;
+    if (track->second.codeTypes.count(index) == 0)
+    {
+        return false;
+    }
+    configuration = Id(contextId, index);
+    return true;
+}
+
 unsigned HevcImageFileReader::getNalLengthSize(ContextId contextId, std::uint32_t itemId) const
 {
-    const auto configuration = mConfigurationIndex.find(Id(contextId, itemId));
-    if (configuration == mConfigurationIndex.end())
+    Id configuration;
+    if (!findConfiguration(contextId, itemId, configuration))
     {
         return 4;
     }
-    const auto size = mNalLengthSizes.find(configuration->second);
+    const auto size = mNalLengthSizes.find(configuration);
     return size == mNalLengthSizes.end() ? 4 : size->second;
 }
 
@@ -353,8 +429,7 @@ void HevcImageFileReader::getItemData(ContextId contextId, std::uint32_t itemId,
     }
     else
     {
-        std::set<std::uint32_t> itemsInProgress;
-        readItem(contextId, itemId, raw, itemsInProgress);
+        readItem(contextId, itemId, raw);
         const ItemInfoEntry entry = getMetaBox(contextId).getItemInfoBox().getItemById(itemId);
         const std::string& type = entry.getItemType();
         if (entry.getItemProtectionIndex() != 0 || (type != "hvc1" && type != "avc1" && type != "lhv1"))
@@ -382,15 +457,31 @@ void HevcImageFileReader::getItemData(ContextId contextId, std::uint32_t itemId,
 std::string HevcImageFileReader::getDecoderCodeType(ContextId contextId, std::uint32_t itemId) const
 {
     checkInitialized();
-    getContextType(contextId);
-    return findOrThrow(mDecoderCodeTypes, Id(contextId, itemId), InvalidItemId);
+    if (getContextType(contextId) != ContextType::Track)
+    {
+        // Image items have a coding type; other items and unknown ids none.
+        findOrThrow(getMetaContextInfo(contextId).imageInfoMap, itemId, InvalidItemId);
+        std::uint32_t index = 0;
+        return metaItemConfiguration(contextId, itemId, index);
+    }
+    const TrackContextInfo& track = getTrackContextInfo(contextId);
+    if (itemId >= track.samples.size())
+    {
+        throw FileReaderException(InvalidItemId);
+    }
+    const auto type = track.codeTypes.find(track.samples[itemId].sampleDescriptionIndex);
+    return type == track.codeTypes.end() ? "not supported" : type->second;
 }
 
 void HevcImageFileReader::getDecoderParameterSets(ContextId contextId, std::uint32_t itemId,
                                                   ParameterSetMap& decoderParameterSets) const
 {
     checkInitialized();
-    const Id configuration = mapAt(mConfigurationIndex, Id(contextId, itemId));
+    Id configuration;
+    if (!findConfiguration(contextId, itemId, configuration))
+    {
+        throw std::out_of_range("map::at:  key not found");
+    }
     decoderParameterSets = findOrThrow(mParameterSets, configuration, InvalidItemId);
 }
 

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
+#include <utility>
 
 #include "AuxiliaryTypeProperty.h"
 #include "BitStream.h"
 #include "CleanAperture.h"
+#include "ColourInformationBox.h"
 #include "HevcImageFileReader.h"
 #include "ImageGrid.h"
 #include "ImageMirror.h"
@@ -34,96 +36,38 @@ bool isImageType(const std::string& type)
     return isCodedImageType(type) || type == "grid" || type == "iovl" || type == "iden";
 }
 
-/// Ids of the items that references of the type go to from the item, in reference order.
-std::vector<std::uint32_t> referencesFrom(const MetaBox& metaBox, FourCCInt type, std::uint32_t fromItemId)
-{
-    std::vector<std::uint32_t> ids;
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
-    {
-        if (reference.getType() == type && reference.getFromItemID() == fromItemId)
-        {
-            const auto to = reference.getToItemIds();
-            ids.insert(ids.end(), to.begin(), to.end());
-        }
-    }
-    return ids;
-}
-
-/// Ids of the items whose references of the type point at the item.
-std::vector<std::uint32_t> referencesTo(const MetaBox& metaBox, FourCCInt type, std::uint32_t toItemId)
-{
-    std::vector<std::uint32_t> ids;
-    for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
-    {
-        if (reference.getType() != type)
-        {
-            continue;
-        }
-        const auto to = reference.getToItemIds();
-        if (std::find(to.begin(), to.end(), toItemId) != to.end())
-        {
-            ids.push_back(reference.getFromItemID());
-        }
-    }
-    return ids;
-}
-
-/// Which items references go from and point at, by type; built once per meta box so that
-/// classifying every item stays linear in the number of references.
-class ReferenceIndex
-{
-public:
-    explicit ReferenceIndex(const MetaBox& metaBox)
-    {
-        for (const auto& reference : metaBox.getItemReferenceBox().getReferences())
-        {
-            mFrom.insert({reference.getType(), reference.getFromItemID()});
-            for (const std::uint32_t to : reference.getToItemIds())
-            {
-                mTo.insert({reference.getType(), to});
-            }
-        }
-    }
-
-    bool from(const char* type, std::uint32_t itemId) const { return mFrom.count({FourCCInt(type), itemId}) != 0; }
-    bool to(const char* type, std::uint32_t itemId) const { return mTo.count({FourCCInt(type), itemId}) != 0; }
-
-private:
-    std::set<std::pair<FourCCInt, std::uint32_t>> mFrom;
-    std::set<std::pair<FourCCInt, std::uint32_t>> mTo;
-};
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
 // Classification
 
-HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox) const
+HevcImageFileReader::ImageFeaturesMap
+HevcImageFileReader::extractImageFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const
 {
     ImageFeaturesMap features;
-    const ReferenceIndex references(metaBox);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     const std::uint32_t primaryItemId = metaBox.getPrimaryItemBox().getItemId();
     for (const std::uint32_t itemId : iinf.getItemIds())
     {
-        const ItemInfoEntry entry = iinf.getItemById(itemId);
+        const ItemInfoEntry& entry = *iinf.findItemById(itemId);
         if (!isImageType(entry.getItemType()))
         {
             continue;
         }
         ImageFeatureSet set;
-        if (references.from("thmb", itemId))
+        if (references.hasFrom(FourCCInt("thmb"), itemId))
         {
             set.insert(ImageFeature::IsThumbnailImage);
         }
-        if (references.from("auxl", itemId))
+        if (references.hasFrom(FourCCInt("auxl"), itemId))
         {
             set.insert(ImageFeature::IsAuxiliaryImage);
         }
-        if (references.from("dimg", itemId))
+        if (references.hasFrom(FourCCInt("dimg"), itemId))
         {
             set.insert(ImageFeature::IsDerivedImage);
         }
-        if (references.from("base", itemId))
+        if (references.hasFrom(FourCCInt("base"), itemId))
         {
             set.insert(ImageFeature::IsPreComputedDerivedImage);
         }
@@ -140,27 +84,27 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
         {
             set.insert(ImageFeature::IsProtected);
         }
-        if (references.to("thmb", itemId))
+        if (references.hasTo(FourCCInt("thmb"), itemId))
         {
             set.insert(ImageFeature::HasLinkedThumbnails);
         }
-        if (references.to("auxl", itemId))
+        if (references.hasTo(FourCCInt("auxl"), itemId))
         {
             set.insert(ImageFeature::HasLinkedAuxiliaryImage);
         }
-        if (references.to("dimg", itemId))
+        if (references.hasTo(FourCCInt("dimg"), itemId))
         {
             set.insert(ImageFeature::HasLinkedDerivedImage);
         }
-        if (references.to("base", itemId))
+        if (references.hasTo(FourCCInt("base"), itemId))
         {
             set.insert(ImageFeature::HasLinkedPreComputedDerivedImage);
         }
-        if (references.to("tbas", itemId))
+        if (references.hasTo(FourCCInt("tbas"), itemId))
         {
             set.insert(ImageFeature::HasLinkedTiles);
         }
-        if (references.to("cdsc", itemId))
+        if (references.hasTo(FourCCInt("cdsc"), itemId))
         {
             set.insert(ImageFeature::HasLinkedMetadata);
         }
@@ -168,19 +112,19 @@ HevcImageFileReader::ImageFeaturesMap HevcImageFileReader::extractImageFeatures(
         {
             set.insert(ImageFeature::IsMasterImage);
         }
-        features[itemId] = set;
+        features.emplace_hint(features.end(), itemId, std::move(set));
     }
     return features;
 }
 
-HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox) const
+HevcImageFileReader::ItemFeaturesMap
+HevcImageFileReader::extractItemFeatures(const MetaBox& metaBox, const ItemReferenceIndex& references) const
 {
     ItemFeaturesMap features;
-    const ReferenceIndex references(metaBox);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     for (const std::uint32_t itemId : iinf.getItemIds())
     {
-        const ItemInfoEntry entry = iinf.getItemById(itemId);
+        const ItemInfoEntry& entry = *iinf.findItemById(itemId);
         const std::string& type = entry.getItemType();
         if (isCodedImageType(type))
         {
@@ -191,7 +135,7 @@ HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(co
         {
             set.insert(ItemFeature::IsTileImageItem);
         }
-        if (references.from("cdsc", itemId))
+        if (references.hasFrom(FourCCInt("cdsc"), itemId))
         {
             set.insert(ItemFeature::IsMetadataItem);
         }
@@ -207,7 +151,7 @@ HevcImageFileReader::ItemFeaturesMap HevcImageFileReader::extractItemFeatures(co
         {
             set.insert(ItemFeature::IsProtected);
         }
-        features[itemId] = set;
+        features.emplace_hint(features.end(), itemId, std::move(set));
     }
     return features;
 }
@@ -217,8 +161,9 @@ HevcImageFileReader::MetaBoxInformation HevcImageFileReader::extractMetaBoxInfor
 {
     MetaBoxInformation information;
     information.contextId = contextId;
-    information.imageFeaturesMap = extractImageFeatures(metaBox);
-    information.itemFeaturesMap = extractItemFeatures(metaBox);
+    const ItemReferenceIndex& references = getReferenceIndex(contextId);
+    information.imageFeaturesMap = extractImageFeatures(metaBox, references);
+    information.itemFeaturesMap = extractItemFeatures(metaBox, references);
     for (const auto& group : metaBox.getGroupsListBox().getEntityToGroupBoxes())
     {
         EntityGroup entityGroup;
@@ -273,7 +218,7 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
 
     for (const std::uint32_t itemId : itemIds)
     {
-        const std::string type = iinf.getItemById(itemId).getItemType();
+        const std::string& type = iinf.findItemById(itemId)->getItemType();
         if ((type != "grid" && type != "iovl") || isProtected(contextId, itemId))
         {
             continue;
@@ -285,8 +230,7 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
         std::istream& stream = *mInputStream;
         stream.clear();
         const std::istream::pos_type position = stream.tellg();
-        std::set<std::uint32_t> itemsInProgress;
-        readItem(contextId, itemId, data, itemsInProgress);
+        readItem(contextId, itemId, data);
         stream.clear();
         stream.seekg(position);
 
@@ -321,27 +265,12 @@ HevcImageFileReader::MetaContextInfo HevcImageFileReader::extractItemTables(Cont
         }
     }
 
-    const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
     for (const std::uint32_t itemId : itemIds)
     {
-        PropertyTypeVector properties;
-        for (const auto& property : iprp.getItemProperties(itemId))
-        {
-            ItemPropertyInfo info;
-            info.type = static_cast<ItemPropertyType>(property.type);
-            info.index = property.index;
-            info.essential = property.essential;
-            properties.push_back(info);
-        }
-        info.properties[itemId] = properties;
-    }
-
-    for (const std::uint32_t itemId : itemIds)
-    {
-        const std::string type = iinf.getItemById(itemId).getItemType();
+        const std::string& type = iinf.findItemById(itemId)->getItemType();
         if (!isImageType(type))
         {
-            info.itemInfoMap[itemId] = type;
+            info.itemInfoMap.emplace_hint(info.itemInfoMap.end(), itemId, type);
         }
     }
     return info;
@@ -353,17 +282,17 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
     MetaContextInfo& info = mapAt(mMetaContextInfo, contextId);
     const ItemInfoBox& iinf = metaBox.getItemInfoBox();
     const ItemPropertiesBox& iprp = metaBox.getItemPropertiesBox();
-    const ReferenceIndex references(metaBox);
+    const ItemReferenceIndex& references = getReferenceIndex(contextId);
 
     for (const auto& image : mStagingFileInformation.rootMetaBoxInformation.imageFeaturesMap)
     {
         const std::uint32_t itemId = image.first;
         const ImageFeatureSet& features = image.second;
         ImageInfo imageInfo;
-        imageInfo.type = iinf.getItemById(itemId).getItemType();
+        imageInfo.type = iinf.findItemById(itemId)->getItemType();
         if (isCodedImageType(imageInfo.type))
         {
-            if (!references.from("auxl", itemId) && !references.from("thmb", itemId))
+            if (!references.hasFrom(FourCCInt("auxl"), itemId) && !references.hasFrom(FourCCInt("thmb"), itemId))
             {
                 imageInfo.type = "master";
             }
@@ -390,7 +319,7 @@ void HevcImageFileReader::setImageTypesAndSizes(ContextId contextId)
         {
             logWarning() << "No ImageSpatialExtentsPropertyIndex found for image item id " << itemId << std::endl;
         }
-        info.imageInfoMap[itemId] = imageInfo;
+        info.imageInfoMap.emplace_hint(info.imageInfoMap.end(), itemId, std::move(imageInfo));
     }
 
     IdVector masters;
@@ -446,7 +375,7 @@ void HevcImageFileReader::getReferencedFromItemListByType(ContextId contextId, s
     checkInitialized();
     requireMeta(contextId);
     const FourCCInt type(referenceType);
-    itemIds = referencesFrom(getMetaBox(contextId), type, fromItemId);
+    itemIds = getReferenceIndex(contextId).from(type, fromItemId);
 }
 
 void HevcImageFileReader::getReferencedToItemListByType(ContextId contextId, std::uint32_t toItemId,
@@ -455,7 +384,7 @@ void HevcImageFileReader::getReferencedToItemListByType(ContextId contextId, std
     checkInitialized();
     requireMeta(contextId);
     const FourCCInt type(referenceType);
-    itemIds = referencesTo(getMetaBox(contextId), type, toItemId);
+    itemIds = getReferenceIndex(contextId).to(type, toItemId);
 }
 
 void HevcImageFileReader::setForcedTimedPlayback(ContextId contextId, float forcedFps)
@@ -522,7 +451,43 @@ HevcImageFileReader::PropertyTypeVector HevcImageFileReader::getItemProperties(C
 {
     checkInitialized();
     requireMeta(contextId);
-    return findOrThrow(getMetaContextInfo(contextId).properties, itemId, InvalidItemId);
+    // Every item of iinf has its list, also an empty one; read from ipma when asked.
+    const MetaBox& metaBox = getMetaBox(contextId);
+    if (metaBox.getItemInfoBox().findItemById(itemId) == nullptr)
+    {
+        throw FileReaderException(InvalidItemId);
+    }
+    PropertyTypeVector properties;
+    for (const auto& property : metaBox.getItemPropertiesBox().getItemProperties(itemId))
+    {
+        ItemPropertyInfo info;
+        info.type = static_cast<ItemPropertyType>(property.type);
+        info.index = property.index;
+        info.essential = property.essential;
+        properties.push_back(info);
+    }
+    return properties;
+}
+
+std::vector<std::shared_ptr<const ColourInformationBox>>
+HevcImageFileReader::getItemColourProperties(ContextId contextId, std::uint32_t itemId) const
+{
+    checkInitialized();
+    requireMeta(contextId);
+    const ItemPropertiesBox& iprp = getMetaBox(contextId).getItemPropertiesBox();
+    std::vector<std::shared_ptr<const ColourInformationBox>> colours;
+    for (const ItemPropertyInfo& property : getItemProperties(contextId, itemId))
+    {
+        if (property.type != ItemPropertyType::COLR)
+        {
+            continue;
+        }
+        if (auto colour = iprp.getPropertyByIndex<const ColourInformationBox>(property.index))
+        {
+            colours.push_back(std::move(colour));
+        }
+    }
+    return colours;
 }
 
 std::shared_ptr<const Box> HevcImageFileReader::getProperty(ContextId contextId, std::uint32_t index) const

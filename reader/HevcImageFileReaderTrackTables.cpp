@@ -26,9 +26,14 @@ namespace
 {
 constexpr std::uint32_t kUnknownDuration = 0xFFFFFFFF;
 
-// A looping track repeats its samples until its duration is filled; more timestamps than this
-// come only from hostile durations and would exhaust memory.
-constexpr std::uint64_t kMaxTimestamps = 1u << 20;
+// What the tracks of one movie may build, against the file's size. A sample takes some hundreds
+// of bytes of records and a presentation time some tens; these keep both to a small multiple of
+// the file, while real sequences (a sample is hundreds of bytes of coded data at least, and a
+// loop repeats a few times) stay well inside.
+constexpr std::uint64_t kMinTrackRecords = 4096;
+constexpr std::uint64_t kFileBytesPerTrackRecord = 64;
+constexpr std::uint64_t kMinTimestamps = 65536;
+constexpr std::uint64_t kFileBytesPerTimestamp = 16;
 
 const VisualSampleEntryBox* findSampleEntry(const SampleDescriptionBox& stsd, std::uint32_t index)
 {
@@ -128,9 +133,15 @@ ReferenceGrouping findReferenceGrouping(const SampleTableBox& stbl)
     {
         grouping.sgpd = nullptr;
     }
-    for (std::uint32_t sample = 0; sample < grouping.sbgp->getNumberOfSamples(); ++sample)
+    // The first sample of each entry, from the runs (a run of no samples maps none).
+    const auto& runs = grouping.sbgp->getEntries();
+    const auto& starts = grouping.sbgp->getRunStarts();
+    for (std::size_t run = 0; run < runs.size(); ++run)
     {
-        grouping.firstSampleOfEntry.emplace(grouping.sbgp->getSampleGroupDescriptionIndex(sample), sample);
+        if (runs[run].mSampleCount != 0 && starts[run] <= 0xFFFFFFFFu)
+        {
+            grouping.firstSampleOfEntry.emplace(runs[run].mGroupDescriptionIndex, std::uint32_t(starts[run]));
+        }
     }
     if (grouping.sgpd != nullptr)
     {
@@ -158,10 +169,35 @@ void HevcImageFileReader::handleMovie(BitStream& bitstream)
     mMatrix = movieBox.getMovieHeaderBox().getMatrix();
 }
 
+struct HevcImageFileReader::MovieBudget
+{
+    /// Per-sample records (samples, their sample group entries and decode dependencies) all the
+    /// tracks of the movie may still build, and presentation times they may still list: a small
+    /// multiple of the file's size, with a floor that small real sequences never reach.
+    std::uint64_t recordsLeft = 0;
+    std::uint64_t timestampsLeft = 0;
+
+    MovieBudget(std::uint64_t fileSize)
+        : recordsLeft(std::max<std::uint64_t>(kMinTrackRecords, fileSize / kFileBytesPerTrackRecord)),
+          timestampsLeft(std::max<std::uint64_t>(kMinTimestamps, fileSize / kFileBytesPerTimestamp))
+    {
+    }
+
+    void takeRecords(std::uint64_t count)
+    {
+        if (count > recordsLeft)
+        {
+            throw std::runtime_error("more sample records than the file's size allows");
+        }
+        recordsLeft -= count;
+    }
+};
+
 void HevcImageFileReader::extractTrackInfo(const MovieBox& movieBox)
 {
     const std::uint32_t movieTimeScale = movieBox.getMovieHeaderBox().getTimeScale();
     const auto tracks = movieBox.getTrackBoxes();
+    MovieBudget budget(mStreamEnd);
 
     for (const TrackBox* track : tracks)
     {
@@ -176,12 +212,22 @@ void HevcImageFileReader::extractTrackInfo(const MovieBox& movieBox)
             continue;
         }
 
+        // A damaged or oversized track is left out alone: the file's images and metadata stay
+        // readable, and nothing of the track is kept.
         TrackInformation information;
-        if (!extractSampleInformation(trackBox, information))
+        TrackContextInfo contextInfo;
+        try
         {
+            if (!buildTrack(trackBox, movieTimeScale, budget, information, contextInfo))
+            {
+                continue;
+            }
+        }
+        catch (const std::exception& e)
+        {
+            logWarning() << "Skipping track " << trackId << ": " << e.what() << std::endl;
             continue;
         }
-        TrackContextInfo contextInfo = extractTrackContextInfo(trackBox, movieTimeScale, information);
         extractTrackDecoderConfigurations(trackBox, trackId, contextInfo);
         mTrackContextInfo[trackId] = std::move(contextInfo);
 
@@ -195,23 +241,6 @@ void HevcImageFileReader::extractTrackInfo(const MovieBox& movieBox)
                 information.referenceTrackIds[reference.getType().getString()] = reference.getTrackIds();
             }
         }
-        const SampleTableBox& stbl = trackBox.getMediaBox().getMediaInformationBox().getSampleTableBox();
-        for (const auto& sbgp : stbl.getSampleToGroupBoxes())
-        {
-            if (sbgp.getGroupingType().size() != 4)
-            {
-                continue;
-            }
-            std::vector<std::uint32_t> members;
-            for (std::uint32_t sample = 0; sample < sbgp.getNumberOfSamples(); ++sample)
-            {
-                if (sbgp.getSampleGroupDescriptionIndex(sample) != 0)
-                {
-                    members.push_back(sample);
-                }
-            }
-            information.sampleGroupMembers[FourCCInt(sbgp.getGroupingType())] = members;
-        }
         if (information.alternateGroup != 0)
         {
             for (const TrackBox* other : tracks)
@@ -223,7 +252,7 @@ void HevcImageFileReader::extractTrackInfo(const MovieBox& movieBox)
                 }
             }
         }
-        mStagingFileInformation.trackInformation[trackId] = information;
+        mStagingFileInformation.trackInformation[trackId] = std::move(information);
 
         ContextInfo context;
         context.contextType = ContextType::Track;
@@ -249,6 +278,35 @@ void HevcImageFileReader::extractTrackInfo(const MovieBox& movieBox)
             }
         }
     }
+}
+
+bool HevcImageFileReader::buildTrack(const TrackBox& trackBox, std::uint32_t movieTimeScale, MovieBudget& budget,
+                                     TrackInformation& information, TrackContextInfo& contextInfo) const
+{
+    const SampleTableBox& stbl = trackBox.getMediaBox().getMediaInformationBox().getSampleTableBox();
+    const std::uint32_t sampleCount = stbl.getSampleSizeBox().getSampleCount();
+    if (stbl.getSampleToChunkBox().getDecodedSampleCount() < sampleCount)
+    {
+        throw std::runtime_error("the sample-to-chunk table covers fewer samples than the size table");
+    }
+    // Everything per sample is counted before any of it is built: the samples, the entries of
+    // their sample groups (a box maps the track's samples at most) and, later, their dependencies.
+    std::uint64_t groupEntries = 0;
+    for (const auto& sbgp : stbl.getSampleToGroupBoxes())
+    {
+        groupEntries += std::min<std::uint64_t>(sbgp.getNumberOfSamples(), sampleCount);
+    }
+    budget.takeRecords(sampleCount);
+    budget.takeRecords(groupEntries);
+
+    // Times before records: a duration that repeats the samples too often ends here.
+    const DecodePts::PresentationTimeMap times = extractTrackTiming(trackBox, movieTimeScale, budget, contextInfo);
+    if (!extractSampleInformation(trackBox, information))
+    {
+        return false;
+    }
+    extractSampleRecords(trackBox, times, information, budget, contextInfo);
+    return true;
 }
 
 HevcImageFileReader::TrackFeatureSet HevcImageFileReader::extractTrackFeatures(const TrackBox& trackBox) const
@@ -323,7 +381,7 @@ bool HevcImageFileReader::extractSampleInformation(const TrackBox& trackBox, Tra
     const SampleTableBox& stbl = trackBox.getMediaBox().getMediaInformationBox().getSampleTableBox();
     const SampleDescriptionBox& stsd = stbl.getSampleDescriptionBox();
     const SampleToChunkBox& stsc = stbl.getSampleToChunkBox();
-    const std::uint32_t sampleCount = static_cast<std::uint32_t>(stbl.getSampleSizeBox().getEntrySizes().size());
+    const std::uint32_t sampleCount = stbl.getSampleSizeBox().getSampleCount();
     const ReferenceGrouping refs = findReferenceGrouping(stbl);
 
     for (std::uint32_t sample = 0; sample < sampleCount; ++sample)
@@ -372,16 +430,41 @@ bool HevcImageFileReader::extractSampleInformation(const TrackBox& trackBox, Tra
             }
             info.hasClap = entry->getClap() != nullptr;
         }
-        information.samplePropertiesMap[sample] = info;
+        information.samplePropertiesMap.emplace_hint(information.samplePropertiesMap.end(), sample, std::move(info));
+    }
+
+    // The samples each sample-to-group box maps to a group, from its runs (among the track's samples).
+    for (const auto& sbgp : stbl.getSampleToGroupBoxes())
+    {
+        if (sbgp.getGroupingType().size() != 4)
+        {
+            continue;
+        }
+        std::vector<std::uint32_t> members;
+        const auto& runs = sbgp.getEntries();
+        const auto& starts = sbgp.getRunStarts();
+        for (std::size_t run = 0; run < runs.size() && starts[run] < sampleCount; ++run)
+        {
+            if (runs[run].mGroupDescriptionIndex == 0)
+            {
+                continue;
+            }
+            const std::uint64_t end = std::min<std::uint64_t>(starts[run] + runs[run].mSampleCount, sampleCount);
+            for (std::uint64_t sample = starts[run]; sample < end; ++sample)
+            {
+                members.push_back(std::uint32_t(sample));
+            }
+        }
+        information.sampleGroupMembers[FourCCInt(sbgp.getGroupingType())] = std::move(members);
     }
     return true;
 }
 
-HevcImageFileReader::TrackContextInfo
-HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint32_t movieTimeScale,
-                                             const TrackInformation& information) const
+DecodePts::PresentationTimeMap HevcImageFileReader::extractTrackTiming(const TrackBox& trackBox,
+                                                                       std::uint32_t movieTimeScale,
+                                                                       MovieBudget& budget,
+                                                                       TrackContextInfo& info) const
 {
-    TrackContextInfo info;
     const TrackHeaderBox& tkhd = trackBox.getTrackHeaderBox();
     info.displayWidth = tkhd.getWidth() >> 16;
     info.displayHeight = tkhd.getHeight() >> 16;
@@ -394,9 +477,11 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
         throw FileReaderException(StreamReadFailed, "Timescale 0 in a track.");
     }
 
-    // Timing. Sample times count in the media timescale and edit durations in the movie
-    // timescale: the edits are brought to the media timescale so that both add up.
+    // Sample times count in the media timescale and edit durations in the movie timescale: the
+    // edits are brought to the media timescale so that both add up. The times may take what is
+    // left of the movie's allowance, no more.
     DecodePts decodePts;
+    decodePts.setRecordLimit(budget.timestampsLeft);
     decodePts.setTimeToSampleBox(&stbl.getTimeToSampleBox());
     decodePts.setCompositionOffsetBox(stbl.getCompositionOffsetBox().get());
     const auto editBox = trackBox.getEditBox();
@@ -420,32 +505,32 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
     else
     {
         info.durationInSecs = static_cast<double>(tkhd.getDuration()) / movieTimeScale;
-        const std::uint64_t end = DecodePts::toLoopEndMs(info.durationInSecs);
-        const std::uint64_t period = std::uint64_t(decodePts.getSpan()) * 1000 / mediaTimeScale;
-        const std::uint64_t copies = period == 0 ? 1 : end / period + 1;
-        if (copies > kMaxTimestamps || copies * decodePts.getPresentationTimes().size() > kMaxTimestamps)
-        {
-            throw FileReaderException(StreamReadFailed, "Track duration needs too many repetitions.");
-        }
-        times = decodePts.getLoopedPresentationTimesMs(mediaTimeScale, end);
+        times = decodePts.getLoopedPresentationTimesMs(mediaTimeScale, DecodePts::toLoopEndMs(info.durationInSecs));
     }
+    budget.timestampsLeft -= std::min<std::uint64_t>(times.size(), budget.timestampsLeft);
+    return times;
+}
 
-    // Samples.
-    const std::vector<std::uint32_t> sizes = stbl.getSampleSizeBox().getEntrySizes();
+void HevcImageFileReader::extractSampleRecords(const TrackBox& trackBox, const DecodePts::PresentationTimeMap& times,
+                                               const TrackInformation& information, MovieBudget& budget,
+                                               TrackContextInfo& info) const
+{
+    const SampleTableBox& stbl = trackBox.getMediaBox().getMediaInformationBox().getSampleTableBox();
+    const SampleSizeBox& stsz = stbl.getSampleSizeBox();
     const std::vector<std::uint64_t> chunkOffsets = stbl.getChunkOffsetBox().getChunkOffsets();
     const SampleToChunkBox& stsc = stbl.getSampleToChunkBox();
     const SampleDescriptionBox& stsd = stbl.getSampleDescriptionBox();
-    info.samples.resize(sizes.size());
-    std::uint32_t previousChunk = 0;
-    for (std::uint32_t sample = 0; sample < sizes.size(); ++sample)
+    const std::uint32_t sampleCount = stsz.getSampleCount();
+    info.samples.resize(sampleCount);
+    for (std::uint32_t sample = 0; sample < sampleCount; ++sample)
     {
         SampleInfo& record = info.samples[sample];
         record.sampleId = sample;
-        record.dataLength = sizes[sample];
+        record.dataLength = stsz.getEntrySize(sample);
         record.sampleDescriptionIndex = stsc.getSampleDescriptionIndex(sample);
-        const std::uint32_t chunk = stsc.getSampleChunkIndex(sample);
-        if (sample == 0 || chunk != previousChunk)
+        if (sample == 0 || stsc.isFirstSampleOfChunk(sample))
         {
+            const std::uint32_t chunk = stsc.getSampleChunkIndex(sample);
             if (chunk == 0 || chunk > chunkOffsets.size())
             {
                 throwVectorOutOfRange();
@@ -457,7 +542,6 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
             const SampleInfo& previous = info.samples[sample - 1];
             record.dataOffset = previous.dataOffset + previous.dataLength;
         }
-        previousChunk = chunk;
 
         const VisualSampleEntryBox* entry = findSampleEntry(stsd, record.sampleDescriptionIndex);
         if (entry)
@@ -488,9 +572,11 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
             {
                 continue;
             }
-            for (const std::uint32_t referenced : entry->getDirectReferenceSampleIds())
+            const std::vector<std::uint32_t> referenced = entry->getDirectReferenceSampleIds();
+            budget.takeRecords(referenced.size());
+            for (const std::uint32_t id : referenced)
             {
-                const auto index = refs.entryOfSampleId.find(referenced);
+                const auto index = refs.entryOfSampleId.find(id);
                 if (index == refs.entryOfSampleId.end())
                 {
                     throw std::runtime_error(
@@ -505,7 +591,6 @@ HevcImageFileReader::extractTrackContextInfo(const TrackBox& trackBox, std::uint
             }
         }
     }
-    return info;
 }
 
 void HevcImageFileReader::extractTrackDecoderConfigurations(const TrackBox& trackBox, ContextId contextId,
@@ -517,18 +602,21 @@ void HevcImageFileReader::extractTrackDecoderConfigurations(const TrackBox& trac
     {
         const VisualSampleEntryBox* entry = findSampleEntry(stsd, index);
         const Id configuration(contextId, index);
+        // hev1 differs from hvc1 only in where parameter sets may also appear; both decode alike.
         if (isHevcEntry(entry))
         {
             const auto& record =
                 static_cast<const HevcSampleEntry*>(entry)->getHevcConfigurationBox().getConfiguration();
             mParameterSets[configuration] = hevcParameterSets(record);
             mNalLengthSizes[configuration] = record.getLengthSizeMinus1() + 1u;
+            contextInfo.codeTypes[index] = "hvc1";
         }
         else if (isAvcEntry(entry))
         {
             const auto& record = static_cast<const AvcSampleEntry*>(entry)->getAvcConfigurationBox().getConfiguration();
             mParameterSets[configuration] = avcParameterSets(record);
             mNalLengthSizes[configuration] = record.getLengthSizeMinus1() + 1u;
+            contextInfo.codeTypes[index] = "avc1";
         }
         else
         {
@@ -538,26 +626,5 @@ void HevcImageFileReader::extractTrackDecoderConfigurations(const TrackBox& trac
         {
             contextInfo.clapProperties[index] = toClapProperty(*entry->getClap());
         }
-    }
-
-    for (const SampleInfo& sample : contextInfo.samples)
-    {
-        const Id item(contextId, sample.sampleId);
-        const VisualSampleEntryBox* entry = findSampleEntry(stsd, sample.sampleDescriptionIndex);
-        // hev1 differs from hvc1 only in where parameter sets may also appear; both decode alike.
-        if (isHevcEntry(entry))
-        {
-            mDecoderCodeTypes[item] = "hvc1";
-        }
-        else if (isAvcEntry(entry))
-        {
-            mDecoderCodeTypes[item] = "avc1";
-        }
-        else
-        {
-            mDecoderCodeTypes[item] = "not supported";
-            continue;
-        }
-        mConfigurationIndex[item] = Id(contextId, sample.sampleDescriptionIndex);
     }
 }

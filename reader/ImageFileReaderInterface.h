@@ -301,7 +301,8 @@ public:
         LSEL = 9,
         OINF = 10,
         RLOC = 11,
-        TOLS = 12
+        TOLS = 12,
+        COLR = 13
     };
 
     /// One property association of an item: kind, 0-based ipco index, essential flag.

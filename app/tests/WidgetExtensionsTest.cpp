@@ -23,6 +23,7 @@ private slots:
     void textColorKeepsFontAndDisabledLook();
     void backgroundColorFillsButton();
     void labelIsPlainAndOwnedByParent();
+    void rightToLeftTextBeginningWithLatinGetsAMark();
 
 private:
     test::IsolatedUserFolders folders_;
@@ -100,6 +101,11 @@ void WidgetExtensionsTest::widthIsCappedAtOneLine()
     QVERIFY(wrapped <= 1000.0f);
     QVERIFY(wrapped > 500.0f);
     QVERIFY(WidthForString(QString(5000, QChar('W')), 13.0f) <= 1000.0f);
+    // A narrower line (the About window measures at 360) caps the same texts there.
+    const float narrow = WidthForString(words, 13.0f, 360.0f);
+    QVERIFY(narrow <= 360.0f);
+    QVERIFY(narrow > 200.0f);
+    QCOMPARE(WidthForString("Add", 13.0f, 360.0f), WidthForString("Add", 13.0f));
 }
 
 void WidgetExtensionsTest::textColorKeepsFontAndDisabledLook()
@@ -144,6 +150,22 @@ void WidgetExtensionsTest::labelIsPlainAndOwnedByParent()
     QCOMPARE(label->textInteractionFlags(), Qt::TextInteractionFlags(Qt::TextSelectableByMouse));
     delete parent;
     QVERIFY(label.isNull());
+}
+
+void WidgetExtensionsTest::rightToLeftTextBeginningWithLatinGetsAMark()
+{
+    const QString arabic = QString::fromUtf8("© Quorvane. جميع الحقوق محفوظة.");
+    QVERIFY(!arabic.isRightToLeft());
+    const QString marked = textInDirection(arabic, 1);
+    QCOMPARE(marked, QChar(0x200F) + arabic);
+    QVERIFY(marked.isRightToLeft());
+    // Left to right, a text that is right to left already, and an English fallback: unchanged.
+    QCOMPARE(textInDirection(arabic, 0), arabic);
+    const QString arabicFirst = QString::fromUtf8("جميع الحقوق محفوظة © Quorvane");
+    QCOMPARE(textInDirection(arabicFirst, 1), arabicFirst);
+    QCOMPARE(textInDirection(QStringLiteral("© Quorvane. All rights reserved."), 1),
+             QStringLiteral("© Quorvane. All rights reserved."));
+    QCOMPARE(textInDirection(QString(), 1), QString());
 }
 
 QTEST_MAIN(WidgetExtensionsTest)

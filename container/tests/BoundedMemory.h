@@ -1,9 +1,9 @@
 #pragma once
 
 // Runs a parse that hostile counts would turn into a huge allocation, and expects it to be
-// refused with std::runtime_error. In the normal build it runs in a forked child with a 1 GiB
-// address-space limit, so an unbounded allocation fails the test instead of the machine; the
-// sanitizer build cannot take an address-space limit and relies on its allocation cap.
+// refused with std::runtime_error, or to be done without the allocation. In the normal build it runs in a forked child
+// with a 1 GiB address-space limit, so an unbounded allocation fails the test instead of the machine; the sanitizer
+// build cannot take an address-space limit and relies on its allocation cap.
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -11,13 +11,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PRAVIX_UNDER_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PRAVIX_UNDER_ASAN 1
-#endif
-#endif
+#include "AddressSpaceLimit.h"
 
 namespace testsupport
 {
@@ -41,6 +35,14 @@ template <typename Parse>
         std::_Exit(2);
     }
     std::_Exit(1);
+}
+
+/// Expects the check (a parse and look-ups that must not expand what the counts name) to
+/// return true within 1 GiB more of address space.
+template <typename Check>
+void expectDoneInBoundedMemory(Check check)
+{
+    expectWithinAddressSpaceGrowth(std::uint64_t(1) << 30, check);
 }
 
 template <typename Parse>

@@ -4,6 +4,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "AddressSpaceLimit.h"
 #include "AvcConfigurationBox.h"
 #include "BoxBuilder.h"
 #include "HevcConfigurationBox.h"
@@ -149,7 +150,7 @@ TEST(AvcDecoderConfigRecord, BaselineIgnoresExtensionBytes)
     EXPECT_EQ(config.getChromaFormat(), 0);
     EXPECT_EQ(config.getNumOfArrays(), 2);
     ASSERT_NE(config.findNalArray(7), nullptr);
-    EXPECT_EQ(config.findNalArray(7)->nalList, std::vector<Bytes>{sps});
+    EXPECT_EQ(config.findNalArray(7)->units(), std::vector<Bytes>{sps});
     EXPECT_EQ(config.findNalArray(13), nullptr);
     EXPECT_EQ(testsupport::writeBytes(box), makeBox("avcC", record));
 }
@@ -246,7 +247,7 @@ TEST(NalUnitArray, StartCodeStripping)
     record.addNalUnit({0, 0, 0, 1, 0x67, 0x42}, 7, 0);
     record.addNalUnit({0, 1, 0x67}, 7, 0);
     record.addNalUnit({0, 0}, 7, 0);
-    EXPECT_EQ(record.findNalArray(7)->nalList, (std::vector<Bytes>{{0x67, 0x42}, {0, 1, 0x67}, {0, 0}}));
+    EXPECT_EQ(record.findNalArray(7)->units(), (std::vector<Bytes>{{0x67, 0x42}, {0, 1, 0x67}, {0, 0}}));
 }
 
 TEST(HevcDecoderConfigRecord, RecordWithSeveralArraysRoundTrips)
@@ -263,8 +264,8 @@ TEST(HevcDecoderConfigRecord, RecordWithSeveralArraysRoundTrips)
     EXPECT_EQ(config.getLengthSizeMinus1(), 3);
     ASSERT_EQ(config.getNumOfArrays(), 4);
     EXPECT_EQ(config.getNalArrays()[1].arrayCompleteness, 1);
-    EXPECT_EQ(config.getNalArrays()[1].nalList, (std::vector<Bytes>{kA, kB}));
-    EXPECT_TRUE(config.getNalArrays()[3].nalList.empty());
+    EXPECT_EQ(config.getNalArrays()[1].units(), (std::vector<Bytes>{kA, kB}));
+    EXPECT_TRUE(config.getNalArrays()[3].empty());
     testsupport::expectRoundTrip<HevcConfigurationBox>(hvcc);
     testsupport::expectTruncationSafe<HevcConfigurationBox>(hvcc);
 
@@ -309,7 +310,7 @@ TEST(DecoderConfigRecords, AppendRulesWithTwoArraysOfOneType)
     written.reset();
     box.parseBox(written);
     ASSERT_EQ(box.getConfiguration().getNumOfArrays(), 1);
-    EXPECT_EQ(box.getConfiguration().getNalArrays()[0].nalList, (std::vector<Bytes>{kA, kB, kC}));
+    EXPECT_EQ(box.getConfiguration().getNalArrays()[0].units(), (std::vector<Bytes>{kA, kB, kC}));
 }
 
 TEST(HevcDecoderConfigRecord, ArraysAddedByAddNalUnitMergeByType)
@@ -319,7 +320,7 @@ TEST(HevcDecoderConfigRecord, ArraysAddedByAddNalUnitMergeByType)
     record.addNalUnit(kB, 33, 0);
     ASSERT_EQ(record.getNumOfArrays(), 1);
     EXPECT_EQ(record.getNalArrays()[0].arrayCompleteness, 1);
-    EXPECT_EQ(record.getNalArrays()[0].nalList, (std::vector<Bytes>{kA, kB}));
+    EXPECT_EQ(record.getNalArrays()[0].units(), (std::vector<Bytes>{kA, kB}));
 }
 
 TEST(HevcDecoderConfigRecord, HostileCountsEndAtTheData)
@@ -333,6 +334,62 @@ TEST(HevcDecoderConfigRecord, HostileCountsEndAtTheData)
     units.resize(23);
     units.insert(units.end(), {1, 0x21, 0xFF, 0xFF, 0x00, 0x03, 0x40});
     EXPECT_THROW(testsupport::parseBytes(box, makeBox("hvcC", units)), std::out_of_range);
+}
+
+// Every NAL unit of a record was a heap vector of its own: 65535 one-byte units per array cost
+// some 60 bytes each, 20 times the three bytes they take in the file. Now the units stay spans of
+// the record's bytes; checked here on 32 arrays of 65535 one-byte units (6.3 MB of record), which
+// must parse within 64 MB more address space (the old layout needed some 120 MB).
+TEST(HevcDecoderConfigRecordRegression, ManySmallUnitsCostTheirBytes)
+{
+    Bytes record = hvccRecord();
+    record.resize(22);  // the fields before numOfArrays
+    const std::uint32_t arrays = 32;
+    const std::uint32_t units = 65535;
+    record.push_back(std::uint8_t(arrays));
+    for (std::uint32_t a = 0; a < arrays; ++a)
+    {
+        record.insert(record.end(), {std::uint8_t(0x80 | (a % 2 == 0 ? 33 : 34)), 0xFF, 0xFF});
+        for (std::uint32_t u = 0; u < units; ++u)
+        {
+            record.insert(record.end(), {0x00, 0x01, std::uint8_t(u)});
+        }
+    }
+    const auto parse = [&record]
+    {
+        BitStream stream(record);
+        HevcDecoderConfigRecord parsed;
+        parsed.parseConfig(stream);
+        return parsed;
+    };
+    testsupport::expectWithinAddressSpaceGrowth(std::uint64_t(64) << 20,
+                                                [&parse] { return parse().getNalArrays().size() == 2; });
+    // Units of one type join the first array of that type, in file order.
+    const HevcDecoderConfigRecord parsed = parse();
+    ASSERT_EQ(parsed.getNalArrays().size(), 2u);
+    const NalUnitArray& sps = parsed.getNalArrays()[0];
+    EXPECT_EQ(sps.nalUnitType, 33);
+    ASSERT_EQ(sps.unitCount(), std::size_t(arrays / 2) * units);
+    std::size_t seen = 0;
+    bool allOneByte = true;
+    std::uint8_t unit70000 = 0;
+    sps.forEachUnit(
+        [&](const std::uint8_t* data, std::size_t size)
+        {
+            allOneByte = allOneByte && size == 1;
+            if (seen++ == 70000)
+            {
+                unit70000 = data[0];
+            }
+        });
+    EXPECT_TRUE(allOneByte);
+    EXPECT_EQ(unit70000, std::uint8_t(70000 - units));
+    Bytes first;
+    parsed.appendParameterSets(first, 34);
+    EXPECT_EQ(first, (Bytes{0, 0, 0, 1, 0}));
+    // Merged, the arrays hold more units than a written array can count.
+    BitStream written;
+    EXPECT_THROW(parsed.writeDecConfigRecord(written), std::runtime_error);
 }
 
 TEST(HevcDecoderConfigRecord, WriterRefusesArraysItCannotHold)

@@ -13,35 +13,55 @@
 #include "ItemInfoBox.h"
 #include "ItemLocationBox.h"
 #include "ItemReferenceBox.h"
+#include "MetaBox.h"
+#include "UnknownProperty.h"
 
 namespace
 {
 namespace fs = std::filesystem;
 using testsupport::Bytes;
 
-/// The children of the root 'meta' box by type (the first of each), or nothing.
-std::map<std::string, Bytes> metaChildren(const fs::path& file)
+/// The bytes of the first root 'meta' box, or nothing.
+Bytes rootMeta(const fs::path& file)
 {
     std::ifstream in(file, std::ios::binary);
     BitStream stream(Bytes(std::istreambuf_iterator<char>(in), {}));
-    std::map<std::string, Bytes> children;
     try
     {
         while (stream.numBytesLeft() > 0)
         {
             FourCCInt type;
             BitStream box = stream.readChildBox(type);
-            if (type != FourCCInt("meta"))
+            if (type == FourCCInt("meta"))
             {
-                continue;
+                return box.getStorage();
             }
-            box.setPosition(12);  // header, version and flags
-            while (box.numBytesLeft() > 0)
-            {
-                BitStream child = box.readChildBox(type);
-                children.emplace(type.getString(), child.getStorage());
-            }
-            break;
+        }
+    }
+    catch (const std::exception&)
+    {
+    }
+    return {};
+}
+
+/// The children of the root 'meta' box by type (the first of each), or nothing.
+std::map<std::string, Bytes> metaChildren(const fs::path& file)
+{
+    std::map<std::string, Bytes> children;
+    const Bytes meta = rootMeta(file);
+    if (meta.empty())
+    {
+        return children;
+    }
+    BitStream box(meta);
+    box.setPosition(12);  // header, version and flags
+    try
+    {
+        while (box.numBytesLeft() > 0)
+        {
+            FourCCInt type;
+            BitStream child = box.readChildBox(type);
+            children.emplace(type.getString(), child.getStorage());
         }
     }
     catch (const std::exception&)
@@ -171,4 +191,95 @@ TEST(ItemBoxesCorpus, ParseAndWriteBack)
     }
     EXPECT_GT(metaBoxes, 10);
     EXPECT_GT(grids, 3);
+}
+
+// A meta box written back lost the properties the container did not model while ipma kept their
+// indices, so after a parse and write most real files had items pointing at the wrong property.
+TEST(ItemBoxesCorpusRegression, WrittenMetaBoxKeepsEveryItemsProperties)
+{
+    const auto files = corpusFiles();
+    if (files.empty())
+    {
+        GTEST_SKIP() << "no sample files at " << PRAVIX_CORPUS_DIR;
+    }
+    int written = 0;
+    int withColourOrUnknown = 0;
+    for (const auto& file : files)
+    {
+        SCOPED_TRACE(file.filename().string());
+        const Bytes bytes = rootMeta(file);
+        if (bytes.empty())
+        {
+            continue;
+        }
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        MetaBox first;
+        MetaBox second;
+        Bytes rewritten;
+        bool parsed = true;
+        try
+        {
+            testsupport::parseBytes(first, bytes);
+        }
+        catch (const std::exception&)
+        {
+            parsed = false;  // damaged samples: nothing to write back
+        }
+        if (parsed)
+        {
+            rewritten = testsupport::writeBytes(first);
+            testsupport::parseBytes(second, rewritten);
+        }
+        testing::internal::GetCapturedStdout();
+        testing::internal::GetCapturedStderr();
+        if (!parsed)
+        {
+            continue;
+        }
+        ++written;
+
+        const ItemPropertiesBox& before = first.getItemPropertiesBox();
+        const ItemPropertiesBox& after = second.getItemPropertiesBox();
+        ASSERT_EQ(after.getItemPropertyContainer().getPropertyCount(),
+                  before.getItemPropertyContainer().getPropertyCount());
+        bool special = false;
+        for (std::uint32_t i = 0; i < before.getItemPropertyContainer().getPropertyCount(); ++i)
+        {
+            const auto property = before.getItemPropertyContainer().getProperty(i);
+            special = special || property->getType() == FourCCInt("colr") ||
+                      std::dynamic_pointer_cast<UnknownProperty>(property) != nullptr;
+        }
+        withColourOrUnknown += special ? 1 : 0;
+
+        EXPECT_EQ(second.getItemInfoBox().getItemIds(), first.getItemInfoBox().getItemIds());
+        for (const auto id : first.getItemInfoBox().getItemIds())
+        {
+            const auto entriesBefore = before.getItemPropertyAssociation().getAssociationEntries(id);
+            const auto entriesAfter = after.getItemPropertyAssociation().getAssociationEntries(id);
+            ASSERT_EQ(entriesAfter.size(), entriesBefore.size()) << "item " << id;
+            for (std::size_t i = 0; i < entriesBefore.size(); ++i)
+            {
+                EXPECT_EQ(entriesAfter[i].index, entriesBefore[i].index) << "item " << id;
+                EXPECT_EQ(entriesAfter[i].essential, entriesBefore[i].essential) << "item " << id;
+                if (entriesBefore[i].index == 0)
+                {
+                    continue;
+                }
+                const auto propertyBefore = before.getItemPropertyContainer().getProperty(entriesBefore[i].index - 1u);
+                const auto propertyAfter = after.getItemPropertyContainer().getProperty(entriesAfter[i].index - 1u);
+                if (propertyBefore == nullptr)
+                {
+                    EXPECT_EQ(propertyAfter, nullptr);
+                    continue;
+                }
+                ASSERT_NE(propertyAfter, nullptr) << "item " << id;
+                EXPECT_EQ(propertyAfter->getType(), propertyBefore->getType()) << "item " << id;
+                EXPECT_EQ(testsupport::writeBytes(*propertyAfter), testsupport::writeBytes(*propertyBefore))
+                    << "item " << id;
+            }
+        }
+    }
+    EXPECT_GE(written, 20);
+    EXPECT_GT(withColourOrUnknown, 15);
 }

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "BoxBuilder.h"
+#include "ColourInformationBox.h"
 #include "ExpectRuntimeError.h"
 #include "ImageRotation.h"
 #include "ImageSpatialExtentsProperty.h"
@@ -21,9 +22,9 @@ namespace
 {
 const Bytes kIspe = makeFullBox("ispe", 0, 0, ByteBuilder().u32(64).u32(48));
 const Bytes kIrot = makeBox("irot", Bytes{0x01});
-const Bytes kUnknown = makeBox("colr", ByteBuilder().str("nclx").u16(1).u16(13).u16(6).u8(0x80));
+const Bytes kUnknown = makeFullBox("pixi", 0, 0, ByteBuilder().u8(3).u8(8).u8(8).u8(8));
 
-// ipco: ispe, colr (unknown), irot; item 1 has ispe and essential irot, item 2 has colr and a
+// ipco: ispe, pixi (unknown), irot; item 1 has ispe and essential irot, item 2 has pixi and a
 // dangling index 9, item 1 is listed a second time (dropped).
 Bytes iprpBytes()
 {
@@ -41,7 +42,7 @@ TEST(ItemPropertiesBox, UnknownPropertyKeepsIndicesAligned)
     ItemPropertiesBox box;
     testsupport::parseBytes(box, iprpBytes());
     EXPECT_NE(
-        testing::internal::GetCapturedStdout().find("Skipping an unknown box of type 'colr' in ItemPropertyContainer."),
+        testing::internal::GetCapturedStdout().find("Skipping an unknown box of type 'pixi' in ItemPropertyContainer."),
         std::string::npos);
 
     EXPECT_EQ(box.getItemPropertyContainer().getPropertyCount(), 3u);
@@ -86,17 +87,97 @@ TEST(ItemPropertiesBox, IndexZeroAndRoundTrip)
     EXPECT_EQ(infos[0].type, Type::UNKNOWN);
     EXPECT_EQ(box.findPropertyIndex(Type::ISPE, 5), 0u);
 
-    // The unknown property writes nothing and the duplicate item list is dropped.
+    // The unknown property is written back as it was read, so the indices after it still name
+    // the same properties; the duplicate item list is dropped.
     ItemPropertiesBox parsed;
     testing::internal::CaptureStdout();
     testsupport::parseBytes(parsed, iprpBytes());
     testing::internal::GetCapturedStdout();
     const Bytes expected = makeBox(
         "iprp",
-        concat({makeBox("ipco", concat({kIspe, kIrot})),
+        concat({makeBox("ipco", concat({kIspe, kUnknown, kIrot})),
                 makeFullBox("ipma", 0, 0,
                             ByteBuilder().u32(2).u16(1).u8(2).u8(0x01).u8(0x83).u16(2).u8(2).u8(0x02).u8(0x09))}));
     EXPECT_EQ(testsupport::writeBytes(parsed), expected);
+}
+
+// Writing a meta box back dropped the properties the container did not model ('colr', 'pixi'),
+// while ipma kept the old indices: index 2 then named the property after the dropped one.
+TEST(ItemPropertiesBoxRegression, EveryPropertySurvivesAWrite)
+{
+    const Bytes nclx = makeBox("colr", ByteBuilder().str("nclx").u16(1).u16(13).u16(6).u8(0x80));
+    const Bytes prof = makeBox("colr", ByteBuilder().str("prof").u32(0x11223344).u8(0x55));
+    const Bytes damaged = makeBox("colr", ByteBuilder().str("nclx").u16(1));
+    const Bytes vendor = makeBox("abcd", ByteBuilder().u32(0xDEADBEEF).u8(7));
+    const Bytes ipco = makeBox("ipco", concat({kIspe, nclx, kUnknown, damaged, prof, vendor, kIrot}));
+    const Bytes ipma = makeFullBox("ipma", 0, 0,
+                                   ByteBuilder()
+                                       .u32(2)
+                                       .u16(1)
+                                       .u8(5)
+                                       .u8(0x01)
+                                       .u8(0x02)
+                                       .u8(0x83)
+                                       .u8(0x04)
+                                       .u8(0x87)
+                                       .u16(2)
+                                       .u8(3)
+                                       .u8(0x05)
+                                       .u8(0x06)
+                                       .u8(0x02));
+    const Bytes bytes = makeBox("iprp", concat({ipco, ipma}));
+
+    testing::internal::CaptureStdout();
+    ItemPropertiesBox first;
+    testsupport::parseBytes(first, bytes);
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("Keeping a damaged 'colr' property in ItemPropertyContainer as bytes."), std::string::npos);
+    EXPECT_EQ(log.find("unknown box of type 'colr'"), std::string::npos);
+
+    // The colour boxes are read as such; the damaged one and the unknown ones are kept as bytes.
+    const auto colour = first.getPropertyByIndex<ColourInformationBox>(1);
+    ASSERT_NE(colour, nullptr);
+    EXPECT_TRUE(colour->isNclx());
+    EXPECT_EQ(colour->getMatrixCoefficients(), 6u);
+    EXPECT_TRUE(colour->getFullRangeFlag());
+    EXPECT_EQ(first.getPropertyByIndex<ColourInformationBox>(4)->getPayload(), (Bytes{0x11, 0x22, 0x33, 0x44, 0x55}));
+    EXPECT_EQ(first.getPropertyByIndex<ColourInformationBox>(3), nullptr);
+    ASSERT_NE(first.getPropertyByIndex<UnknownProperty>(3), nullptr);
+    EXPECT_EQ(first.getPropertyByIndex<UnknownProperty>(3)->getBoxBytes(), damaged);
+    EXPECT_EQ(first.getPropertyByIndex<UnknownProperty>(2)->getBoxBytes(), kUnknown);
+    EXPECT_EQ(first.getItemProperties(1)[1].type, Type::COLR);
+    EXPECT_EQ(first.getItemProperties(1)[2].type, Type::UNKNOWN);
+    EXPECT_EQ(first.getItemProperties(1)[3].type, Type::COLR);  // by its box type, though damaged
+    EXPECT_EQ(first.findPropertyIndex(Type::COLR, 2), 5u);
+
+    // Written and read again: the same properties at the same indices, byte for byte; the
+    // unknown and damaged ones exactly as the file held them.
+    const Bytes written = testsupport::writeBytes(first);
+    EXPECT_EQ(written, bytes);
+    testing::internal::CaptureStdout();
+    ItemPropertiesBox second;
+    testsupport::parseBytes(second, written);
+    testing::internal::GetCapturedStdout();
+    ASSERT_EQ(second.getItemPropertyContainer().getPropertyCount(), 7u);
+    for (std::uint32_t item : {1u, 2u})
+    {
+        const auto before = first.getItemProperties(item);
+        const auto after = second.getItemProperties(item);
+        ASSERT_EQ(before.size(), after.size());
+        for (std::size_t i = 0; i < before.size(); ++i)
+        {
+            EXPECT_EQ(after[i].type, before[i].type);
+            EXPECT_EQ(after[i].index, before[i].index);
+            EXPECT_EQ(after[i].essential, before[i].essential);
+            EXPECT_EQ(testsupport::writeBytes(*second.getItemPropertyContainer().getProperty(after[i].index)),
+                      testsupport::writeBytes(*first.getItemPropertyContainer().getProperty(before[i].index)));
+        }
+    }
+    EXPECT_EQ(second.getPropertyByIndex<ImageRotation>(6)->getAngle(), 90u);
+
+    // A placeholder built in code still takes its place when written.
+    UnknownProperty built(FourCCInt("pixi"));
+    EXPECT_EQ(testsupport::writeBytes(built), makeBox("pixi", {}));
 }
 
 TEST(ItemPropertiesBox, ChildrenChecks)

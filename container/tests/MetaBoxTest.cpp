@@ -57,7 +57,7 @@ const Bytes kIref = makeFullBox(
     concat({makeBox("dimg", ByteBuilder().u16(3).u16(1).u16(1)), makeBox("cdsc", ByteBuilder().u16(2).u16(1).u16(1))}));
 const Bytes kIspe = makeFullBox("ispe", 0, 0, ByteBuilder().u32(64).u32(48));
 const Bytes kIrot = makeBox("irot", Bytes{0x01});
-const Bytes kColr = makeBox("colr", ByteBuilder().str("nclx").u16(1).u16(13).u16(6).u8(0x80));
+const Bytes kPixi = makeFullBox("pixi", 0, 0, ByteBuilder().u8(3).u8(8).u8(8).u8(8));
 const Bytes kDinf =
     makeBox("dinf", makeFullBox("dref", 0, 0, concat({ByteBuilder().u32(1), makeFullBox("url ", 0, 1, {})})));
 
@@ -73,8 +73,8 @@ Bytes hvcc()
 Bytes iprp(bool withUnknown)
 {
     const Bytes ipco =
-        makeBox("ipco", withUnknown ? concat({kIspe, hvcc(), kIrot, kColr}) : concat({kIspe, hvcc(), kIrot}));
-    // Item 1: ispe, essential hvcC, essential irot (and colr when present); item 3: ispe.
+        makeBox("ipco", withUnknown ? concat({kIspe, hvcc(), kIrot, kPixi}) : concat({kIspe, hvcc(), kIrot}));
+    // Item 1: ispe, essential hvcC, essential irot (and pixi when present); item 3: ispe.
     ByteBuilder ipma;
     ipma.u32(2).u16(1).u8(withUnknown ? 4 : 3).u8(0x01).u8(0x82).u8(0x83);
     if (withUnknown)
@@ -158,14 +158,14 @@ TEST(MetaBox, WritesInFixedOrderWithoutDinf)
 {
     MetaBox meta = parseQuietly(shuffledMeta());
     const Bytes written = testsupport::writeBytes(meta);
-    // The order hdlr, pitm, iloc, (ipro), iinf, iref, idat, iprp; no dinf; colr writes nothing
-    // but keeps its index in ipma.
+    // The order hdlr, pitm, iloc, (ipro), iinf, iref, idat, iprp; no dinf; the unknown pixi is
+    // written back as read, so its index in ipma still names it.
     const Bytes expected = makeFullBox(
         "meta", 0, 0,
         concat(
             {kHdlr, kPitm, kIloc, kIinf, kIref, kIdat,
              makeBox("iprp",
-                     concat({makeBox("ipco", concat({kIspe, hvcc(), kIrot})),
+                     concat({makeBox("ipco", concat({kIspe, hvcc(), kIrot, kPixi})),
                              makeFullBox(
                                  "ipma", 0, 0,
                                  ByteBuilder().u32(2).u16(1).u8(4).u8(0x01).u8(0x82).u8(0x83).u8(0x04).u16(3).u8(1).u8(

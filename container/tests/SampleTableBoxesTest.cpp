@@ -320,20 +320,55 @@ TEST(SampleToGroupBox, ExpandsRunsAndFindsSamples)
     EXPECT_EQ(writeBytes(built), makeFullBox("sbgp", 0, 0, ByteBuilder().str("refs").u32(1).u32(2).u32(1)));
 }
 
-// Each of these boxes is a few dozen bytes and once asked for gigabytes.
+// Each of these boxes is a few dozen bytes and once asked for gigabytes. Runs and one size for
+// all are now kept as they are and looked up, and only the per-sample expansions are refused.
 TEST(SampleTableBombs, HugeCountsAreRefusedBeforeAllocating)
 {
-    expectRefusedInBoundedMemory(
+    using testsupport::expectDoneInBoundedMemory;
+    expectDoneInBoundedMemory(
         []
         {
             SampleSizeBox box;
-            parseBytes(box, makeFullBox("stsz", 0, 0, ByteBuilder().u32(1).u32(0xFFFFFFFF)));
+            parseBytes(box, makeFullBox("stsz", 0, 0, ByteBuilder().u32(7).u32(0xFFFFFFFF)));
+            bool pastTheEnd = false;
+            try
+            {
+                box.getEntrySize(0xFFFFFFFF);
+            }
+            catch (const std::out_of_range&)
+            {
+                pastTheEnd = true;
+            }
+            return box.getSampleCount() == 0xFFFFFFFF && box.getEntrySize(0xFFFFFFFE) == 7 && pastTheEnd;
         });
+    expectDoneInBoundedMemory(
+        []
+        {
+            const SampleToChunkBox one = decoded(stsc({{1, 0xFFFFFFFF, 1}}), 1);
+            const SampleToChunkBox many = decoded(stsc({{1, 0x10000, 3}}), 0x10000);
+            return one.getDecodedSampleCount() == 0xFFFFFFFFu && one.getSampleChunkIndex(0xFFFFFFFE) == 1 &&
+                   many.getDecodedSampleCount() == (1ull << 32) && many.getSampleChunkIndex(0xFFFFFFFF) == 0x10000 &&
+                   many.getSampleDescriptionIndex(0xFFFFFFFF) == 3 && many.isFirstSampleOfChunk(0xFFFF0000) &&
+                   !many.isFirstSampleOfChunk(0xFFFF0001);
+        });
+    expectDoneInBoundedMemory(
+        []
+        {
+            SampleToGroupBox box;
+            parseBytes(
+                box, makeFullBox(
+                         "sbgp", 0, 0,
+                         ByteBuilder().str("refs").u32(3).u32(0xFFFFFFFF).u32(1).u32(0).u32(7).u32(0xFFFFFFFF).u32(2)));
+            return box.getNumberOfSamples() == 0x1FFFFFFFEull && box.getSampleGroupDescriptionIndex(0xFFFFFFFE) == 1 &&
+                   box.getSampleId(2) == 0xFFFFFFFF;
+        });
+    // The decode times and composition offsets are still one per sample, so these are refused.
     expectRefusedInBoundedMemory(
         []
         {
             TimeToSampleBox box;
             parseBytes(box, stts({{0xFFFFFFFF, 1}}));
+            box.getDecodeTimes();
         });
     expectRefusedInBoundedMemory(
         []
@@ -350,14 +385,7 @@ TEST(SampleTableBombs, HugeCountsAreRefusedBeforeAllocating)
             CompositionOffsetBox box;
             parseBytes(box,
                        makeFullBox("ctts", 0, 0, ByteBuilder().u32(2).u32(0xFFFFFFFF).u32(1).u32(0xFFFFFFFF).u32(1)));
-        });
-    expectRefusedInBoundedMemory([] { decoded(stsc({{1, 0xFFFFFFFF, 1}}), 1); });
-    expectRefusedInBoundedMemory([] { decoded(stsc({{1, 0x10000, 1}}), 0x10000); });
-    expectRefusedInBoundedMemory(
-        []
-        {
-            SampleToGroupBox box;
-            parseBytes(box, makeFullBox("sbgp", 0, 0, ByteBuilder().str("refs").u32(1).u32(0xFFFFFFFF).u32(1)));
+            box.getSampleCompositionOffsets();
         });
 
     // Counts of entries beyond the bytes present fail as short data, before anything is sized.

@@ -58,10 +58,11 @@ struct ConfigCase
 // their SPS (baseline, main) give chroma format and bit depths 0.
 TEST(AvcParameterSets, ConfigValuesOfRealStreams)
 {
-    const ConfigCase cases[] = {{"baseline.h264", 0, 0, 0, 128, 96},     {"main_bpyramid.h264", 0, 0, 0, 128, 96},
-                                {"high_cqm.h264", 1, 0, 0, 128, 96},     {"refs_weighted.h264", 1, 0, 0, 128, 96},
-                                {"crop1080.h264", 0, 0, 0, 1920, 1080},  {"interlaced.h264", 1, 0, 0, 128, 96},
-                                {"high422_10bit.h264", 2, 2, 2, 128, 96}};
+    const ConfigCase cases[] = {{"baseline.h264", 0, 0, 0, 128, 96},      {"main_bpyramid.h264", 0, 0, 0, 128, 96},
+                                {"high_cqm.h264", 1, 0, 0, 128, 96},      {"refs_weighted.h264", 1, 0, 0, 128, 96},
+                                {"crop1080.h264", 0, 0, 0, 1920, 1080},   {"interlaced.h264", 1, 0, 0, 128, 96},
+                                {"high422_10bit.h264", 2, 2, 2, 128, 96}, {"crop444.h264", 3, 0, 0, 350, 286},
+                                {"crop422.h264", 2, 0, 0, 350, 286},      {"crop1080i.h264", 0, 0, 0, 1920, 1080}};
     for (const auto& c : cases)
     {
         const Bytes sps = firstUnitOfType(c.file, 7);
@@ -148,7 +149,7 @@ TEST(AvcParameterSets, SequenceScalingLists)
     EXPECT_THROW(parseSps(bad.nalUnit(0x67)), std::runtime_error);
 }
 
-TEST(AvcParameterSets, CroppedSizeCountsTwoSamplesPerOffset)
+TEST(AvcParameterSets, CroppedSizeOfA420Frame)
 {
     BitWriter w = baselineSps(119, 67);
     w.flag(true).flag(true).flag(true).ue(0).ue(0).ue(0).ue(4).flag(false);  // frame_mbs_only .. vui
@@ -162,6 +163,65 @@ TEST(AvcParameterSets, CroppedSizeCountsTwoSamplesPerOffset)
     BitWriter bad = baselineSps(0, 0);
     bad.flag(true).flag(true).flag(true).ue(4).ue(4).ue(0).ue(0).flag(false);
     EXPECT_THROW(parseSPSConfigValues(bad.nalUnit(0x67), values), std::runtime_error);
+}
+
+// The cropped size counted two luma samples per crop offset whatever the chroma format and field
+// coding: 4:4:4 and 4:2:2 streams of 350x286 came out 348x284, interlaced 1080 lines 1084.
+TEST(AvcParameterSetsRegression, CropUnitsOfChromaFormatAndFields)
+{
+    struct Case
+    {
+        unsigned chromaFormat;
+        bool separatePlanes;
+        bool frameMbsOnly;
+        unsigned unitX, unitY;
+    };
+    const Case cases[] = {
+        {0, false, true, 1, 1}, {0, false, false, 1, 2}, {1, false, true, 2, 2}, {1, false, false, 2, 4},
+        {2, false, true, 2, 1}, {2, false, false, 2, 2}, {3, false, true, 1, 1}, {3, false, false, 1, 2},
+        {3, true, true, 1, 1},  // separate colour planes: no chroma arrays to align to
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(testing::Message() << c.chromaFormat << " " << c.separatePlanes << " " << c.frameMbsOnly);
+        BitWriter w;
+        w.bits(244, 8).bits(0, 8).bits(40, 8).ue(0).ue(c.chromaFormat);  // High 4:4:4 Predictive
+        if (c.chromaFormat == 3)
+        {
+            w.flag(c.separatePlanes);
+        }
+        w.ue(0).ue(0).flag(false).flag(false);                               // bit depths, bypass, no scaling matrix
+        w.ue(0).ue(2).ue(1).flag(false).ue(21).ue(c.frameMbsOnly ? 17 : 8);  // 352 x 288 coded
+        w.flag(c.frameMbsOnly);
+        if (!c.frameMbsOnly)
+        {
+            w.flag(false);  // no macroblock-adaptive frames
+        }
+        w.flag(true).flag(true).ue(1).ue(2).ue(3).ue(4).flag(false);  // crop 1, 2, 3, 4
+        const auto sps = parseSps(w.nalUnit(0x67));
+        EXPECT_EQ(sps.cropUnitX(), c.unitX);
+        EXPECT_EQ(sps.cropUnitY(), c.unitY);
+        EXPECT_EQ(sps.codedWidth(), 352u);
+        EXPECT_EQ(sps.codedHeight(), 288u);
+        EXPECT_EQ(sps.croppedWidth(), 352u - 3 * c.unitX);
+        EXPECT_EQ(sps.croppedHeight(), 288u - 7 * c.unitY);
+        SPSConfigValues values;
+        ASSERT_TRUE(parseSPSConfigValues(w.nalUnit(0x67), values));
+        EXPECT_EQ(values.mPicWidth, 352u - 3 * c.unitX);
+        EXPECT_EQ(values.mPicHeight, 288u - 7 * c.unitY);
+    }
+
+    // The range check uses the same units: 4:4:4 may crop 351 columns of 352, 4:2:0 not 176 units.
+    BitWriter wide;
+    wide.bits(244, 8).bits(0, 8).bits(40, 8).ue(0).ue(3).flag(false).ue(0).ue(0).flag(false).flag(false);
+    wide.ue(0).ue(2).ue(1).flag(false).ue(21).ue(17).flag(true).flag(true).flag(true).ue(351).ue(0).ue(0).ue(0);
+    wide.flag(false);
+    EXPECT_EQ(parseSps(wide.nalUnit(0x67)).croppedWidth(), 1u);
+    BitWriter tooWide;
+    tooWide.bits(244, 8).bits(0, 8).bits(40, 8).ue(0).ue(1).ue(0).ue(0).flag(false).flag(false);
+    tooWide.ue(0).ue(2).ue(1).flag(false).ue(21).ue(17).flag(true).flag(true).flag(true).ue(176).ue(0).ue(0).ue(0);
+    tooWide.flag(false);
+    EXPECT_THROW(parseSps(tooWide.nalUnit(0x67)), std::runtime_error);
 }
 
 TEST(AvcParameterSets, WrongUnitsAreRefused)

@@ -209,6 +209,9 @@ TEST(AvcParser, RealStreamsMatchFfprobe)
         {"interlaced.h264", 128, 96, {0, 1, 2, 3, 4, 5}},
         {"high422_10bit.h264", 128, 96, {0, 1, 2, 3}},
         {"intra_only.h264", 64, 48, {0, 1, 2, 3}},
+        {"crop444.h264", 350, 286, {0}},
+        {"crop422.h264", 350, 286, {0}},
+        {"crop1080i.h264", 1920, 1080, {0, 1}},
     };
     for (const auto& c : cases)
     {

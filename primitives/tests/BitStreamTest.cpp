@@ -257,3 +257,57 @@ TEST(BitStream, ReadChildBoxRefusesBadSizes)
         expectVectorOutOfRange([&] { s.readChildBox(type); });
     }
 }
+
+// Child boxes were copied out of their parent at every level, so a 50 MB meta box was held four or
+// five times while its properties were read. A child is now a window on the parent's bytes; these
+// check that windows read and write as copies did.
+TEST(BitStream, ChildBoxesAreWindowsThatBehaveAsCopies)
+{
+    const Bytes inner = testsupport::makeBox("ispe", Bytes{1, 2, 3, 4});
+    const Bytes outer = testsupport::makeBox("ipco", testsupport::concat({inner, testsupport::makeBox("free", {})}));
+    BitStream file(testsupport::concat({Bytes{0xAA}, outer, Bytes{0xBB}}));
+    file.setPosition(1);
+    FourCCInt type;
+    BitStream ipco = file.readChildBox(type);
+    ipco.setPosition(8);
+    BitStream ispe = ipco.readChildBox(type);
+    EXPECT_EQ(type, FourCCInt("ispe"));
+    EXPECT_EQ(ispe.getSize(), inner.size());
+    EXPECT_EQ(ispe.getByte(8), 1u);
+    ispe.setPosition(8);
+    EXPECT_EQ(ispe.readU32(), 0x01020304u);
+    expectVectorOutOfRange([&] { ispe.readU8(); });  // the window ends with the box
+    expectVectorOutOfRange([&] { ispe.getByte(12); });
+    std::string text;
+    ispe.peekString(text, 4, 4);
+    EXPECT_EQ(text, "ispe");
+
+    // A window of a window, extracted in place, and its bytes as a vector.
+    BitStream part;
+    ispe.extract(8, 10, part);
+    EXPECT_EQ(part.getStorage(), (Bytes{1, 2}));
+    ispe.extract(9, 11, ispe);
+    EXPECT_EQ(ispe.readU16(), 0x0203u);
+    EXPECT_EQ(ipco.getStorage(), outer);
+
+    // Writing to a window, or to a stream others share, changes no other stream.
+    file.setPosition(1);
+    BitStream window = file.readChildBox(type);
+    window.setByte(0, 0x77);
+    window.writeU8(0x99);
+    EXPECT_EQ(window.getSize(), outer.size() + 1);
+    EXPECT_EQ(window.getByte(0), 0x77u);
+    EXPECT_EQ(window.getByte(std::uint32_t(outer.size())), 0x99u);
+    EXPECT_EQ(file.getByte(1), outer[0]);
+    EXPECT_EQ(file.getByte(1 + std::uint32_t(outer.size())), 0xBBu);
+    EXPECT_EQ(ipco.getStorage(), outer);
+    BitStream copy = file;
+    copy.writeU8(0x55);
+    EXPECT_EQ(file.getSize(), outer.size() + 2);
+    EXPECT_EQ(copy.getSize(), outer.size() + 3);
+
+    // A stream may append its own bytes to itself.
+    BitStream self(Bytes{1, 2, 3});
+    self.writeBytes(self.getStorage(), 3);
+    EXPECT_EQ(self.getStorage(), (Bytes{1, 2, 3, 1, 2, 3}));
+}

@@ -2,7 +2,6 @@
 // Set PRAVIX_WRITE_FIXTURES=1 to rewrite data/fixtures/*.heic after a deliberate change.
 
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <cstdio>
@@ -37,10 +36,8 @@ bool haveFfmpeg()
 /// Decodes an H.265 byte stream with ffmpeg into raw 8-bit frames.
 Bytes decodeWithFfmpeg(const Bytes& stream, const std::string& format)
 {
-    // Named per process: other test runs on the machine may decode at the same time.
-    const std::string stem = testing::TempDir() + "pravix_decode_" + std::to_string(getpid());
-    const std::string input = stem + "_in.bin";
-    const std::string output = stem + "_out.yuv";
+    const std::string input = testing::TempDir() + "pravix_decode_in_" + std::to_string(getpid()) + ".bin";
+    const std::string output = testing::TempDir() + "pravix_decode_out_" + std::to_string(getpid()) + ".yuv";
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
     std::remove(output.c_str());

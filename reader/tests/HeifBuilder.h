@@ -39,6 +39,8 @@ struct Item
     std::vector<Extent> extents;
     bool explicitExtents = false;
     bool noLocation = false;
+    /// 0: this file; else the 1-based entry of the meta box's 'dref'.
+    std::uint16_t dataReferenceIndex = 0;
 };
 
 class HeifBuilder
@@ -54,6 +56,8 @@ public:
     std::vector<Bytes> extraRootBoxes;
     /// The 'mdat' goes before the meta box instead of after it.
     bool mdatFirst = false;
+    /// A 'dinf' box for the meta box, written as given (none when empty).
+    Bytes dinf;
 
     Item& addItem(std::uint32_t id, const std::string& type, const Bytes& data = Bytes())
     {
@@ -145,7 +149,7 @@ public:
         {
             children = concat({children, makeFullBox("pitm", 0, 0, ByteBuilder().u16(primaryItem))});
         }
-        children = concat({children, makeIloc(mdatPayload), makeIinf()});
+        children = concat({children, dinf, makeIloc(mdatPayload), makeIinf()});
         if (!mReferences.empty())
         {
             ByteBuilder iref;
@@ -285,7 +289,7 @@ private:
             {
                 iloc.u16(item.method & 0xF);
             }
-            iloc.u16(0);  // data reference index
+            iloc.u16(item.dataReferenceIndex);
 
             std::vector<Extent> extents = item.extents;
             if (!item.explicitExtents)

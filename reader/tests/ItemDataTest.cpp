@@ -279,39 +279,51 @@ TEST(ItemDataRegression, ItemReferenceFaults)
     };
     for (const auto& entry : cases)
     {
+        SCOPED_TRACE(entry.first);
         auto file = openBytes(entry.second);
         std::vector<std::uint8_t> data;
         EXPECT_READER_ERROR(file->getItemData(file.meta(), 2, data), Reader::StreamReadFailed);
-        SCOPED_TRACE(entry.first);
     }
 }
 
 // Extent lengths were summed in 32 bits: a wrapped total sized a small buffer the reads overran.
 TEST(ItemDataRegression, ExtentsAreCheckedAgainstTheStream)
 {
-    const std::vector<Extent> hostile[] = {
-        {{0, 0, 0x80000000u}, {0, 0, 0x80000010u}},  // wraps to 16 in 32 bits
-        {{0, 0xFFFFFFF0u, 0x20}},                    // offset + length past 32 bits
-        {{0, 0, 0xFFFFFFFFu}},                       // far past the end of the file
-        {{0, 0, 0x40}, {0, 0x10, 0x40}},             // each inside, the file is shorter than their sum
-    };
-    for (const auto& extents : hostile)
+    // Item 1 holds 64 bytes at the end of the file; every extent below lies inside the file or
+    // claims to, and only the last shape is a valid item.
+    const std::vector<Extent> repeated(32, Extent{0, 0, 64});  // each inside, 2048 bytes in all
+    const struct
     {
+        const char* name;
+        std::vector<Extent> extents;
+        bool readable;
+    } cases[] = {
+        {"wraps to 16 in 32 bits", {{0, 0, 0x80000000u}, {0, 0, 0x80000010u}}, false},
+        {"offset + length past 32 bits", {{0, 0xFFFFFFF0u, 0x20}}, false},
+        {"far past the end of the file", {{0, 0, 0xFFFFFFFFu}}, false},
+        {"each inside, more than the file in all", repeated, false},
+        {"each inside, less than the file in all", {{0, 0, 8}, {0, 4, 4}, {0, 0, 8}}, true},
+    };
+    for (const auto& entry : cases)
+    {
+        SCOPED_TRACE(entry.name);
         HeifBuilder heif;
-        Item& item = heif.addItem(1, "Exif", Bytes(8, 0xEE));
+        Item& item = heif.addItem(1, "Exif", Bytes(64, 0xEE));
         item.explicitExtents = true;
-        item.extents = extents;
+        item.extents = entry.extents;
         const Bytes bytes = heif.build();
+        ASSERT_LT(bytes.size(), 2048u);
         auto file = openBytes(bytes);
         std::vector<std::uint8_t> data;
         try
         {
             file->getItemData(file.meta(), 1, data);
-            // Only the last case may succeed, and only when the file happens to be long enough.
-            EXPECT_EQ(&extents, &hostile[3]);
+            EXPECT_TRUE(entry.readable);
+            EXPECT_EQ(data, Bytes(20, 0xEE));
         }
         catch (const Reader::FileReaderException& e)
         {
+            EXPECT_FALSE(entry.readable);
             EXPECT_EQ(e.getStatusCode(), Reader::StreamReadFailed);
             EXPECT_STREQ(e.what(), "Error while reading item data. Faulty offset in iloc, or damaged file?");
         }
@@ -358,4 +370,158 @@ TEST(ItemDataRegression, AFailedReadDoesNotPoisonTheStream)
     std::vector<std::uint8_t> data;
     EXPECT_NO_THROW(file->getItemData(file.meta(), 2, data));
     EXPECT_EQ(itemData(file, 1), ByteBuilder().str("good").bytes());
+}
+
+// An item whose data reference named an external 'url ' entry was read from this file at the
+// offsets meant for the other one.
+TEST(ItemDataRegression, DataInAnotherFileIsNotRead)
+{
+    const Bytes exif = ByteBuilder().str("local exif");
+    const Bytes external = makeFullBox("url ", 0, 0, ByteBuilder().zstr("http://example.com/other.heic"));
+    const Bytes self = makeFullBox("url ", 0, 1, {});
+    const Bytes urn = makeFullBox("urn ", 0, 0, ByteBuilder().zstr("urn:x-other").zstr(""));
+    HeifBuilder heif;
+    heif.dinf = makeBox("dinf", makeFullBox("dref", 0, 0, concat({ByteBuilder().u32(3), external, self, urn})));
+    for (std::uint16_t reference = 0; reference <= 4; ++reference)
+    {
+        heif.addItem(10 + reference, "Exif", exif).dataReferenceIndex = reference;
+    }
+    for (std::uint8_t version : {0, 1, 2})
+    {
+        SCOPED_TRACE(int(version));
+        heif.ilocVersion = version;
+        auto file = openBytes(heif.build());
+        // This file: no reference, or a 'url ' entry flagged as self-contained.
+        EXPECT_EQ(itemData(file, 10), exif);
+        EXPECT_EQ(itemData(file, 12), exif);
+        std::vector<std::uint8_t> data;
+        const std::pair<std::uint32_t, const char*> elsewhere[] = {
+            {11, "Item data lies in another file, which is not read."},
+            {13, "Item data lies in another file, which is not read."},
+            {14, "The data reference of an item names no entry of 'dref'."}};
+        for (const auto& item : elsewhere)
+        {
+            try
+            {
+                file->getItemData(file.meta(), item.first, data);
+                ADD_FAILURE() << "item " << item.first << " was read";
+            }
+            catch (const Reader::FileReaderException& e)
+            {
+                EXPECT_EQ(e.getStatusCode(), Reader::StreamReadFailed);
+                EXPECT_STREQ(e.what(), item.second);
+            }
+        }
+    }
+}
+
+namespace
+{
+/// A stream over bytes that counts the bytes handed out by reads of blocks (item and sample reads).
+class CountingBuffer : public std::stringbuf
+{
+public:
+    explicit CountingBuffer(const Bytes& bytes) : std::stringbuf(toString(bytes), std::ios::in) {}
+    std::uint64_t bytesRead = 0;
+
+protected:
+    std::streamsize xsgetn(char* destination, std::streamsize count) override
+    {
+        const std::streamsize got = std::stringbuf::xsgetn(destination, count);
+        bytesRead += static_cast<std::uint64_t>(got);
+        return got;
+    }
+};
+
+/// Item 1: `size` bytes counting up, in the file, in extents of `extentSize`; items 2, 3, ...:
+/// each built from the one before, one extent per entry of `extents` (index 1 = that item).
+HeifBuilder builtFromItems(std::size_t size, std::size_t extentSize, const std::vector<std::vector<Extent>>& levels,
+                           const std::string& lastType = "Exif")
+{
+    HeifBuilder heif;
+    heif.ilocVersion = 1;
+    heif.ilocIndexSize = 4;
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i)
+    {
+        data[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    Item& source = heif.addItem(1, "mime", data);
+    source.extentCount = static_cast<unsigned>(size / extentSize);
+    for (std::size_t level = 0; level < levels.size(); ++level)
+    {
+        const auto id = static_cast<std::uint32_t>(level + 2);
+        Item& item = heif.addItem(id, level + 1 == levels.size() ? lastType : "mime");
+        item.method = 2;
+        item.explicitExtents = true;
+        item.extents = levels[level];
+        heif.addReference("iloc", id, {id - 1});
+    }
+    return heif;
+}
+}  // namespace
+
+// Items built from other items had no bound: a 65 KB file naming one item in thousands of extents
+// made a read allocate gigabytes, and an item of 4000 extents each naming an item of 4000 extents
+// read the inner item 4000 times over (a hang). Each item is now read once per read and an item
+// is at most the file's size; the Exif path (getItemData) and the grid read at open alike.
+TEST(ItemDataRegression, ItemsBuiltFromItemsAreBounded)
+{
+    // 2000 one-byte extents over item 1, then the same over item 2: each item is read once.
+    std::vector<Extent> bytewise;
+    for (std::uint64_t i = 0; i < 2000; ++i)
+    {
+        bytewise.push_back({1, i, 1});
+    }
+    const Bytes nested = builtFromItems(2000, 1, {bytewise, bytewise}).build();
+    {
+        CountingBuffer buffer(nested);
+        std::istream stream(&buffer);
+        HevcImageFileReader reader;
+        reader.initialize(&stream);
+        const auto ctx = reader.getFileInformation().rootMetaBoxInformation.contextId;
+        std::vector<std::uint8_t> item1;
+        reader.getItemData(ctx, 1, item1);
+        buffer.bytesRead = 0;
+        std::vector<std::uint8_t> item3;
+        reader.getItemData(ctx, 3, item3);
+        EXPECT_EQ(item3, item1);
+        EXPECT_EQ(buffer.bytesRead, 2000u);  // not 2000 x 2000 x 2000
+    }
+
+    // The same source named again and again: allowed while the item stays within the file's size.
+    const std::vector<Extent> twice = {{1, 100, 300}, {1, 100, 300}};
+    auto small = openBytes(builtFromItems(1000, 1000, {twice}).build());
+    std::vector<std::uint8_t> data;
+    small->getItemData(small.meta(), 2, data);
+    std::vector<std::uint8_t> source;
+    small->getItemData(small.meta(), 1, source);
+    const Bytes part(source.begin() + 100, source.begin() + 400);
+    EXPECT_EQ(data, concat({part, part}));
+    const std::vector<Extent> often(4000, Extent{1, 0, 0});  // 4000 copies of 30000 bytes
+    const Bytes hostile = builtFromItems(30000, 30000, {often}).build();
+    ASSERT_LT(hostile.size(), 100000u);
+    CountingBuffer buffer(hostile);
+    std::istream stream(&buffer);
+    HevcImageFileReader reader;
+    reader.initialize(&stream);
+    const auto ctx = reader.getFileInformation().rootMetaBoxInformation.contextId;
+    buffer.bytesRead = 0;
+    try
+    {
+        reader.getItemData(ctx, 2, data);
+        ADD_FAILURE() << "read " << data.size() << " bytes";
+    }
+    catch (const Reader::FileReaderException& e)
+    {
+        EXPECT_EQ(e.getStatusCode(), Reader::StreamReadFailed);
+        EXPECT_STREQ(e.what(), "Item data larger than the file: damaged file?");
+    }
+    EXPECT_EQ(buffer.bytesRead, 30000u);
+    EXPECT_LE(data.size(), hostile.size());
+
+    // A grid description built that way fails the open with the same error.
+    const std::vector<Extent> grids(4000, Extent{1, 0, 0});
+    OpenedFile grid;
+    EXPECT_EQ(tryOpen(builtFromItems(30000, 30000, {grids}, "grid").build(), grid), Reader::StreamReadFailed);
 }

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include "FileTypeBox.h"
 #include "HeifBuilder.h"
+#include "HevcConfigurationBox.h"
+#include "ImageSpatialExtentsProperty.h"
+#include "MetaBox.h"
 #include "ReaderTestSupport.h"
 
 using namespace readertest;
@@ -240,4 +244,124 @@ TEST(MetaContext, EntityGroups)
     EXPECT_EQ(groups.at(FourCCInt("altr")).at(0).entityIds, (std::vector<std::uint32_t>{10, 1}));
     EXPECT_TRUE(
         file->getFileInformation().rootMetaBoxInformation.features.count(Reader::MetaBoxFeature::HasGroupLists));
+}
+
+TEST(MetaContext, ColourPropertiesOfAnItem)
+{
+    HeifBuilder heif = gridImage();
+    const auto nclx = heif.addProperty(makeBox("colr", ByteBuilder().str("nclx").u16(1).u16(13).u16(6).u8(0x80)));
+    const auto pixi = heif.addProperty(makeFullBox("pixi", 0, 0, ByteBuilder().u8(3).u8(8).u8(8).u8(8)));
+    const auto damaged = heif.addProperty(makeBox("colr", ByteBuilder().str("nclx").u8(1)));
+    const auto profile = heif.addProperty(makeBox("colr", ByteBuilder().str("prof").u32(0xA1B2C3D4)));
+    heif.associate(10, pixi);
+    heif.associate(10, profile);
+    heif.associate(10, damaged);
+    heif.associate(10, nclx);
+    heif.associate(10, 60);  // names no property
+    heif.associate(2, nclx);
+    testing::internal::CaptureStdout();
+    auto file = openBytes(heif.build());
+    testing::internal::GetCapturedStdout();
+    const auto ctx = file.meta();
+
+    // In association order; the damaged box and the dangling index are passed over.
+    const auto colours = file->getItemColourProperties(ctx, 10);
+    ASSERT_EQ(colours.size(), 2u);
+    EXPECT_TRUE(colours[0]->hasIccProfile());
+    EXPECT_EQ(colours[0]->getPayload(), (Bytes{0xA1, 0xB2, 0xC3, 0xD4}));
+    EXPECT_TRUE(colours[1]->isNclx());
+    EXPECT_EQ(colours[1]->getColourPrimaries(), 1u);
+    EXPECT_EQ(colours[1]->getTransferCharacteristics(), 13u);
+    EXPECT_EQ(colours[1]->getMatrixCoefficients(), 6u);
+    EXPECT_TRUE(colours[1]->getFullRangeFlag());
+    const auto properties = file->getItemProperties(ctx, 10);
+    EXPECT_EQ(properties[4].type, Reader::ItemPropertyType::COLR);
+
+    // One box shared by two items; items without colours; ids and contexts that are not there.
+    ASSERT_EQ(file->getItemColourProperties(ctx, 2).size(), 1u);
+    EXPECT_EQ(file->getItemColourProperties(ctx, 2)[0], colours[1]);
+    EXPECT_TRUE(file->getItemColourProperties(ctx, 1).empty());
+    EXPECT_READER_ERROR(file->getItemColourProperties(ctx, 99), Reader::InvalidItemId);
+    EXPECT_READER_ERROR(file->getItemColourProperties(ctx + 1, 10), Reader::InvalidContextId);
+    HevcImageFileReader fresh;
+    EXPECT_READER_ERROR(fresh.getItemColourProperties(ctx, 10), Reader::NotInitialized);
+}
+
+namespace
+{
+/// A grid (item 1) over `count` hvc1 tiles with 32-bit ids from 0x10000, written with the
+/// container's own writers (which pick the wide forms of iinf, iloc, iref and ipma); each tile
+/// holds one slice whose last byte is its number.
+Bytes manyTiles(std::uint32_t count)
+{
+    const auto build = [count](std::uint64_t mdatPayload)
+    {
+        MetaBox meta;
+        meta.setHandlerType("pict");
+        meta.setPrimaryItemId(1);
+        meta.getItemReferenceBox().setVersion(1);
+        meta.addIdatItem(1, "grid", "", {0, 0, 0, std::uint8_t(count - 1), 0x01, 0x00, 0x00, 0x40});
+        auto hvcc = std::make_shared<HevcConfigurationBox>();
+        hvcc->getConfiguration().setLengthSizeMinus1(3);
+        hvcc->getConfiguration().addNalUnit({0x40, 0x01, 0x0C}, 32, 1);
+        hvcc->getConfiguration().addNalUnit({0x42, 0x01, 0x01}, 33, 1);
+        hvcc->getConfiguration().addNalUnit({0x44, 0x01, 0xC1}, 34, 1);
+        std::vector<std::uint32_t> tiles;
+        for (std::uint32_t i = 0; i < count; ++i)
+        {
+            const std::uint32_t id = 0x10000 + i;
+            tiles.push_back(id);
+            meta.addItem(id, "hvc1", "", true);
+            meta.addIloc(id, 0, 8, mdatPayload + 8ull * i);
+            meta.addItemReference(FourCCInt("dimg"), 1, id);
+        }
+        meta.addProperty(hvcc, tiles, true);
+        meta.addProperty(std::make_shared<ImageSpatialExtentsProperty>(64, 64), tiles, false);
+        BitStream out;
+        FileTypeBox ftyp;
+        ftyp.setMajorBrand("heic");
+        ftyp.addCompatibleBrand("mif1");
+        ftyp.addCompatibleBrand("heic");
+        ftyp.writeBox(out);
+        meta.writeBox(out);
+        return out.getStorage();
+    };
+    Bytes file = build(build(0).size() + 8);
+    ByteBuilder mdat;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        mdat.u32(4).u8(0x26).u8(0x01).u8(0xAF).u8(std::uint8_t(i));
+    }
+    return concat({file, makeBox("mdat", mdat)});
+}
+}  // namespace
+
+// Look-ups by item id scanned every location and reference, so opening and reading a grid of
+// many tiles grew with the square of their number. Now indexed once; this checks the answers on
+// a grid of 3000 tiles with 32-bit ids.
+TEST(MetaContext, ManyTilesWithWideIds)
+{
+    const std::uint32_t count = 3000;
+    auto file = openBytes(manyTiles(count));
+    const auto ctx = file.meta();
+    const auto grid = file->getItemGrid(ctx, 1);
+    ASSERT_EQ(grid.itemIds.size(), count);
+    std::vector<std::uint32_t> referencing;
+    for (std::uint32_t i = 0; i < count; ++i)
+    {
+        const std::uint32_t id = 0x10000 + i;
+        ASSERT_EQ(grid.itemIds[i], id);
+        std::vector<std::uint8_t> data;
+        file->getItemDataWithDecoderParameters(ctx, id, data);
+        ASSERT_EQ(data.size(), 3 * 7 + 3 + 4u) << id;
+        EXPECT_EQ(data.back(), std::uint8_t(i));
+        EXPECT_EQ(file->getItemType(ctx, id), "master");
+        EXPECT_EQ(file->getWidth(ctx, id), 64u);
+        file->getReferencedToItemListByType(ctx, id, "dimg", referencing);
+        EXPECT_EQ(referencing, std::vector<std::uint32_t>{1});
+    }
+    const auto& features = file->getFileInformation().rootMetaBoxInformation.imageFeaturesMap;
+    EXPECT_EQ(features.size(), count + 1);
+    EXPECT_TRUE(features.at(0x10000 + count - 1).count(Reader::ImageFeature::HasLinkedDerivedImage));
+    EXPECT_READER_ERROR(file->getItemType(ctx, 0x10000 + count), Reader::InvalidItemId);
 }

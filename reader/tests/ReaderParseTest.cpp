@@ -307,6 +307,42 @@ TEST(ReaderRegression, RootBoxSizesAreCheckedAgainstTheFile)
     }
 }
 
+// Root boxes of size 1 to 7 were walked into: the next header was read from inside the box.
+TEST(ReaderRegression, RootBoxSmallerThanItsHeaderIsDamage)
+{
+    const Bytes still = stillImage().build();
+    // A 'free' box of size 4 whose next four bytes would read as a 'meta' header if walked into.
+    for (std::uint32_t size = 2; size < 8; ++size)
+    {
+        SCOPED_TRACE(size);
+        const Bytes bytes = concat({still, ByteBuilder().u32(size).str("free").u32(0x100).str("meta")});
+        std::istringstream stream(toString(bytes));
+        HevcImageFileReader reader;
+        testing::internal::CaptureStdout();
+        try
+        {
+            reader.initialize(&stream);
+            ADD_FAILURE() << "opened";
+        }
+        catch (const Reader::FileReaderException& e)
+        {
+            EXPECT_EQ(e.getStatusCode(), Reader::StreamReadFailed);
+            EXPECT_STREQ(e.what(), "Damaged file: the root box 'free' is smaller than its header.");
+        }
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");  // no 'free' box was taken
+        EXPECT_EQ(reader.getState(), 1);
+    }
+    OpenedFile file;
+    // Size 1 announces a 64-bit size, which must cover its 16 header bytes; 'uuid' boxes have 24.
+    EXPECT_EQ(tryOpen(concat({still, ByteBuilder().u32(1).str("junk").u64(15)}), file), Reader::StreamReadFailed);
+    EXPECT_EQ(tryOpen(concat({still, ByteBuilder().u32(1).str("junk").u64(1)}), file), Reader::StreamReadFailed);
+    EXPECT_EQ(tryOpen(concat({still, ByteBuilder().u32(23).str("uuid").u64(0).u64(0)}), file),
+              Reader::StreamReadFailed);
+    EXPECT_EQ(tryOpen(concat({still, ByteBuilder().u32(1).str("junk").u64(16)}), file), -1);
+    EXPECT_EQ(tryOpen(concat({still, ByteBuilder().u32(24).str("uuid").u64(0).u64(0)}), file), -1);
+    EXPECT_EQ(file->getState(), 2);
+}
+
 TEST(ReaderParse, ForcedTimedPlayback)
 {
     HeifBuilder heif = stillImage();

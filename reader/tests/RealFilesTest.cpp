@@ -190,6 +190,16 @@ TEST(CorpusFiles, PhotosAgreeWithOtherTools)
         EXPECT_EQ(iphone.getWidth(ctx, tiles[i]), 512u);
     }
 
+    // The colours of the tiles: an ICC profile of 548 bytes after the colour type.
+    for (const std::uint32_t item : {1u, 48u})  // tiles carry it, the grid does not
+    {
+        const auto colours = iphone.getItemColourProperties(ctx, item);
+        ASSERT_EQ(colours.size(), 1u) << item;
+        EXPECT_TRUE(colours[0]->hasIccProfile());
+        EXPECT_EQ(colours[0]->getPayload().size(), 548u);
+        EXPECT_TRUE(contains(colours[0]->getPayload(), "Display P3"));
+    }
+
     HevcImageFileReader arrow;
     arrow.initialize(corpusPath("pillowheif_arrow.heic"));
     expectGrid(arrow, 49, 6, 8, 4032, 3024);
@@ -211,6 +221,9 @@ TEST(CorpusFiles, PhotosAgreeWithOtherTools)
     expectGrid(sony, 5, 2, 2, 4240, 2832);
     EXPECT_EQ(sony.getMajorBrand(), "heix");
     const auto sonyCtx = sony.getFileInformation().rootMetaBoxInformation.contextId;
+    const auto sonyColours = sony.getItemColourProperties(sonyCtx, 1);
+    ASSERT_EQ(sonyColours.size(), 1u);
+    EXPECT_TRUE(sonyColours[0]->isNclx());
     EXPECT_EQ(sony.getWidth(sonyCtx, 1), 2176u);
     EXPECT_EQ(sony.getHeight(sonyCtx, 1), 1472u);
 

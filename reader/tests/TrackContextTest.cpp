@@ -2,6 +2,7 @@
 // Expected sample positions and times were read with ffprobe -show_entries packet=pts,dts,size,pos.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -144,7 +145,13 @@ TEST(TrackContextRegression, TimingIsChecked)
     OpenedFile file;
     EXPECT_THROW(tryOpen(patchSequence("mvhd", 16, 0), file), std::exception);  // refused by the box itself
     EXPECT_THROW(tryOpen(patchSequence("mdhd", 16, 0), file), std::exception);
-    EXPECT_EQ(tryOpen(patchSequence("tkhd", 24, 0xFFFFFFF0u), file), Reader::StreamReadFailed);
+    // A duration that repeats the samples past what the file's size allows leaves the track out.
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(tryOpen(patchSequence("tkhd", 24, 0xFFFFFFF0u), file), -1);
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Skipping track 1: DecodePts looping: more than"),
+              std::string::npos);
+    EXPECT_TRUE(file->getFileInformation().trackInformation.empty());
+    EXPECT_READER_ERROR(file->getDisplayWidth(1), Reader::InvalidContextId);
 
     // An unknown duration plays the samples once: the last time plus one average step.
     auto unknown = openBytes(patchSequence("tkhd", 24, 0xFFFFFFFFu));
@@ -176,55 +183,79 @@ TEST(TrackContextRegression, TrackWithoutCodingConstraintsIsSkipped)
     EXPECT_READER_ERROR(file->getDisplayWidth(1), Reader::InvalidContextId);
 }
 
-// A track could take over a meta context's registration by carrying its id.
-TEST(TrackContextRegression, TrackIdOfAMetaContext)
+namespace
 {
-    const Bytes sequence = readFile(dataPath("sequence.heics"));
+/// The sequence with its track id set, and a meta box holding one Exif item in front of the movie
+/// box or after everything else, with the chunk offsets moved to match.
+Bytes sequenceWithMeta(std::uint32_t trackId, bool metaFirst)
+{
+    Bytes sequence = readFile(dataPath("sequence.heics"));
     const std::string text(sequence.begin(), sequence.end());
-    // Next meta context id: the counter's next value plus 1000.
-    const auto metaId = static_cast<std::uint32_t>(getNextUniqueId(0) + 1 + 1000);
-    Bytes patched = sequence;
-    const auto tkhd = text.find("tkhd");
-    ASSERT_NE(tkhd, std::string::npos);
     // tkhd: type, version/flags (4), creation (4), modification (4), then the track id.
-    const std::size_t idAt = tkhd + 4 + 4 + 8;
-    for (int i = 0; i < 4; ++i)
-    {
-        patched[idAt + i] = static_cast<std::uint8_t>(metaId >> (24 - 8 * i));
-    }
-    // A meta box in front of the movie box.
+    setU32(sequence, text.find("tkhd") + 16, trackId);
     HeifBuilder heif;
     heif.addItem(1, "Exif", ByteBuilder().str("exif bytes")).method = 1;
     heif.brands = {"mif1", "heic", "msf1", "hevc"};
     const Bytes ftyp = heif.makeFtyp();
-    const Bytes rest(patched.begin() + 28, patched.end());  // the sequence without its ftyp
-    // Offsets in the sequence's chunk table move by the meta box and the new ftyp.
     const Bytes meta = heif.makeMeta(0);
-    Bytes file = concat({ftyp, meta, rest});
-    // Fix the chunk offsets (stco, one chunk per sample... just shift every entry).
-    const std::string all(file.begin(), file.end());
-    const auto stco = all.find("stco");
-    ASSERT_NE(stco, std::string::npos);
+    const Bytes rest(sequence.begin() + 28, sequence.end());  // the sequence without its ftyp
+    const Bytes file = metaFirst ? concat({ftyp, meta, rest}) : concat({ftyp, rest, meta});
+    const std::int64_t shift = static_cast<std::int64_t>(ftyp.size() + (metaFirst ? meta.size() : 0)) - 28;
+    Bytes shifted = file;
+    const auto stco = std::string(file.begin(), file.end()).find("stco");
     const std::uint32_t count =
         (file[stco + 8] << 24) | (file[stco + 9] << 16) | (file[stco + 10] << 8) | file[stco + 11];
-    const std::int64_t shift = static_cast<std::int64_t>(ftyp.size() + meta.size()) - 28;
     for (std::uint32_t i = 0; i < count; ++i)
     {
         const std::size_t at = stco + 12 + 4 * i;
-        std::uint32_t offset = (file[at] << 24) | (file[at + 1] << 16) | (file[at + 2] << 8) | file[at + 3];
-        offset = static_cast<std::uint32_t>(offset + shift);
-        for (int b = 0; b < 4; ++b)
-        {
-            file[at + b] = static_cast<std::uint8_t>(offset >> (24 - 8 * b));
-        }
+        const std::uint32_t offset = (file[at] << 24) | (file[at + 1] << 16) | (file[at + 2] << 8) | file[at + 3];
+        setU32(shifted, at, static_cast<std::uint32_t>(offset + shift));
     }
-    auto opened = openBytes(file);
-    ASSERT_EQ(opened.meta(), metaId);
-    EXPECT_EQ(opened->getContextType(metaId), Reader::ContextType::Meta);
+    return shifted;
+}
+
+/// The id the next meta context will draw: the counter's next value plus 1000.
+std::uint32_t nextMetaContextId()
+{
+    return static_cast<std::uint32_t>(getNextUniqueId(0) + 1 + 1000);
+}
+}  // namespace
+
+// A track could take over a meta context's registration by carrying its id, in either order of
+// the two boxes: the file information then listed the track while getContextType said meta.
+TEST(TrackContextRegression, TrackIdOfAMetaContext)
+{
+    // Meta box first: the track that comes with the meta context's id is left out.
+    std::uint32_t metaId = nextMetaContextId();
+    testing::internal::CaptureStdout();
+    auto metaFirst = openBytes(sequenceWithMeta(metaId, true));
+    EXPECT_NE(testing::internal::GetCapturedStdout().find("Skipping track " + std::to_string(metaId)),
+              std::string::npos);
+    ASSERT_EQ(metaFirst.meta(), metaId);
+    EXPECT_EQ(metaFirst->getContextType(metaId), Reader::ContextType::Meta);
     std::vector<std::uint8_t> data;
-    opened->getItemData(metaId, 1, data);
+    metaFirst->getItemData(metaId, 1, data);
     EXPECT_EQ(data, ByteBuilder().str("exif bytes").bytes());
-    EXPECT_TRUE(opened->getFileInformation().trackInformation.empty());
+    EXPECT_TRUE(metaFirst->getFileInformation().trackInformation.empty());
+
+    // Movie box first: the meta context takes another id, and both contexts answer as what the
+    // file information says they are.
+    metaId = nextMetaContextId();
+    auto trackFirst = openBytes(sequenceWithMeta(metaId, false));
+    const auto& information = trackFirst->getFileInformation();
+    ASSERT_EQ(information.trackInformation.size(), 1u);
+    EXPECT_EQ(information.trackInformation.begin()->first, metaId);
+    EXPECT_EQ(trackFirst->getContextType(metaId), Reader::ContextType::Track);
+    EXPECT_EQ(trackFirst->getDisplayWidth(metaId), 64u);
+    trackFirst->getItemData(metaId, 0, data);
+    EXPECT_GT(data.size(), 800u);  // the first sample, an I frame
+    const auto renumbered = trackFirst.meta();
+    EXPECT_NE(renumbered, metaId);
+    EXPECT_EQ(trackFirst->getContextType(renumbered), Reader::ContextType::Meta);
+    trackFirst->getItemData(renumbered, 1, data);
+    EXPECT_EQ(data, ByteBuilder().str("exif bytes").bytes());
+    EXPECT_TRUE(information.features.count(Reader::FileFeature::IsImageSequence));
+    EXPECT_TRUE(information.features.count(Reader::FileFeature::HasRootLevelMetaBox));
 }
 
 // hev1 samples were refused as an unsupported coding type.
@@ -285,8 +316,8 @@ TEST(TrackContext, SamplesDecodeWithFfmpeg)
         file->getItemData(track, sample, data);
         stream.insert(stream.end(), data.begin(), data.end());
     }
-    const std::string input = testing::TempDir() + "pravix_sequence.hevc";
-    const std::string output = testing::TempDir() + "pravix_sequence.yuv";
+    const std::string input = testing::TempDir() + "pravix_sequence_" + std::to_string(getpid()) + ".hevc";
+    const std::string output = testing::TempDir() + "pravix_sequence_" + std::to_string(getpid()) + ".yuv";
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
     std::remove(output.c_str());

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+#include "BoxTree.h"
 #include "HeifBuilder.h"
 #include "ReaderTestSupport.h"
 
@@ -14,89 +15,6 @@ using Reader = ImageFileReaderInterface;
 
 namespace
 {
-/// A box as a tree: containers hold children, other boxes their whole bytes.
-struct Node
-{
-    std::string type;
-    Bytes bytes;  // leaves: the whole box
-    std::vector<Node> children;
-    bool container = false;
-
-    Node* find(const std::string& childType)
-    {
-        for (auto& child : children)
-        {
-            if (child.type == childType)
-            {
-                return &child;
-            }
-        }
-        return nullptr;
-    }
-
-    Bytes write() const
-    {
-        if (!container)
-        {
-            return bytes;
-        }
-        Bytes payload;
-        for (const auto& child : children)
-        {
-            payload = concat({payload, child.write()});
-        }
-        return makeBox(type, payload);
-    }
-};
-
-std::uint32_t u32At(const Bytes& bytes, std::size_t at)
-{
-    return (std::uint32_t(bytes[at]) << 24) | (std::uint32_t(bytes[at + 1]) << 16) |
-           (std::uint32_t(bytes[at + 2]) << 8) | bytes[at + 3];
-}
-
-std::vector<Node> parseBoxes(const Bytes& bytes, std::size_t begin, std::size_t end)
-{
-    std::vector<Node> nodes;
-    while (begin + 8 <= end)
-    {
-        const std::uint32_t size = u32At(bytes, begin);
-        Node node;
-        node.type = std::string(bytes.begin() + std::ptrdiff_t(begin + 4), bytes.begin() + std::ptrdiff_t(begin + 8));
-        node.container = node.type == "moov" || node.type == "trak" || node.type == "mdia" || node.type == "minf" ||
-                         node.type == "stbl";
-        if (node.container)
-        {
-            node.children = parseBoxes(bytes, begin + 8, begin + size);
-        }
-        else
-        {
-            node.bytes.assign(bytes.begin() + std::ptrdiff_t(begin), bytes.begin() + std::ptrdiff_t(begin + size));
-        }
-        nodes.push_back(node);
-        begin += size;
-    }
-    return nodes;
-}
-
-/// The shipped sequence with its movie box rebuilt by the edit; mdat comes before moov, so chunk
-/// offsets stay valid.
-Bytes editSequence(const std::function<void(Node& moov)>& edit)
-{
-    const Bytes original = readFile(dataPath("sequence.heics"));
-    auto boxes = parseBoxes(original, 0, original.size());
-    Bytes file;
-    for (auto& box : boxes)
-    {
-        if (box.type == "moov")
-        {
-            edit(box);
-        }
-        file = concat({file, box.write()});
-    }
-    return file;
-}
-
 /// tkhd fields, counted from the start of the box: track id at 20, alternate group at 42.
 Node makeTrack(const Node& track, std::uint32_t id, std::uint16_t alternateGroup, const Bytes& tref)
 {

@@ -11,3 +11,7 @@ ffmpeg -v error -y $S -frames:v 6 -c:v libx264 -profile:v high -flags +ildct+ilm
 ffmpeg -v error -y -f lavfi -i testsrc=size=128x96:rate=25 -pix_fmt yuv422p10le -frames:v 4 -c:v libx264 -profile:v high422 -f h264 high422_10bit.h264
 ffmpeg -v error -y -f lavfi -i testsrc=size=64x48:rate=25 -pix_fmt yuv420p -frames:v 4 -c:v libx264 -profile:v main -x264-params keyint=1 -f h264 intra_only.h264
 ffmpeg -v error -y -f lavfi -i "testsrc=size=128x96:rate=25,fade=in:0:12" -pix_fmt yuv420p -frames:v 12 -c:v libx264 -profile:v main -refs 4 -bf 2 -x264-params weightp=2:weightb=1:keyint=12:scenecut=0 -f h264 main_weighted.h264
+C="-f lavfi -i testsrc=size=350x286:rate=25"
+ffmpeg -v error -y $C -pix_fmt yuv444p -frames:v 1 -c:v libx264 -profile:v high444 -crf 51 -preset ultrafast -f h264 crop444.h264
+ffmpeg -v error -y $C -pix_fmt yuv422p -frames:v 1 -c:v libx264 -profile:v high422 -crf 51 -preset ultrafast -f h264 crop422.h264
+ffmpeg -v error -y -f lavfi -i testsrc=size=1920x1080:rate=25 -pix_fmt yuv420p -frames:v 2 -c:v libx264 -profile:v high -crf 51 -preset ultrafast -flags +ildct+ilme -x264-params interlaced=1 -f h264 crop1080i.h264
