@@ -1,0 +1,229 @@
+#pragma once
+
+#include "BatchConversion.h"
+#include "BatchView.h"
+#include "ConversionListModel.h"
+#include "DragDropView.h"
+#include "NSImagePreView.h"
+#include "NSTableCellDeleteViewDelegate.h"
+#include "ZLImage.h"
+
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class QToolButton;
+
+namespace pravix
+{
+
+class ConversionTableView;
+class NSViewColor;
+class WindowDialogs;
+
+// What the main window takes from outside; every member has the program's own default.
+struct MainWindowEnvironment
+{
+    // The dialogs; none: Qt's (QtWindowDialogs).
+    std::shared_ptr<WindowDialogs> dialogs;
+    // The pause before each entry of a batch; shorter only in tests.
+    std::chrono::milliseconds batchPause = BatchRunner::kPause;
+    // Opens a folder in the file manager; none: QDesktopServices::openUrl.
+    std::function<bool(const QUrl&)> openUrl;
+    // The market flag of the header; none: ClientProfile::shared().International().
+    std::optional<bool> international;
+};
+
+// The main window's content and controller: the header band, the conversion list with its drop
+// area and empty-list add button, and the option pane (type, scale and quality menus whose index
+// is the tag, the Exif box, the two save places, the folder field with its choose and open
+// buttons, Start/Stop). It owns the list (TablePathArr) and drives the batch (BatchConversion),
+// whose reports arrive on the GUI thread. While a batch runs (also while it stops) every change
+// of the list is refused: removals show the busy alert, drops are ignored, adding is locked.
+//
+// The widgets are public for tests and screen readers; everything they do goes through the
+// actions below.
+class ViewController : public QWidget,
+                       public BatchView,
+                       public NSTableCellDeleteViewDelegate,
+                       public DragDropViewDelegate
+{
+    Q_OBJECT
+
+public:
+    explicit ViewController(MainWindowEnvironment environment = {}, QWidget* parent = nullptr);
+    ~ViewController() override;
+
+    // The controller made last, while it lives.
+    static ViewController* shareInstance();
+
+    // Every text in the current language, the option pane and the columns mirrored for a right
+    // to left language, the title buttons placed; an open preview is closed; the list redrawn.
+    void RefreshUI();
+
+    // Start/Stop: an empty list offers the open panel; else starts, stops, or does nothing while
+    // stopping (BatchConversion).
+    void PravixBtEvent();
+    // The open panel of the add buttons: files and folders (a folder adds its direct entries).
+    void AddHeicFileBtEvent();
+    // The list's add function: one path when it is a HEIC name not in the list yet; the list is
+    // not redrawn. Its callers add only while no batch runs.
+    ConversionListModel::AddResult AddHeicPath(const QString& path);
+    void OutFileTypeMenuEvent(int tag);
+    void SelectImageSizeEvent(int tag);
+    void ImageQualityEvent(int tag);
+    void SaveHEICPathBTEvent();
+    void SaveCustomPathBTEvent();
+    void SelectPathBtEvent();
+    void OpenPathBtEvent();
+    // Empties the list after a question; nothing for an empty list.
+    void RemoverAllBtEvent();
+    // Removes the ticked entries without a question (the list's "delete" header).
+    void AllDeleteBtEvent();
+    // The 1-second progress timer.
+    void UpdateStateTimerEvent();
+
+    // NSTableCellDeleteViewDelegate
+    void DeleteEvent(NSPravixData& data) override;
+    void PreViewEvent(NSPravixData& data) override;
+    void SelectEvent() override;
+    // DragDropViewDelegate: dropped paths as they are (a folder is not opened); ignored while a
+    // batch runs.
+    void dragDropViewFileList(const QStringList& paths) override;
+
+    // BatchView
+    void reloadTable() override;
+    void setPravixButton(const ButtonLook& look) override;
+    void ToBtState(bool idle) override;
+    void showAlert(const BatchAlert& alert) override;
+
+    const std::vector<NSPravixData>& TablePathArr() const { return list_; }
+    ConversionListModel* listModel() const { return model_.get(); }
+    const BatchConversion& batch() const { return *batch_; }
+    bool isStopTo() const { return batch_->isStopTo(); }
+    QString SaveSuff() const { return saveSuff_; }
+    float ImageZooming() const { return imageZooming_; }
+    int32_t nQuality() const { return nQuality_; }
+    bool isSaveHEICPath() const { return isSaveHEICPath_; }
+    QString CachePath() const { return cachePath_; }
+    // What Start hands the batch now.
+    ConversionOptions currentOptions() const;
+    // The open preview window, or none.
+    NSImagePreView* ImagePreView() const { return imagePreView_; }
+    bool isUpdateStateTimerRunning() const;
+
+    // Image helpers kept with the controller (nothing in the program calls them): JPEG bytes of
+    // a picture at a compression factor of 0.0 to 1.0 (`forSize` names the factor), and a picture
+    // drawn smoothly into a new one of round(width) x round(height) pixels (none for an empty
+    // picture or a size outside the bitmap bounds).
+    static std::vector<uint8_t> compressedImageDataWithImg(const Bitmap& img, float forSize);
+    static std::optional<Bitmap> ImageZoom(const Bitmap& img, ImageSize forSize);
+
+    // Outlets.
+    QWidget* NavView() const { return navView_; }
+    QLabel* LogoImage() const { return logoImage_; }
+    QLabel* AppName() const { return appName_; }
+    QPushButton* AddFileBt() const { return addFileBt_; }
+    QPushButton* RemoveAllBt() const { return removeAllBt_; }
+    DragDropView* DropView() const { return dropView_; }
+    ConversionTableView* TableView() const { return tableView_; }
+    NSViewColor* AddHeicFileView() const { return addHeicFileView_; }
+    QToolButton* AddHeicFileBt() const { return addHeicFileBt_; }
+    QWidget* ConfigLineView() const { return configLineView_; }
+    QWidget* ConfigView() const { return configView_; }
+    QLabel* OutputFormatText() const { return outputFormatText_; }
+    QLabel* ImageSizeText() const { return imageSizeText_; }
+    QLabel* JPGEQualityText() const { return jpgeQualityText_; }
+    QComboBox* OutFileType() const { return outFileType_; }
+    QComboBox* SelectImageSize() const { return selectImageSize_; }
+    QComboBox* ImageQuality() const { return imageQuality_; }
+    QCheckBox* Exif() const { return exif_; }
+    QLabel* OutputPath() const { return outputPath_; }
+    QRadioButton* SaveHEICPath() const { return saveHEICPath_; }
+    QRadioButton* SaveCustomPath() const { return saveCustomPath_; }
+    QLineEdit* ShowPath() const { return showPath_; }
+    QToolButton* SelectPathBt() const { return selectPathBt_; }
+    QPushButton* OpenPathBt() const { return openPathBt_; }
+    QPushButton* PravixBt() const { return pravixBt_; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildHeader();
+    void buildList();
+    void buildOptionPane();
+    void setUpTabOrder();
+    void applyOutputPlace(bool besideSource);
+    void applyEmptyListRule();
+    void placeEmptyListArea();
+    void addFromOpenPanel();
+    void showBusyAlert();
+    void closePreview();
+    void layoutHeader();
+    void fitPravixButton();
+
+    MainWindowEnvironment environment_;
+    std::shared_ptr<WindowDialogs> dialogs_;
+
+    // The list lives longer than its model, and both longer than the batch (destroyed first, it
+    // stops and joins its worker).
+    std::vector<NSPravixData> list_;
+    std::unique_ptr<ConversionListModel> model_;
+
+    QString saveSuff_;
+    float imageZooming_ = 1.0f;
+    int32_t nQuality_ = 70;
+    bool isSaveHEICPath_ = true;
+    QString cachePath_;
+    bool international_ = true;
+
+    QWidget* navView_ = nullptr;
+    QWidget* logoGroup_ = nullptr;
+    QLabel* logoImage_ = nullptr;
+    QLabel* appName_ = nullptr;
+    QPushButton* addFileBt_ = nullptr;
+    QPushButton* removeAllBt_ = nullptr;
+    QWidget* listToolbar_ = nullptr;
+    DragDropView* dropView_ = nullptr;
+    ConversionTableView* tableView_ = nullptr;
+    NSViewColor* addHeicFileView_ = nullptr;
+    QToolButton* addHeicFileBt_ = nullptr;
+    QWidget* configLineView_ = nullptr;
+    QWidget* configView_ = nullptr;
+    QLabel* outputFormatText_ = nullptr;
+    QLabel* imageSizeText_ = nullptr;
+    QLabel* jpgeQualityText_ = nullptr;
+    QComboBox* outFileType_ = nullptr;
+    QComboBox* selectImageSize_ = nullptr;
+    QComboBox* imageQuality_ = nullptr;
+    QCheckBox* exif_ = nullptr;
+    QLabel* outputPath_ = nullptr;
+    QRadioButton* saveHEICPath_ = nullptr;
+    QRadioButton* saveCustomPath_ = nullptr;
+    QLineEdit* showPath_ = nullptr;
+    QToolButton* selectPathBt_ = nullptr;
+    QPushButton* openPathBt_ = nullptr;
+    QPushButton* pravixBt_ = nullptr;
+    QTimer* updateStateTimer_ = nullptr;
+    QPointer<NSImagePreView> imagePreView_;
+
+    std::unique_ptr<BatchConversion> batch_;
+};
+
+}  // namespace pravix

@@ -1,0 +1,192 @@
+#include "ImageCodecs.h"
+#include "NSViewColor.h"
+#include "PreviewImageLoader.h"
+#include "ViewController.h"
+#include "ZLViewImage.h"
+
+#include "IsolatedUserFolders.h"
+
+#include <QPainter>
+#include <QtTest>
+
+using namespace pravix;
+
+namespace
+{
+
+// A 40 x 30 view: red, with a blue 10 x 10 square at (30, 20).
+class PaintedView : public QWidget
+{
+public:
+    PaintedView()
+    {
+        resize(40, 30);
+        setAttribute(Qt::WA_TranslucentBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        painter.fillRect(QRect(0, 0, 40, 30), Qt::red);
+        painter.fillRect(QRect(30, 20, 10, 10), Qt::blue);
+    }
+};
+
+QColor pixel(const Bitmap& bitmap, uint32_t x, uint32_t y)
+{
+    const uint8_t* p = bitmap.row(y) + x * bitmap.channels;
+    return QColor(p[0], p[1], p[2], bitmap.channels == 4 ? p[3] : 255);
+}
+
+// A 64 x 48 picture: a horizontal grey ramp, so scaling and compression have something to keep.
+Bitmap ramp()
+{
+    Bitmap bitmap;
+    bitmap.allocate(64, 48, 3);
+    for (uint32_t y = 0; y < 48; ++y) {
+        for (uint32_t x = 0; x < 64; ++x) {
+            uint8_t* p = bitmap.row(y) + x * 3;
+            p[0] = p[1] = p[2] = static_cast<uint8_t>(x * 4);
+        }
+    }
+    return bitmap;
+}
+
+}  // namespace
+
+// The image helpers that need a window, on a screen of twice the pixel density: pictures of a
+// view, and the controller's JPEG and zoom helpers.
+class ViewImagesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void imageFromViewIsTheScreensPixels();
+    void imageWithNSViewIsTheViewsOwnSize();
+    void noViewGivesNoImage();
+    void bitmapFromImageKeepsAlpha();
+    void compressedImageDataIsAJpegOfThePicture();
+    void imageZoomDrawsAtTheNewSize();
+    void imageZoomRefusesEmptyAndHugeSizes();
+
+private:
+    test::IsolatedUserFolders folders_;
+};
+
+void ViewImagesTest::imageFromViewIsTheScreensPixels()
+{
+    PaintedView view;
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    QCOMPARE(view.devicePixelRatioF(), 2.0);
+    const std::optional<Bitmap> image = ZLViewImage::imageFromView(&view);
+    QVERIFY(image);
+    QCOMPARE(image->width, 80u);
+    QCOMPARE(image->height, 60u);
+    QCOMPARE(pixel(*image, 4, 4), QColor(Qt::red));
+    QCOMPARE(pixel(*image, 75, 55), QColor(Qt::blue));
+}
+
+void ViewImagesTest::imageWithNSViewIsTheViewsOwnSize()
+{
+    // Also for a view never shown, and transparent where it draws nothing.
+    NSViewColor view;
+    view.resize(40, 30);
+    view.setBackgroundColor(Qt::green);
+    view.setCornerRadius(10);
+    const std::optional<Bitmap> image = ZLViewImage::imageWithNSView(&view);
+    QVERIFY(image);
+    QCOMPARE(image->width, 40u);
+    QCOMPARE(image->height, 30u);
+    QCOMPARE(image->channels, 4u);
+    QCOMPARE(pixel(*image, 20, 15), QColor(Qt::green));
+    QCOMPARE(pixel(*image, 0, 0).alpha(), 0);
+}
+
+void ViewImagesTest::noViewGivesNoImage()
+{
+    QVERIFY(!ZLViewImage::imageFromView(nullptr));
+    QVERIFY(!ZLViewImage::imageWithNSView(nullptr));
+    QWidget empty;
+    empty.resize(0, 10);
+    QVERIFY(!ZLViewImage::imageFromView(&empty));
+    QVERIFY(!ZLViewImage::imageWithNSView(&empty));
+    QVERIFY(!bitmapFromImage(QImage()));
+}
+
+void ViewImagesTest::bitmapFromImageKeepsAlpha()
+{
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.fill(QColor(10, 20, 30, 128));
+    image.setPixelColor(2, 1, QColor(200, 100, 50, 255));
+    const std::optional<Bitmap> rgba = bitmapFromImage(image);
+    QVERIFY(rgba);
+    QCOMPARE(rgba->channels, 4u);
+    QCOMPARE(rgba->pixels.size(), size_t(3 * 2 * 4));
+    QCOMPARE(pixel(*rgba, 0, 0), QColor(10, 20, 30, 128));
+    QCOMPARE(pixel(*rgba, 2, 1), QColor(200, 100, 50));
+    // Opaque images come as packed RGB (QImage pads its rows; the bitmap does not).
+    const std::optional<Bitmap> rgb = bitmapFromImage(image.convertToFormat(QImage::Format_RGB32));
+    QCOMPARE(rgb->channels, 3u);
+    QCOMPARE(rgb->pixels.size(), size_t(3 * 2 * 3));
+    QCOMPARE(pixel(*rgb, 2, 1), QColor(200, 100, 50));
+    QCOMPARE(imageFromBitmap(*rgb).pixelColor(2, 1), QColor(200, 100, 50));
+}
+
+void ViewImagesTest::compressedImageDataIsAJpegOfThePicture()
+{
+    const Bitmap picture = ramp();
+    const std::vector<uint8_t> best = ViewController::compressedImageDataWithImg(picture, 1.0f);
+    const std::vector<uint8_t> worst = ViewController::compressedImageDataWithImg(picture, 0.1f);
+    QVERIFY(best.size() > 4);
+    QCOMPARE(sniffImageType(best.data(), best.size()), std::optional<ImageFileType>(ImageFileType::Jpeg));
+    QVERIFY(worst.size() < best.size());
+    const std::optional<Bitmap> decoded = decodeImage(best.data(), best.size());
+    QVERIFY(decoded);
+    QCOMPARE(decoded->width, 64u);
+    QCOMPARE(decoded->height, 48u);
+    QVERIFY(std::abs(pixel(*decoded, 40, 20).red() - 160) <= 4);
+    QVERIFY(ViewController::compressedImageDataWithImg(Bitmap(), 0.7f).empty());
+}
+
+void ViewImagesTest::imageZoomDrawsAtTheNewSize()
+{
+    const std::optional<Bitmap> half = ViewController::ImageZoom(ramp(), ImageSize{32.4, 23.6});
+    QVERIFY(half);
+    QCOMPARE(half->width, 32u);
+    QCOMPARE(half->height, 24u);
+    QCOMPARE(half->channels, 3u);
+    // The ramp survives the drawing: left dark, right light, rising in between.
+    QVERIFY(pixel(*half, 1, 12).red() < 20);
+    QVERIFY(pixel(*half, 30, 12).red() > 230);
+    QVERIFY(pixel(*half, 10, 12).red() < pixel(*half, 20, 12).red());
+
+    Bitmap transparent;
+    transparent.allocate(4, 4, 4);
+    const std::optional<Bitmap> grown = ViewController::ImageZoom(transparent, ImageSize{8, 8});
+    QVERIFY(grown);
+    QCOMPARE(grown->channels, 4u);
+    QCOMPARE(pixel(*grown, 4, 4).alpha(), 0);
+}
+
+void ViewImagesTest::imageZoomRefusesEmptyAndHugeSizes()
+{
+    QVERIFY(!ViewController::ImageZoom(Bitmap(), ImageSize{10, 10}));
+    QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{0, 10}));
+    QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{10, -3}));
+    QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{std::nan(""), 10}));
+    QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{1e9, 10}));
+    QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{30000, 30000}));
+}
+
+int main(int argc, char** argv)
+{
+    // Every view here lives on a 2x screen, so the two pictures of a view differ.
+    qputenv("QT_SCALE_FACTOR", "2");
+    QApplication app(argc, argv);
+    ViewImagesTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "ViewImagesTest.moc"
