@@ -1,12 +1,14 @@
 // Times the conversion of one entry against heif-convert on the same files, in the same run.
 //
-//   convert_bench [--runs N] [--types JPG,PNG,...] [--peer heif-convert] FILE...
+//   convert_bench [--runs N] [--types JPG,PNG,...] [--peer heif-convert | --no-peer] FILE...
 //
 // Every measurement is a fresh process (this program re-run with --one, or the peer), so wall time, CPU
 // time (user + system) and peak resident memory are each the process's own. Ours and the peer alternate
 // run by run; the medians are printed. "stage1" is the HEIC decode with orientation plus a JPEG encode at
-// quality 70 alone; "JPG" etc. are the whole conversion of one entry (quality 70, scale 100 %).
+// quality 70 alone; "JPG" etc. are the whole conversion of one entry (quality 70, scale 100 %); "open"
+// is opening the file as an image source and reading its properties.
 #include "ConvertEntry.h"
+#include "HeicImageSource.h"
 #include "ImageCodecs.h"
 #include "SafeHEICLoader.h"
 
@@ -105,6 +107,11 @@ Summary summarise(const std::vector<Sample>& samples)
 // The measured work inside the child process.
 int runOne(const std::string& what, const std::string& file, const std::string& outDir)
 {
+    if (what == "open")
+    {
+        std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(file);
+        return source && source->count() == 1 && source->propertiesAtIndex(0) ? 0 : 1;
+    }
     if (what == "stage1")
     {
         std::optional<Bitmap> image = SafeHEICLoader::loadHEICWithImageIOFromPath(file);
@@ -176,6 +183,10 @@ int main(int argc, char** argv)
         {
             peer = argv[++i];
         }
+        else if (a == "--no-peer")
+        {
+            peer.clear();
+        }
         else
         {
             files.push_back(a);
@@ -184,7 +195,8 @@ int main(int argc, char** argv)
     if (files.empty())
     {
         std::fprintf(stderr,
-                     "usage: %s [--runs N] [--types stage1,JPG,PNG,BMP,TIFF,JPEG] [--peer heif-convert] FILE...\n",
+                     "usage: %s [--runs N] [--types open,stage1,JPG,PNG,BMP,TIFF,JPEG] [--peer heif-convert | "
+                     "--no-peer] FILE...\n",
                      argv[0]);
         return 2;
     }
@@ -203,7 +215,7 @@ int main(int argc, char** argv)
         {
             std::vector<Sample> ours;
             std::vector<Sample> theirs;
-            const std::string peerOut = peerOutput(what, outDir);
+            const std::string peerOut = peer.empty() ? std::string() : peerOutput(what, outDir);
             for (int r = 0; r < runs; ++r)
             {
                 ours.push_back(runProcess({self, "--one", what, file, outDir}));

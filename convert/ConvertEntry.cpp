@@ -11,9 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -62,17 +60,6 @@ struct ExifRelease
     }
 };
 using ExifPtr = std::unique_ptr<ExifData, ExifRelease>;
-
-bool readWholeFile(const std::string& path, std::vector<uint8_t>& out)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-    {
-        return false;
-    }
-    out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return !in.bad();
-}
 
 // A fresh file name in `folder` for the JPEG waiting for its Exif splice; two running copies of the
 // program never share it. Why it could not be made goes into `error`.
@@ -149,7 +136,7 @@ EntryOutcome failed(const char* key)
 ExifHooks defaultExifHooks()
 {
     ExifHooks hooks;
-    hooks.create = [](const uint8_t* bytes, size_t length) { return CreateExifDataFromHeic(bytes, length).release(); };
+    hooks.create = [](const ImageFileReaderInterface& reader) { return CreateExifDataFromReader(reader).release(); };
     hooks.splice = JpgAddExif;
     return hooks;
 }
@@ -202,8 +189,9 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& da
 
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options, const ExifHooks& exif)
 {
-    std::vector<uint8_t> heic;
-    if (!readWholeFile(entry.heicPath, heic))
+    // One parse of the file serves the Exif module and the decoder; its items are read as they are needed.
+    std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(entry.heicPath);
+    if (!source)
     {
         return failed(kConversionFailure);
     }
@@ -212,13 +200,13 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
     const ImageFileType finalType = finalTypeFor(options.saveSuff);
     // The tree only ever goes into JPEG output; for other types it would be made and dropped unused.
     ExifPtr exifTree;
-    if (options.bExif && finalType == ImageFileType::Jpeg && exif.create)
+    if (options.bExif && finalType == ImageFileType::Jpeg && exif.create && source->reader() != nullptr)
     {
-        exifTree.reset(exif.create(heic.data(), heic.size()));
+        exifTree.reset(exif.create(*source->reader()));
     }
-    heic = {};
 
-    std::optional<Bitmap> decoded = SafeHEICLoader::loadHEICWithImageIOFromPath(entry.heicPath);
+    std::optional<Bitmap> decoded = SafeHEICLoader::loadHEICWithImageIOFromSource(source.get(), entry.heicPath);
+    source.reset();
     if (!decoded)
     {
         return failed(kConversionFailure);

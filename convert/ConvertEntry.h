@@ -8,6 +8,7 @@
 #include <vector>
 
 typedef struct _ExifData ExifData;
+class ImageFileReaderInterface;
 
 namespace pravix
 {
@@ -37,11 +38,12 @@ struct EntryOutcome
     std::string errorKey;  // "ConversionFailure", "FileNotThereTitle" or "FolderReadOnly" otherwise
 };
 
-// The Exif module's two entries; replaceable so tests can make them fail. An ExifData tree made by
-// `create` is released by the conversion.
+// The Exif module's two entries; replaceable so tests can make them fail. `create` reads the Exif item
+// through the conversion's one parse of the file; an ExifData tree it makes is released by the
+// conversion.
 struct ExifHooks
 {
-    std::function<ExifData*(const uint8_t* bytes, size_t length)> create;
+    std::function<ExifData*(const ImageFileReaderInterface& reader)> create;
     std::function<int(const char* jpegPath, const char* outputPath, ExifData* exif)> splice;
 };
 

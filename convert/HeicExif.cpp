@@ -511,17 +511,25 @@ std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reade
     return {};
 }
 
-std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length)
+namespace
 {
-    if (bytes == nullptr)
+/// The tree of an Exif block as found (empty when none), or null after printing the module's line.
+ExifDataPtr CreateExifDataFromBlock(const std::vector<std::uint8_t>& block)
+{
+    const ParsedExif parsed = ParseExifBlock(block);
+    if (!parsed.success)
     {
-        return {};
+        std::printf("获取Heic Exif信息失败!\n");
+        return nullptr;
     }
+    return CreateExifDataFromParsed(parsed);
+}
+
+/// The Exif block of the root meta box of a parsed file; empty when there is none or the reader throws.
+std::vector<std::uint8_t> RootExifBlock(const ImageFileReaderInterface& reader)
+{
     try
     {
-        std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
-        HevcImageFileReader reader;
-        reader.initialize(&stream);
         const auto contextId = reader.getFileInformation().rootMetaBoxInformation.contextId;
         if (contextId != 0)
         {
@@ -534,17 +542,36 @@ std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, s
     }
     return {};
 }
+}  // namespace
+
+std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length)
+{
+    if (bytes == nullptr)
+    {
+        return {};
+    }
+    try
+    {
+        std::istringstream stream(std::string(reinterpret_cast<const char*>(bytes), length));
+        HevcImageFileReader reader;
+        reader.initialize(&stream);
+        return RootExifBlock(reader);
+    }
+    catch (...)
+    {
+        // Whatever the reader throws means no Exif.
+    }
+    return {};
+}
+
+ExifDataPtr CreateExifDataFromReader(const ImageFileReaderInterface& reader)
+{
+    return CreateExifDataFromBlock(RootExifBlock(reader));
+}
 
 ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length)
 {
-    const std::vector<std::uint8_t> block = GetHeicExifBlockFromBytes(bytes, length);
-    const ParsedExif parsed = ParseExifBlock(block);
-    if (!parsed.success)
-    {
-        std::printf("获取Heic Exif信息失败!\n");
-        return nullptr;
-    }
-    return CreateExifDataFromParsed(parsed);
+    return CreateExifDataFromBlock(GetHeicExifBlockFromBytes(bytes, length));
 }
 
 ExifDataPtr CreateExifDataFromHeicFile(const char* path)

@@ -69,5 +69,8 @@ std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, s
 /// after printing a line, when there is no usable Exif.
 ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length);
 
+/// The same for a file the reader has already parsed (the conversion's one parse of the file).
+ExifDataPtr CreateExifDataFromReader(const ImageFileReaderInterface& reader);
+
 /// CreateExifDataFromHeic on the whole file at path; null when it cannot be read.
 ExifDataPtr CreateExifDataFromHeicFile(const char* path);

@@ -27,15 +27,42 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromPath(const std::str
             std::cout << "无法创建图片源" << std::endl;
             return std::nullopt;
         }
+        return loadHEICWithImageIOFromSource(source.get(), path);
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << "ImageIO 加载异常: " << e.what() << std::endl;
+        return std::nullopt;
+    }
+}
+
+std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromSource(const HeicImageSource* source,
+                                                                     const std::string& path)
+{
+    if (source == nullptr)
+    {
+        return std::nullopt;
+    }
+    try
+    {
+        std::optional<Bitmap> image;
         if (source->count() == 0)
         {
             std::cout << "图片源中没有图片" << std::endl;
-            return std::nullopt;
         }
-        std::optional<Bitmap> image = loadHEICWithAutoOrientationCorrection(source.get());
+        else
+        {
+            // The source keeps its first verdict: when the picture failed to decode, the fallbacks fail
+            // at once rather than decoding it again.
+            image = loadHEICWithAutoOrientationCorrection(source);
+            if (!image)
+            {
+                image = loadHEICWithManualOrientationCorrection(source);
+            }
+        }
         if (!image)
         {
-            image = loadHEICWithManualOrientationCorrection(source.get());
+            std::cout << "【日志】解码失败[" << path << "]: " << source->lastError() << std::endl;
         }
         return image;
     }

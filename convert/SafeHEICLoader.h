@@ -29,6 +29,9 @@ public:
     static constexpr uint32_t kMaxPixelSize = 8192;
 
     static std::optional<Bitmap> loadHEICWithImageIOFromPath(const std::string& path);
+    // The same over a source already made for the file at path (whose parse the Exif module shares);
+    // when no picture comes out, logs the source's reason once with the path.
+    static std::optional<Bitmap> loadHEICWithImageIOFromSource(const HeicImageSource* source, const std::string& path);
     static std::optional<Bitmap> loadHEICWithAutoOrientationCorrection(const HeicImageSource* source);
     static std::optional<Bitmap> loadHEICWithManualOrientationCorrection(const HeicImageSource* source);
     static std::optional<Bitmap> applyManualOrientationCorrection(const Bitmap* image, uint32_t orientation);

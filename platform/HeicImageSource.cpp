@@ -1,17 +1,16 @@
 #include "HeicImageSource.h"
 
+#include "GridDecoder.h"
+#include "HevcImageFileReader.h"
 #include "HeifImageItems.h"
 #include "HevcDecoder.h"
 #include "ImageOps.h"
+#include "ParallelFor.h"
+#include "PictureDecoding.h"
+#include "PictureTarget.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
-#include <cstring>
-#include <fstream>
-#include <iterator>
-#include <mutex>
-#include <thread>
 
 extern "C"
 {
@@ -26,39 +25,12 @@ namespace
 
 using Size = PictureSize;
 
-void checkDecodableSize(uint64_t w, uint64_t h)
-{
-    if (w == 0 || h == 0 || w > kMaxDecodeSide || h > kMaxDecodeSide || w * h > kMaxBitmapPixels)
-    {
-        throw HeifFormatError("picture size " + std::to_string(w) + "x" + std::to_string(h) + " outside the limits");
-    }
-}
+// Rows of a single picture converted to RGB at a time; a multiple of every chroma row spacing.
+constexpr uint32_t kBandRows = 64;
 
-// The frame must be the size the container promised; anything else is a damaged or mismatched stream.
-void checkFrame(const AVFrame* frame, const Size& expected)
-{
-    if (static_cast<uint32_t>(frame->width) != expected.width ||
-        static_cast<uint32_t>(frame->height) != expected.height)
-    {
-        throw HeifFormatError("decoded picture is " + std::to_string(frame->width) + "x" +
-                              std::to_string(frame->height) + ", expected " + std::to_string(expected.width) + "x" +
-                              std::to_string(expected.height));
-    }
-}
-
-int hardwareThreads()
-{
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
-}
-
-uint64_t decoderPixelLimit(const Size& s)
-{
-    // Coded pictures are padded to whole coding blocks beyond their visible size.
-    return (static_cast<uint64_t>(s.width) + 64) * (s.height + 64);
-}
-
-Bitmap decodeSingle(const HeifImageItems& items, uint32_t id, const ItemColour& colour)
+// Decodes a single coded picture into the target: converted to RGB in bands on all cores, each band
+// turned into its place or, when the target reduces the picture, handed on in order.
+void decodeSingle(const HeifImageItems& items, uint32_t id, const ItemColour& colour, PictureTarget& target)
 {
     const std::optional<Size> extent = items.spatialExtent(id);
     if (!extent)
@@ -66,200 +38,90 @@ Bitmap decodeSingle(const HeifImageItems& items, uint32_t id, const ItemColour& 
         throw HeifFormatError("image without spatial extent");
     }
     checkDecodableSize(extent->width, extent->height);
-    const std::vector<uint8_t> stream = items.byteStream(id);
-    HevcDecoder decoder(hardwareThreads());
-    std::string error;
-    FramePtr frame = decoder.decode(stream.data(), stream.size(), decoderPixelLimit(*extent), error);
-    if (!frame)
+    FramePtr frame;
     {
-        throw HeifFormatError(error);
+        const std::vector<uint8_t> stream = items.byteStream(id);
+        HevcDecoder decoder(static_cast<int>(std::min<unsigned>(kMaxSliceThreads, workerCount())));
+        frame = decodeCodedPicture(decoder, stream, *extent);
     }
-    checkFrame(frame.get(), *extent);
-    Bitmap out;
-    if (!out.allocate(extent->width, extent->height, 3))
+    const ColourInfo info = colour.hasNclx ? colour.nclx : colourOfFrame(frame.get());
+    const uint32_t width = extent->width;
+    const uint32_t height = extent->height;
+    const uint32_t bands = (height + kBandRows - 1) / kBandRows;
+    // Converts bands [begin, end) into `into` (band `begin` at its first row), or each band into a
+    // scratch band and on into its place when `into` is null.
+    auto convertBands = [&](size_t begin, size_t end, uint8_t* into, size_t intoStride)
     {
-        throw HeifFormatError("picture too large");
-    }
-    SwsContext* sws = nullptr;
-    const bool ok = convertFrameToRgb(frame.get(), colour.hasNclx ? colour.nclx : colourOfFrame(frame.get()), out.width,
-                                      out.height, out.pixels.data(), out.stride(), 3, &sws);
-    sws_freeContext(sws);
-    if (!ok)
-    {
-        throw HeifFormatError("unsupported picture format");
-    }
-    return out;
-}
-
-// Where the top-left corner of a w x h rectangle at (x, y) of a W x H picture lands once the picture is
-// redrawn for an orientation value.
-std::pair<uint32_t, uint32_t> orientedOrigin(uint32_t orientation, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
-                                             uint32_t W, uint32_t H)
-{
-    switch (orientation)
-    {
-    case 2:
-        return {W - x - w, y};
-    case 3:
-        return {W - x - w, H - y - h};
-    case 4:
-        return {x, H - y - h};
-    case 5:
-        return {y, x};
-    case 6:
-        return {H - y - h, x};
-    case 7:
-        return {H - y - h, W - x - w};
-    case 8:
-        return {y, W - x - w};
-    default:
-        return {x, y};
-    }
-}
-
-// Decodes a grid straight into its upright picture: each worker converts a tile to RGB and, for a
-// rotated or mirrored picture, redraws that tile while it is still in the cache and puts it in its
-// turned place, so the full picture is never copied.
-Bitmap decodeGrid(const HeifImageItems& items, uint32_t id, const ItemColour& colour, uint32_t orientation)
-{
-    const GridLayout grid = items.grid(id);
-    checkDecodableSize(grid.width, grid.height);
-    const std::vector<uint32_t>& tiles = grid.tiles;
-    if (tiles.size() != static_cast<size_t>(grid.rows) * grid.columns)
-    {
-        throw HeifFormatError("grid has " + std::to_string(tiles.size()) + " tiles for " + std::to_string(grid.rows) +
-                              "x" + std::to_string(grid.columns));
-    }
-    std::optional<Size> tileSize;
-    for (uint32_t tile : tiles)
-    {
-        if (items.itemType(tile) != "hvc1")
-        {
-            throw HeifFormatError("grid tile is not an HEVC image");
-        }
-        const std::optional<Size> s = items.spatialExtent(tile);
-        if (!s || (tileSize && (s->width != tileSize->width || s->height != tileSize->height)))
-        {
-            throw HeifFormatError("grid tiles differ in size");
-        }
-        tileSize = s;
-    }
-    checkDecodableSize(tileSize->width, tileSize->height);
-    // The tiles must cover the output, and no row or column of them may lie wholly outside it.
-    const uint64_t coveredW = static_cast<uint64_t>(tileSize->width) * grid.columns;
-    const uint64_t coveredH = static_cast<uint64_t>(tileSize->height) * grid.rows;
-    if (coveredW < grid.width || coveredH < grid.height || coveredW - tileSize->width >= grid.width ||
-        coveredH - tileSize->height >= grid.height)
-    {
-        throw HeifFormatError("grid tiles do not match the grid's size");
-    }
-    ItemColour tileColour = colour;
-    if (!tileColour.hasNclx)
-    {
-        items.readColour(tiles.front(), tileColour);
-    }
-    // The reader reads from one stream: the tiles' coded data are fetched here, decoded in parallel below.
-    std::vector<std::vector<uint8_t>> streams;
-    streams.reserve(tiles.size());
-    for (uint32_t tile : tiles)
-    {
-        streams.push_back(items.byteStream(tile));
-    }
-
-    const bool turned = orientation >= 2 && orientation <= 8;
-    const bool swap = orientation >= 5 && orientation <= 8;
-    Bitmap out;
-    if (!out.allocate(swap ? grid.height : grid.width, swap ? grid.width : grid.height, 3))
-    {
-        throw HeifFormatError("picture too large");
-    }
-    std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
-    std::mutex errorLock;
-    std::string firstError;
-    auto worker = [&]()
-    {
-        HevcDecoder decoder(1);
         SwsContext* sws = nullptr;
-        Bitmap tile;
-        while (!failed)
+        Bitmap scratch;
+        try
         {
-            const size_t index = next++;
-            if (index >= tiles.size())
+            for (size_t b = begin; b < end; ++b)
             {
-                break;
-            }
-            try
-            {
-                const std::vector<uint8_t>& stream = streams[index];
-                std::string error;
-                FramePtr frame = decoder.decode(stream.data(), stream.size(), decoderPixelLimit(*tileSize), error);
-                if (!frame)
+                const uint32_t y = static_cast<uint32_t>(b) * kBandRows;
+                const uint32_t rows = std::min(kBandRows, height - y);
+                uint8_t* dst = into != nullptr ? into + (b - begin) * kBandRows * intoStride : nullptr;
+                size_t stride = intoStride;
+                if (dst == nullptr)
                 {
-                    throw HeifFormatError(error);
-                }
-                checkFrame(frame.get(), *tileSize);
-                const uint32_t x = static_cast<uint32_t>(index % grid.columns) * tileSize->width;
-                const uint32_t y = static_cast<uint32_t>(index / grid.columns) * tileSize->height;
-                const uint32_t w = std::min(tileSize->width, grid.width - x);
-                const uint32_t h = std::min(tileSize->height, grid.height - y);
-                const ColourInfo info = tileColour.hasNclx ? tileColour.nclx : colourOfFrame(frame.get());
-                if (!turned)
-                {
-                    if (!convertFrameToRgb(frame.get(), info, w, h, out.row(y) + static_cast<size_t>(x) * 3,
-                                           out.stride(), 3, &sws))
+                    if ((scratch.width != width || scratch.height != rows) && !scratch.allocate(width, rows, 3))
                     {
-                        throw HeifFormatError("unsupported picture format");
+                        throw HeifFormatError("picture too large");
                     }
-                    continue;
+                    dst = scratch.pixels.data();
+                    stride = scratch.stride();
                 }
-                if ((tile.width != w || tile.height != h) && !tile.allocate(w, h, 3))
-                {
-                    throw HeifFormatError("tile too large");
-                }
-                if (!convertFrameToRgb(frame.get(), info, w, h, tile.pixels.data(), tile.stride(), 3, &sws))
+                if (!convertFrameRowsToRgb(frame.get(), info, y, width, rows, dst, stride, 3, &sws))
                 {
                     throw HeifFormatError("unsupported picture format");
                 }
-                const Bitmap upright = applyOrientation(tile, orientation);
-                const auto [ox, oy] = orientedOrigin(orientation, x, y, w, h, grid.width, grid.height);
-                for (uint32_t r = 0; r < upright.height; ++r)
+                if (into == nullptr)
                 {
-                    std::memcpy(out.row(oy + r) + static_cast<size_t>(ox) * 3, upright.row(r), upright.stride());
-                }
-            }
-            catch (const std::exception& e)
-            {
-                std::lock_guard<std::mutex> lock(errorLock);
-                if (!failed.exchange(true))
-                {
-                    firstError = e.what();
+                    target.place(0, y, width, rows, dst, stride);
                 }
             }
         }
+        catch (...)
+        {
+            sws_freeContext(sws);
+            throw;
+        }
         sws_freeContext(sws);
     };
-    const size_t workers = std::min<size_t>(tiles.size(), static_cast<size_t>(hardwareThreads()));
-    std::vector<std::thread> threads;
-    for (size_t i = 1; i < workers; ++i)
+    if (!target.reduces())
     {
-        threads.emplace_back(worker);
+        size_t stride = 0;
+        uint8_t* direct = target.directRect(0, 0, width, height, stride);
+        parallelFor(bands, 4,
+                    [&](size_t begin, size_t end)
+                    {
+                        convertBands(begin, end, direct != nullptr ? direct + begin * kBandRows * stride : nullptr,
+                                     stride);
+                    });
+        return;
     }
-    worker();
-    for (std::thread& t : threads)
+    // Reducing: groups of bands converted in parallel, then handed on in order.
+    const uint32_t groupBands = std::max(1u, workerCount() * 2);
+    Bitmap group;
+    if (!group.allocate(width, std::min(height, groupBands * kBandRows), 3))
     {
-        t.join();
+        throw HeifFormatError("picture too large");
     }
-    if (failed)
+    for (uint32_t first = 0; first < bands; first += groupBands)
     {
-        throw HeifFormatError("grid tile: " + firstError);
+        const uint32_t last = std::min(bands, first + groupBands);
+        parallelFor(last - first, 1,
+                    [&](size_t begin, size_t end)
+                    { convertBands(first + begin, first + end, group.row(static_cast<uint32_t>(begin) * kBandRows),
+                                   group.stride()); });
+        const uint32_t rows = std::min(height, last * kBandRows) - first * kBandRows;
+        target.pushRows(rows, group.pixels.data(), group.stride());
     }
-    return out;
 }
 
-// Clean aperture as a rectangle of the picture; damage (zero denominators, a window outside the
-// picture) is an error rather than a guess.
-Bitmap applyCleanAperture(const Bitmap& image, const ItemTransform& clap)
+// Clean aperture as a rectangle of a width x height picture; damage (zero denominators, a window outside
+// the picture) is an error rather than a guess.
+PictureWindow cleanApertureWindow(uint32_t width, uint32_t height, const ItemTransform& clap)
 {
     const uint32_t* d = clap.denominators;
     const int64_t* n = clap.numerators;
@@ -269,23 +131,41 @@ Bitmap applyCleanAperture(const Bitmap& image, const ItemTransform& clap)
     }
     const double cw = static_cast<double>(n[0]) / d[0];
     const double ch = static_cast<double>(n[1]) / d[1];
-    const double left = static_cast<double>(n[2]) / d[2] + (image.width - 1) / 2.0 - (cw - 1) / 2.0;
-    const double top = static_cast<double>(n[3]) / d[3] + (image.height - 1) / 2.0 - (ch - 1) / 2.0;
+    const double left = static_cast<double>(n[2]) / d[2] + (width - 1) / 2.0 - (cw - 1) / 2.0;
+    const double top = static_cast<double>(n[3]) / d[3] + (height - 1) / 2.0 - (ch - 1) / 2.0;
     const double l = std::round(left);
     const double t = std::round(top);
     const double w = std::round(cw);
     const double h = std::round(ch);
-    if (!(l >= 0 && t >= 0 && w >= 1 && h >= 1 && l + w <= image.width && t + h <= image.height))
+    if (!(l >= 0 && t >= 0 && w >= 1 && h >= 1 && l + w <= width && t + h <= height))
     {
         throw HeifFormatError("clean aperture outside the picture");
     }
-    std::optional<Bitmap> cropped = cropBitmap(image, static_cast<uint32_t>(l), static_cast<uint32_t>(t),
-                                               static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+    return PictureWindow{static_cast<uint32_t>(l), static_cast<uint32_t>(t), static_cast<uint32_t>(w),
+                         static_cast<uint32_t>(h)};
+}
+
+Bitmap applyCleanAperture(const Bitmap& image, const ItemTransform& clap)
+{
+    const PictureWindow w = cleanApertureWindow(image.width, image.height, clap);
+    std::optional<Bitmap> cropped = cropBitmap(image, w.x, w.y, w.width, w.height);
     if (!cropped)
     {
         throw HeifFormatError("clean aperture outside the picture");
     }
     return std::move(*cropped);
+}
+
+// The size a picture is reduced to so that its longer side is at most maxSide (0: no limit).
+std::pair<uint32_t, uint32_t> reducedSize(uint32_t width, uint32_t height, uint32_t maxSide)
+{
+    const uint32_t longer = std::max(width, height);
+    if (maxSide == 0 || longer <= maxSide)
+    {
+        return {width, height};
+    }
+    const double zoom = static_cast<double>(maxSide) / longer;
+    return {width >= height ? maxSide : scaledSide(width, zoom), height > width ? maxSide : scaledSide(height, zoom)};
 }
 
 uint32_t orientationOfTransform(const ItemTransform& t)
@@ -300,11 +180,13 @@ uint32_t orientationOfTransform(const ItemTransform& t)
 
 }  // namespace
 
-HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data) : mData(std::move(data))
+HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> data,
+                                 const std::function<std::unique_ptr<HeifImageItems>()>& open)
+    : mData(std::move(data))
 {
     try
     {
-        mItems = std::make_unique<HeifImageItems>(*mData);
+        mItems = open();
         const std::string type = mItems->itemType(mItems->primaryItemId());
         if (type != "hvc1" && type != "grid")
         {
@@ -323,18 +205,24 @@ HeicImageSource::~HeicImageSource() = default;
 
 std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
+    // The file is read as its items are asked for, like the platform's image source does, rather than
+    // held in memory whole. A file that cannot be opened gives no source at all.
+    std::unique_ptr<HeifImageItems> items;
+    try
     {
-        return nullptr;
+        items = HeifImageItems::openFile(path);
+        if (!items)
+        {
+            return nullptr;
+        }
     }
-    auto bytes =
-        std::make_shared<std::vector<uint8_t>>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
+    catch (const std::exception& e)
     {
-        return nullptr;
+        const std::string reason = e.what();
+        return std::unique_ptr<HeicImageSource>(
+            new HeicImageSource(nullptr, [&]() -> std::unique_ptr<HeifImageItems> { throw HeifFormatError(reason); }));
     }
-    return createWithData(std::move(bytes));
+    return std::unique_ptr<HeicImageSource>(new HeicImageSource(nullptr, [&] { return std::move(items); }));
 }
 
 std::unique_ptr<HeicImageSource> HeicImageSource::createWithData(std::shared_ptr<const std::vector<uint8_t>> data)
@@ -343,7 +231,14 @@ std::unique_ptr<HeicImageSource> HeicImageSource::createWithData(std::shared_ptr
     {
         return nullptr;
     }
-    return std::unique_ptr<HeicImageSource>(new HeicImageSource(std::move(data)));
+    const std::vector<uint8_t>& bytes = *data;
+    return std::unique_ptr<HeicImageSource>(
+        new HeicImageSource(std::move(data), [&] { return std::make_unique<HeifImageItems>(bytes); }));
+}
+
+const ImageFileReaderInterface* HeicImageSource::reader() const
+{
+    return mItems ? &mItems->reader() : nullptr;
 }
 
 size_t HeicImageSource::count() const
@@ -408,49 +303,25 @@ std::optional<ImageProperties> HeicImageSource::propertiesAtIndex(size_t index) 
     }
 }
 
-std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
+std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms, uint32_t maxPixelSize) const
 {
     if (!mItems)
     {
         return std::nullopt;
     }
+    // A picture that failed to decode fails again without being decoded again.
+    if (mDecodeFailed)
+    {
+        return std::nullopt;
+    }
     try
     {
+        ++mDecodeCount;
+        Bitmap image = decodeUpright(applyTransforms, maxPixelSize);
         const uint32_t id = mItems->primaryItemId();
         ItemColour colour;
         mItems->readColour(id, colour);
-        const bool isGrid = mItems->itemType(id) == "grid";
-        const std::vector<ItemTransform> transforms = mItems->transforms(id);
-        // Without a clean aperture, a grid's rotation and mirroring are done while its tiles are placed.
-        bool hasClap = false;
-        uint32_t orientation = 1;
-        for (const ItemTransform& t : transforms)
-        {
-            if (t.kind == ItemTransform::Kind::CleanAperture)
-            {
-                hasClap = true;
-            }
-            else
-            {
-                orientation = composeOrientations(orientation, orientationOfTransform(t));
-            }
-        }
-        const bool fused = isGrid && applyTransforms && !hasClap;
-        Bitmap image =
-            isGrid ? decodeGrid(*mItems, id, colour, fused ? orientation : 1) : decodeSingle(*mItems, id, colour);
-        // Transforms in association order; without them only the clean aperture applies.
-        for (const ItemTransform& t : transforms)
-        {
-            if (t.kind == ItemTransform::Kind::CleanAperture)
-            {
-                image = applyCleanAperture(image, t);
-            }
-            else if (applyTransforms && !fused)
-            {
-                image = applyOrientation(image, orientationOfTransform(t));
-            }
-        }
-        if (colour.icc.empty() && isGrid)
+        if (colour.icc.empty() && mItems->itemType(id) == "grid")
         {
             const GridLayout g = mItems->grid(id);
             if (!g.tiles.empty())
@@ -464,8 +335,103 @@ std::optional<Bitmap> HeicImageSource::decodePrimary(bool applyTransforms) const
     catch (const std::exception& e)
     {
         mError = e.what();
+        mDecodeFailed = true;
         return std::nullopt;
     }
+}
+
+Bitmap HeicImageSource::decodeUpright(bool applyTransforms, uint32_t maxPixelSize) const
+{
+    const uint32_t id = mItems->primaryItemId();
+    ItemColour colour;
+    mItems->readColour(id, colour);
+    std::unique_ptr<GridDecoder> grid;
+    Size canvas;
+    if (mItems->itemType(id) == "grid")
+    {
+        grid = std::make_unique<GridDecoder>(*mItems, id, colour);
+        canvas = Size{grid->width(), grid->height()};
+    }
+    else
+    {
+        const std::optional<Size> extent = mItems->spatialExtent(id);
+        if (!extent)
+        {
+            throw HeifFormatError("image without spatial extent");
+        }
+        checkDecodableSize(extent->width, extent->height);
+        canvas = *extent;
+    }
+    auto decodeInto = [&](PictureTarget& target)
+    {
+        if (grid)
+        {
+            grid->decodeInto(target);
+        }
+        else
+        {
+            decodeSingle(*mItems, id, colour, target);
+        }
+    };
+
+    // Transforms in association order; without them only the clean aperture applies. A clean aperture
+    // that comes first, and any turns after it, are done while the picture is drawn.
+    const std::vector<ItemTransform> transforms = mItems->transforms(id);
+    PictureWindow window{0, 0, canvas.width, canvas.height};
+    uint32_t orientation = 1;
+    bool whileDrawn = true;
+    bool cropped = false;
+    bool turned = false;
+    for (const ItemTransform& t : transforms)
+    {
+        if (t.kind == ItemTransform::Kind::CleanAperture)
+        {
+            whileDrawn = whileDrawn && !cropped && !turned;
+            cropped = true;
+            if (whileDrawn)
+            {
+                window = cleanApertureWindow(canvas.width, canvas.height, t);
+            }
+        }
+        else if (applyTransforms)
+        {
+            turned = true;
+            orientation = composeOrientations(orientation, orientationOfTransform(t));
+        }
+    }
+    if (whileDrawn)
+    {
+        const bool swap = orientation >= 5 && orientation <= 8;
+        const auto [w, h] =
+            reducedSize(swap ? window.height : window.width, swap ? window.width : window.height, maxPixelSize);
+        PictureTarget target(canvas.width, canvas.height, window, orientation, w, h);
+        decodeInto(target);
+        return target.take();
+    }
+    // A clean aperture after a turn, or more than one: the whole picture, then each transform in turn.
+    PictureTarget whole(canvas.width, canvas.height, PictureWindow{0, 0, canvas.width, canvas.height}, 1,
+                        canvas.width, canvas.height);
+    decodeInto(whole);
+    Bitmap image = whole.take();
+    for (const ItemTransform& t : transforms)
+    {
+        if (t.kind == ItemTransform::Kind::CleanAperture)
+        {
+            image = applyCleanAperture(image, t);
+        }
+        else if (applyTransforms)
+        {
+            image = applyOrientation(image, orientationOfTransform(t));
+        }
+    }
+    const auto [w, h] = reducedSize(image.width, image.height, maxPixelSize);
+    if (w == image.width && h == image.height)
+    {
+        return image;
+    }
+    PictureTarget reduced(image.width, image.height, PictureWindow{0, 0, image.width, image.height}, 1, w, h);
+    reduced.pushRows(image.height, image.pixels.data(), image.stride());
+    return reduced.take();
 }
 
 std::optional<Bitmap> HeicImageSource::imageAtIndex(size_t index) const
@@ -474,7 +440,7 @@ std::optional<Bitmap> HeicImageSource::imageAtIndex(size_t index) const
     {
         return std::nullopt;
     }
-    return decodePrimary(false);
+    return decodePrimary(false, 0);
 }
 
 std::optional<Bitmap> HeicImageSource::thumbnailAtIndex(size_t index, const ThumbnailOptions& options) const
@@ -483,25 +449,7 @@ std::optional<Bitmap> HeicImageSource::thumbnailAtIndex(size_t index, const Thum
     {
         return std::nullopt;
     }
-    std::optional<Bitmap> image = decodePrimary(options.createWithTransform);
-    if (!image || options.maxPixelSize == 0)
-    {
-        return image;
-    }
-    const uint32_t longer = std::max(image->width, image->height);
-    if (longer <= options.maxPixelSize)
-    {
-        return image;
-    }
-    const double zoom = static_cast<double>(options.maxPixelSize) / longer;
-    const uint32_t w = image->width >= image->height ? options.maxPixelSize : scaledSide(image->width, zoom);
-    const uint32_t h = image->height > image->width ? options.maxPixelSize : scaledSide(image->height, zoom);
-    std::optional<Bitmap> reduced = resizeBitmap(*image, w, h);
-    if (!reduced)
-    {
-        mError = "could not reduce the picture";
-    }
-    return reduced;
+    return decodePrimary(options.createWithTransform, options.maxPixelSize);
 }
 
 }  // namespace pravix

@@ -1,53 +1,137 @@
 #include "HeifImageItems.h"
 
-#include "BitStream.h"
+#include "ColourInformationBox.h"
+#include "FileReadBuffer.h"
 #include "HevcImageFileReader.h"
 
 #include <stdexcept>
+#include <streambuf>
 
 namespace pravix
 {
 namespace
 {
 
-// The bytes of the file's first root 'meta' box (empty when there is none), after checking that every
-// root box lies inside the file. The reader steps over media data without reading it, so a file cut
-// short inside its media data opens; such a file is damaged and refused whole, even where the bytes of
-// the primary picture happen to be all there.
-BitStream rootMetaBox(const std::vector<uint8_t>& bytes)
+// Checks that every root box lies inside the file. The reader steps over media data without reading it,
+// so a file cut short inside its media data opens; such a file is damaged and refused whole, even where
+// the bytes of the primary picture happen to be all there. Only the box headers are read.
+void checkRootBoxes(std::streambuf& file)
 {
-    if (bytes.size() > 0xFFFFFFFFu)
+    const auto end = file.pubseekoff(0, std::ios_base::end, std::ios_base::in);
+    if (end < 0)
+    {
+        throw HeifFormatError("file cannot be read");
+    }
+    const uint64_t fileSize = static_cast<uint64_t>(static_cast<std::streamoff>(end));
+    if (fileSize > 0xFFFFFFFFu)
     {
         throw HeifFormatError("file of 4 GiB or more");
     }
-    BitStream root(bytes);
-    BitStream meta;
-    bool found = false;
-    while (root.numBytesLeft() > 0)
+    auto read32 = [](const uint8_t* p)
     {
-        FourCCInt type;
-        try
-        {
-            BitStream box = root.readChildBox(type);
-            if (type == FourCCInt("meta") && !found)
-            {
-                meta = std::move(box);
-                found = true;
-            }
-        }
-        catch (const std::out_of_range&)
+        return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+               static_cast<uint32_t>(p[2]) << 8 | p[3];
+    };
+    for (uint64_t at = 0; at < fileSize;)
+    {
+        const uint64_t left = fileSize - at;
+        if (left < 8)
         {
             throw HeifFormatError("a box runs past the end of the file");
         }
+        uint8_t head[16];
+        const std::streamsize want = left >= 16 ? 16 : 8;
+        if (file.pubseekpos(static_cast<std::streamoff>(at), std::ios_base::in) < 0 ||
+            file.sgetn(reinterpret_cast<char*>(head), want) != want)
+        {
+            throw HeifFormatError("file cannot be read");
+        }
+        uint64_t size = read32(head);
+        uint64_t header = 8;
+        if (size == 1)
+        {
+            if (left < 16)
+            {
+                throw HeifFormatError("a box runs past the end of the file");
+            }
+            size = static_cast<uint64_t>(read32(head + 8)) << 32 | read32(head + 12);
+            header = 16;
+        }
+        else if (size == 0)
+        {
+            size = left;  // to the end of the file
+        }
+        if (size < header || size > left)
+        {
+            throw HeifFormatError("a box runs past the end of the file");
+        }
+        at += size;
     }
-    return meta;
+    file.pubseekpos(0, std::ios_base::in);
 }
+
+// Reads the file's bytes in place, for the reader, without a copy.
+class BytesStreamBuffer : public std::streambuf
+{
+public:
+    explicit BytesStreamBuffer(const std::vector<uint8_t>& bytes)
+    {
+        char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
+        setg(begin, begin, begin + bytes.size());
+    }
+
+protected:
+    pos_type seekoff(off_type offset, std::ios_base::seekdir way, std::ios_base::openmode which) override
+    {
+        if ((which & std::ios_base::in) == 0)
+        {
+            return pos_type(off_type(-1));
+        }
+        off_type base = 0;
+        if (way == std::ios_base::cur)
+        {
+            base = gptr() - eback();
+        }
+        else if (way == std::ios_base::end)
+        {
+            base = egptr() - eback();
+        }
+        const off_type target = base + offset;
+        if (target < 0 || target > egptr() - eback())
+        {
+            return pos_type(off_type(-1));
+        }
+        setg(eback(), eback() + target, egptr());
+        return pos_type(target);
+    }
+    pos_type seekpos(pos_type position, std::ios_base::openmode which) override
+    {
+        return seekoff(off_type(position), std::ios_base::beg, which);
+    }
+};
 
 }  // namespace
 
 HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
-    : mStream(std::string(bytes.begin(), bytes.end())), mReader(std::make_unique<HevcImageFileReader>())
+    : HeifImageItems(std::make_unique<BytesStreamBuffer>(bytes))
 {
+}
+
+std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path)
+{
+    std::unique_ptr<FileReadBuffer> file = FileReadBuffer::open(path);
+    if (!file)
+    {
+        return nullptr;
+    }
+    return std::unique_ptr<HeifImageItems>(new HeifImageItems(std::move(file)));
+}
+
+HeifImageItems::HeifImageItems(std::unique_ptr<std::streambuf> file)
+    : mBuffer(std::move(file)), mStream(mBuffer.get()), mReader(std::make_unique<HevcImageFileReader>())
+{
+    // Box headers first: a damaged root box refuses the file before the reader reads anything.
+    checkRootBoxes(*mBuffer);
     mReader->initialize(&mStream);
     const auto& meta = mReader->getFileInformation().rootMetaBoxInformation;
     mContext = meta.contextId;
@@ -65,7 +149,6 @@ HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
     {
         throw HeifFormatError("no primary image");
     }
-    mColours = std::make_unique<ItemColours>(rootMetaBox(bytes));
 }
 
 HeifImageItems::~HeifImageItems() = default;
@@ -154,7 +237,28 @@ std::vector<ItemTransform> HeifImageItems::transforms(uint32_t id) const
 
 void HeifImageItems::readColour(uint32_t id, ItemColour& colour) const
 {
-    mColours->addTo(id, colour);
+    std::vector<std::shared_ptr<const ColourInformationBox>> boxes;
+    try
+    {
+        boxes = mReader->getItemColourProperties(mContext, id);
+    }
+    catch (const std::exception&)
+    {
+        return;  // an item the meta box does not list has no colour
+    }
+    for (const auto& box : boxes)
+    {
+        if (box->hasIccProfile() && colour.icc.empty())
+        {
+            colour.icc = box->getPayload();
+        }
+        else if (box->isNclx() && !colour.hasNclx)
+        {
+            colour.hasNclx = true;
+            colour.nclx.matrixCoefficients = box->getMatrixCoefficients();
+            colour.nclx.fullRange = box->getFullRangeFlag();
+        }
+    }
 }
 
 }  // namespace pravix

@@ -1,12 +1,12 @@
 #pragma once
 
 #include "HevcDecoder.h"
-#include "ItemColours.h"
 
 #include <cstdint>
+#include <istream>
 #include <memory>
 #include <optional>
-#include <sstream>
+#include <streambuf>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -21,6 +21,14 @@ class HeifFormatError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
+};
+
+// What an item's colour boxes ('colr') say: an ICC profile, and how its samples turn into RGB.
+struct ItemColour
+{
+    std::vector<uint8_t> icc;
+    bool hasNclx = false;
+    ColourInfo nclx;
 };
 
 struct PictureSize
@@ -55,17 +63,24 @@ struct ItemTransform
     uint32_t denominators[4] = {1, 1, 1, 1};
 };
 
-// The image items of a HEIF file as the decoder needs them, read through the project's HEIF reader
-// (items, grids, properties, and the coded data joined with its decoder parameter sets; the reader
-// checks every extent against the bytes that are there). The colour boxes, which the reader does not
-// keep, come from ItemColours. Not thread-safe: the reader reads item data from one stream.
+// The image items of a HEIF file as the decoder needs them, read through the project's HEIF reader's one
+// parse of the file (items, grids, properties with the colour boxes, and the coded data joined with its
+// decoder parameter sets; the reader checks every extent against the bytes that are there). Not
+// thread-safe: the reader reads item data from one stream.
 class HeifImageItems
 {
 public:
-    // Throws (the reader's exception or HeifFormatError) when the file cannot be read as HEIF.
+    // Throws (the reader's exception or HeifFormatError) when the file cannot be read as HEIF. The bytes
+    // are read where they are, not copied: they must outlive this object.
     explicit HeifImageItems(const std::vector<uint8_t>& bytes);
+    explicit HeifImageItems(std::vector<uint8_t>&& bytes) = delete;
+    // The file at path, read as items are asked for rather than held in memory; null when it cannot be
+    // opened. Throws as the constructor does.
+    static std::unique_ptr<HeifImageItems> openFile(const std::string& path);
     ~HeifImageItems();
 
+    // The parse of the file, for whoever reads its other items (the Exif module); not thread-safe.
+    const HevcImageFileReader& reader() const { return *mReader; }
     uint32_t primaryItemId() const { return mPrimary; }
     // "hvc1" (or another coding) for coded images, else the item type ("grid", "Exif"...).
     std::string itemType(uint32_t id) const;
@@ -73,12 +88,17 @@ public:
     GridLayout grid(uint32_t id) const;
     std::vector<uint8_t> byteStream(uint32_t id) const;
     std::vector<ItemTransform> transforms(uint32_t id) const;
+    // Adds what the item's colour boxes say to `colour`, in association order: an ICC profile only while
+    // `colour` has none, an nclx colour only while it has none. An item whose colour boxes cannot be
+    // read has none.
     void readColour(uint32_t id, ItemColour& colour) const;
 
 private:
-    std::istringstream mStream;
+    explicit HeifImageItems(std::unique_ptr<std::streambuf> file);
+
+    std::unique_ptr<std::streambuf> mBuffer;
+    std::istream mStream;
     std::unique_ptr<HevcImageFileReader> mReader;
-    std::unique_ptr<ItemColours> mColours;
     uint32_t mContext = 0;
     uint32_t mPrimary = 0;
 };

@@ -1,5 +1,6 @@
 #include "HevcDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 extern "C"
@@ -64,7 +65,7 @@ HevcDecoder::HevcDecoder(int threads)
     {
         return;
     }
-    mContext->thread_count = threads < 1 ? 1 : threads;
+    mContext->thread_count = threads < 1 ? 1 : std::min(threads, kMaxSliceThreads);
     mContext->thread_type = FF_THREAD_SLICE;
     // Damage must fail the picture rather than be concealed into a plausible-looking output.
     mContext->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
@@ -155,15 +156,33 @@ ColourInfo colourOfFrame(const AVFrame* frame)
     return info;
 }
 
+bool coversWholeChroma(const AVFrame* frame, uint32_t width, uint32_t height)
+{
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    return desc != nullptr && (width & ((1u << desc->log2_chroma_w) - 1)) == 0 &&
+           (height & ((1u << desc->log2_chroma_h) - 1)) == 0;
+}
+
 bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t width, uint32_t height, uint8_t* dst,
                        size_t dstStride, uint32_t channels, SwsContext** cache)
 {
+    return convertFrameRowsToRgb(frame, colour, 0, width, height, dst, dstStride, channels, cache);
+}
+
+bool convertFrameRowsToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t firstRow, uint32_t width,
+                           uint32_t height, uint8_t* dst, size_t dstStride, uint32_t channels, SwsContext** cache)
+{
     if (frame == nullptr || width == 0 || height == 0 || width > static_cast<uint32_t>(frame->width) ||
-        height > static_cast<uint32_t>(frame->height))
+        firstRow > static_cast<uint32_t>(frame->height) || height > static_cast<uint32_t>(frame->height) - firstRow)
     {
         return false;
     }
     const auto srcFormat = static_cast<AVPixelFormat>(frame->format);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(srcFormat);
+    if (desc == nullptr || (firstRow & ((1u << desc->log2_chroma_h) - 1)) != 0)
+    {
+        return false;
+    }
     const AVPixelFormat dstFormat = channels == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
     // Chroma comes from its nearest sample, as HEIF decoders commonly do, so our pixels agree with theirs;
     // full horizontal chroma also keeps the converter within each row's width (it may write into a
@@ -178,10 +197,15 @@ bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t 
     const int* coefficients = sws_getCoefficients(swsColourspace(colour.matrixCoefficients));
     sws_setColorspaceDetails(*cache, coefficients, colour.fullRange ? 1 : 0, sws_getCoefficients(SWS_CS_DEFAULT), 1, 0,
                              1 << 16, 1 << 16);
+    const uint8_t* srcPlanes[4] = {nullptr, nullptr, nullptr, nullptr};
+    for (int p = 0; p < 4 && frame->data[p] != nullptr; ++p)
+    {
+        const uint32_t rows = (p == 1 || p == 2) ? (firstRow >> desc->log2_chroma_h) : firstRow;
+        srcPlanes[p] = frame->data[p] + static_cast<ptrdiff_t>(rows) * frame->linesize[p];
+    }
     uint8_t* dstPlanes[4] = {dst, nullptr, nullptr, nullptr};
     const int dstStrides[4] = {static_cast<int>(dstStride), 0, 0, 0};
-    const int rows =
-        sws_scale(*cache, frame->data, frame->linesize, 0, static_cast<int>(height), dstPlanes, dstStrides);
+    const int rows = sws_scale(*cache, srcPlanes, frame->linesize, 0, static_cast<int>(height), dstPlanes, dstStrides);
     return rows == static_cast<int>(height);
 }
 

@@ -27,11 +27,19 @@ struct ColourInfo
     bool fullRange = false;
 };
 
+// Most slice threads one picture is decoded with. libavcodec's wavefront rows wait for the row above
+// on a condition variable that rows r and r + n share (n threads) and wake one waiter per report. A
+// damaged row ends its wavefront early, the rows below it exit, and rows further apart than n run at
+// once: two rows then wait on one condition, the wake-up meant for one reaches the other, and the
+// picture stalls for ever. That needs four rows in flight; with three threads it cannot happen.
+constexpr int kMaxSliceThreads = 3;
+
 // One libavcodec HEVC decoder context, reused picture after picture. Not thread-safe: one per worker.
 class HevcDecoder
 {
 public:
-    // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises).
+    // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises), at
+    // most kMaxSliceThreads.
     explicit HevcDecoder(int threads = 1);
     ~HevcDecoder();
     HevcDecoder(const HevcDecoder&) = delete;
@@ -55,5 +63,13 @@ ColourInfo colourOfFrame(const AVFrame* frame);
 // sws_freeContext. False when the picture's format cannot be converted.
 bool convertFrameToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t width, uint32_t height, uint8_t* dst,
                        size_t dstStride, uint32_t channels, SwsContext** cache);
+// True when a width x height rectangle of the frame covers whole chroma samples (even sides for 4:2:0,
+// an even width for 4:2:2): converted on its own it comes out as it would within the whole frame.
+bool coversWholeChroma(const AVFrame* frame, uint32_t width, uint32_t height);
+// The same for the width x height rectangle whose top row is firstRow, a multiple of the chroma rows'
+// spacing (false otherwise). The rows are converted as a picture of their own: a picture converted in
+// bands comes out as it would whole.
+bool convertFrameRowsToRgb(const AVFrame* frame, const ColourInfo& colour, uint32_t firstRow, uint32_t width,
+                           uint32_t height, uint8_t* dst, size_t dstStride, uint32_t channels, SwsContext** cache);
 
 }  // namespace pravix

@@ -1,9 +1,11 @@
 #include "ImageOps.h"
 
+#include "AreaScaler.h"
+#include "ParallelFor.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <thread>
 #include <vector>
 
 extern "C"
@@ -41,6 +43,20 @@ std::optional<Bitmap> resizeBitmap(const Bitmap& source, uint32_t width, uint32_
         out.pixels = source.pixels;
         return out;
     }
+    if (width <= source.width && height <= source.height)
+    {
+        const size_t stride = out.stride();
+        AreaScaler scaler(source.width, source.height, width, height, source.channels,
+                          [&](uint32_t y, uint32_t count, const uint8_t* rows, size_t rowStride)
+                          {
+                              for (uint32_t r = 0; r < count; ++r)
+                              {
+                                  std::memcpy(out.row(y + r), rows + r * rowStride, stride);
+                              }
+                          });
+        scaler.push(source.pixels.data(), source.stride(), source.height);
+        return out;
+    }
     const AVPixelFormat fmt = source.channels == 4 ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24;
     const bool shrinking = static_cast<uint64_t>(width) * height < static_cast<uint64_t>(source.width) * source.height;
     const int flags = (shrinking ? SWS_AREA : SWS_LANCZOS) | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT;
@@ -76,22 +92,22 @@ namespace
 // offset base + y * rowStep + x * colStep. Blocks of 64 x 32 keep the column-wise reads of the quarter
 // turns within the cache.
 template <uint32_t Ch>
-void redrawRows(const uint8_t* src, Bitmap& out, ptrdiff_t base, ptrdiff_t rowStep, ptrdiff_t colStep,
-                uint32_t rowBegin, uint32_t rowEnd)
+void redrawRows(const uint8_t* src, uint8_t* dst, size_t dstStride, uint32_t outWidth, ptrdiff_t base,
+                ptrdiff_t rowStep, ptrdiff_t colStep, uint32_t rowBegin, uint32_t rowEnd)
 {
     constexpr uint32_t kBlockW = 64;
     constexpr uint32_t kBlockH = 32;
     for (uint32_t by = rowBegin; by < rowEnd; by += kBlockH)
     {
         const uint32_t yEnd = std::min(rowEnd, by + kBlockH);
-        for (uint32_t bx = 0; bx < out.width; bx += kBlockW)
+        for (uint32_t bx = 0; bx < outWidth; bx += kBlockW)
         {
-            const uint32_t xEnd = std::min(out.width, bx + kBlockW);
+            const uint32_t xEnd = std::min(outWidth, bx + kBlockW);
             for (uint32_t y = by; y < yEnd; ++y)
             {
                 const uint8_t* s =
                     src + base + static_cast<ptrdiff_t>(y) * rowStep + static_cast<ptrdiff_t>(bx) * colStep;
-                uint8_t* d = out.row(y) + static_cast<size_t>(bx) * Ch;
+                uint8_t* d = dst + y * dstStride + static_cast<size_t>(bx) * Ch;
                 for (uint32_t x = bx; x < xEnd; ++x)
                 {
                     std::memcpy(d, s, Ch);
@@ -103,19 +119,14 @@ void redrawRows(const uint8_t* src, Bitmap& out, ptrdiff_t base, ptrdiff_t rowSt
     }
 }
 
-}  // namespace
-
-Bitmap applyOrientation(const Bitmap& source, uint32_t orientation)
+// Rows [rowBegin, rowEnd) of drawOriented's output.
+void drawOrientedRows(const uint8_t* src, size_t srcStride, uint32_t w, uint32_t h, uint32_t channels,
+                      uint32_t orientation, uint8_t* dst, size_t dstStride, uint32_t rowBegin, uint32_t rowEnd)
 {
-    if (orientation < 2 || orientation > 8 || source.empty())
-    {
-        return source;
-    }
-    const bool swap = orientation >= 5;
-    const ptrdiff_t ch = source.channels;
-    const ptrdiff_t stride = static_cast<ptrdiff_t>(source.stride());
-    const ptrdiff_t lastRow = static_cast<ptrdiff_t>(source.height - 1) * stride;
-    const ptrdiff_t lastCol = static_cast<ptrdiff_t>(source.width - 1) * ch;
+    const ptrdiff_t ch = channels;
+    const ptrdiff_t stride = static_cast<ptrdiff_t>(srcStride);
+    const ptrdiff_t lastRow = static_cast<ptrdiff_t>(h - 1) * stride;
+    const ptrdiff_t lastCol = static_cast<ptrdiff_t>(w - 1) * ch;
     ptrdiff_t base = 0;
     ptrdiff_t rowStep = stride;
     ptrdiff_t colStep = ch;
@@ -153,44 +164,79 @@ Bitmap applyOrientation(const Bitmap& source, uint32_t orientation)
         colStep = stride;
         rowStep = -ch;
         break;
+    default:
+        break;
     }
+    const uint32_t outWidth = orientation >= 5 && orientation <= 8 ? h : w;
+    if (channels == 4)
+    {
+        redrawRows<4>(src, dst, dstStride, outWidth, base, rowStep, colStep, rowBegin, rowEnd);
+    }
+    else
+    {
+        redrawRows<3>(src, dst, dstStride, outWidth, base, rowStep, colStep, rowBegin, rowEnd);
+    }
+}
+
+}  // namespace
+
+void drawOriented(const uint8_t* src, size_t srcStride, uint32_t width, uint32_t height, uint32_t channels,
+                  uint32_t orientation, uint8_t* dst, size_t dstStride)
+{
+    if (width == 0 || height == 0)
+    {
+        return;
+    }
+    const uint32_t outHeight = orientation >= 5 && orientation <= 8 ? width : height;
+    drawOrientedRows(src, srcStride, width, height, channels, orientation, dst, dstStride, 0, outHeight);
+}
+
+std::pair<uint32_t, uint32_t> orientedOrigin(uint32_t orientation, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                                             uint32_t W, uint32_t H)
+{
+    switch (orientation)
+    {
+    case 2:
+        return {W - x - w, y};
+    case 3:
+        return {W - x - w, H - y - h};
+    case 4:
+        return {x, H - y - h};
+    case 5:
+        return {y, x};
+    case 6:
+        return {H - y - h, x};
+    case 7:
+        return {H - y - h, W - x - w};
+    case 8:
+        return {y, W - x - w};
+    default:
+        return {x, y};
+    }
+}
+
+Bitmap applyOrientation(const Bitmap& source, uint32_t orientation)
+{
+    if (orientation < 2 || orientation > 8 || source.empty())
+    {
+        return source;
+    }
+    const bool swap = orientation >= 5;
     Bitmap out;
     out.width = swap ? source.height : source.width;
     out.height = swap ? source.width : source.height;
     out.channels = source.channels;
     out.iccProfile = source.iccProfile;
     out.pixels.resize(source.pixels.size());
-    auto rows = [&](uint32_t begin, uint32_t end)
-    {
-        if (source.channels == 4)
-        {
-            redrawRows<4>(source.pixels.data(), out, base, rowStep, colStep, begin, end);
-        }
-        else
-        {
-            redrawRows<3>(source.pixels.data(), out, base, rowStep, colStep, begin, end);
-        }
-    };
     // Large pictures are redrawn in bands on all cores.
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const uint32_t bands =
-        static_cast<uint32_t>(std::min<uint64_t>(cores, std::max<uint64_t>(1, out.pixels.size() >> 20)));
-    const uint32_t bandRows = (out.height + bands - 1) / bands;
-    std::vector<std::thread> workers;
-    for (uint32_t b = 1; b < bands; ++b)
-    {
-        const uint32_t begin = std::min(out.height, b * bandRows);
-        const uint32_t end = std::min(out.height, begin + bandRows);
-        if (begin < end)
-        {
-            workers.emplace_back(rows, begin, end);
-        }
-    }
-    rows(0, std::min(out.height, bandRows));
-    for (std::thread& t : workers)
-    {
-        t.join();
-    }
+    const size_t rowsPerMegabyte = std::max<size_t>(1, (size_t(1) << 20) / std::max<size_t>(1, out.stride()));
+    parallelFor(out.height, rowsPerMegabyte,
+                [&](size_t begin, size_t end)
+                {
+                    drawOrientedRows(source.pixels.data(), source.stride(), source.width, source.height,
+                                     source.channels, orientation, out.pixels.data(), out.stride(),
+                                     static_cast<uint32_t>(begin), static_cast<uint32_t>(end));
+                });
     return out;
 }
 

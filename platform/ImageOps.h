@@ -2,14 +2,16 @@
 
 #include "Bitmap.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace pravix
 {
 
-// Scales to exactly width x height with a high-quality filter (area averaging when shrinking, Lanczos
-// when enlarging). nullopt for an empty source or a target outside the bitmap bounds.
+// Scales to exactly width x height with a high-quality filter (area averaging on all cores when neither
+// side grows, Lanczos otherwise). nullopt for an empty source or a target outside the bitmap bounds.
 std::optional<Bitmap> resizeBitmap(const Bitmap& source, uint32_t width, uint32_t height);
 
 // Target size of a scale: round(side x zoom), at least one pixel.
@@ -22,6 +24,16 @@ Bitmap flipHorizontal(const Bitmap& source);
 // top-bottom, 5 transpose, 6 rotate 90 clockwise, 7 transverse, 8 rotate 90 anticlockwise. Values 5 to 8
 // swap width and height; 1 and anything else keep the picture as it is.
 Bitmap applyOrientation(const Bitmap& source, uint32_t orientation);
+
+// Draws the width x height rectangle at src, turned for an orientation value as applyOrientation does,
+// into dst: a width x height rectangle, or height x width for values 5 to 8.
+void drawOriented(const uint8_t* src, size_t srcStride, uint32_t width, uint32_t height, uint32_t channels,
+                  uint32_t orientation, uint8_t* dst, size_t dstStride);
+
+// Where the top-left corner of the w x h rectangle at (x, y) of a W x H picture lands once the picture
+// is turned for an orientation value.
+std::pair<uint32_t, uint32_t> orientedOrigin(uint32_t orientation, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                                             uint32_t W, uint32_t H);
 
 // The Exif orientation value that equals rotating anticlockwise by quarterTurns x 90 degrees.
 uint32_t orientationForRotation(uint32_t quarterTurns);

@@ -1,11 +1,11 @@
 // JPEG 2000 (.jp2 files) through OpenJPEG over memory streams.
 #include "ImageCodecs.h"
+#include "ParallelFor.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <thread>
 
 #include <openjpeg.h>
 
@@ -95,12 +95,6 @@ void muteCodec(opj_codec_t* codec)
     opj_set_info_handler(codec, quietMessage, nullptr);
     opj_set_warning_handler(codec, quietMessage, nullptr);
     opj_set_error_handler(codec, quietMessage, nullptr);
-}
-
-int workerCount()
-{
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : static_cast<int>(n);
 }
 
 uint32_t be32(const uint8_t* p)
@@ -229,7 +223,7 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
     {
         return {};
     }
-    opj_codec_set_threads(codec.get(), workerCount());
+    opj_codec_set_threads(codec.get(), static_cast<int>(workerCount()));
     std::vector<uint8_t> out;
     MemoryStream ms;
     ms.out = &out;
@@ -276,7 +270,7 @@ std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size)
     {
         return std::nullopt;
     }
-    opj_codec_set_threads(codec.get(), workerCount());
+    opj_codec_set_threads(codec.get(), static_cast<int>(workerCount()));
     MemoryStream ms;
     ms.in = data;
     ms.size = size;

@@ -3,10 +3,10 @@
 // with a restart marker between bands (the restart interval is one band), which any decoder reads.
 // Decoding splits a JPEG with such row-aligned restart intervals back into bands that decode in parallel.
 #include "ImageCodecs.h"
+#include "ParallelFor.h"
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
 
 namespace pravix
 {
@@ -15,12 +15,6 @@ namespace
 
 constexpr uint64_t kParallelMinPixels = 1u << 20;  // below this one thread is quicker
 constexpr uint32_t kMcuSize = 16;                  // 4:2:0 MCUs of our encoder
-
-unsigned coreCount()
-{
-    const unsigned n = std::thread::hardware_concurrency();
-    return n == 0 ? 1 : n;
-}
 
 uint32_t be16(const uint8_t* p)
 {
@@ -152,7 +146,7 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
     const uint64_t pixels = static_cast<uint64_t>(image.width) * image.height;
     const uint32_t mcuRows = (image.height + kMcuSize - 1) / kMcuSize;
     const uint32_t mcusPerRow = (image.width + kMcuSize - 1) / kMcuSize;
-    const unsigned cores = coreCount();
+    const unsigned cores = workerCount();
     if (pixels < kParallelMinPixels || cores < 2 || mcuRows < 2)
     {
         return encodeJpeg(image, quality);
@@ -173,16 +167,14 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
         encoded[b] = encodeJpegRows(image.row(top), image.stride(), image.width, height, image.channels,
                                     b == 0 ? image.iccProfile : kNoProfile, quality);
     };
-    std::vector<std::thread> threads;
-    for (uint32_t b = 1; b < bands; ++b)
-    {
-        threads.emplace_back(work, b);
-    }
-    work(0);
-    for (std::thread& t : threads)
-    {
-        t.join();
-    }
+    parallelFor(bands, 1,
+                [&](size_t begin, size_t end)
+                {
+                    for (size_t b = begin; b < end; ++b)
+                    {
+                        work(static_cast<uint32_t>(b));
+                    }
+                });
     std::vector<JpegLayout> layouts(bands);
     size_t total = 0;
     for (uint32_t b = 0; b < bands; ++b)
@@ -227,7 +219,7 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
 std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
 {
     JpegLayout layout;
-    const unsigned cores = coreCount();
+    const unsigned cores = workerCount();
     if (data == nullptr || cores < 2 || !parseLayout(data, size, layout) || !layout.hasDri ||
         layout.restartInterval == 0 || static_cast<uint64_t>(layout.width) * layout.height < kParallelMinPixels ||
         !bitmapSizeAllowed(layout.width, layout.height))
@@ -298,16 +290,14 @@ std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
             ok[g] = 1;
         }
     };
-    std::vector<std::thread> threads;
-    for (uint32_t g = 1; g < groups; ++g)
-    {
-        threads.emplace_back(work, g);
-    }
-    work(0);
-    for (std::thread& t : threads)
-    {
-        t.join();
-    }
+    parallelFor(groups, 1,
+                [&](size_t begin, size_t end)
+                {
+                    for (size_t g = begin; g < end; ++g)
+                    {
+                        work(static_cast<uint32_t>(g));
+                    }
+                });
     if (std::find(ok.begin(), ok.end(), 0) != ok.end())
     {
         return std::nullopt;

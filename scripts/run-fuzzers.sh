@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds (default
 # 60), all at once, from its seed corpus fuzz/corpus/<target>/ with memory and allocation limits.
+# The targets that take whole HEIC files are also seeded with the shared corpus of real photos
+# (../shared/corpus/heic) when it is there, copied into their work folder only.
 # A crash leaves its input in build/fuzz/findings/<target>/ and fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +22,9 @@ for target in "${targets[@]}"; do
   work=build/fuzz/work/$name findings=build/fuzz/findings/$name
   rm -rf "$work"; mkdir -p "$work" "$findings"
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"
+  case "$name" in
+    convert_entry_fuzzer) [ -d ../shared/corpus/heic ] && cp ../shared/corpus/heic/* "$work/" ;;
+  esac
   ASAN_OPTIONS=allocator_may_return_null=1:detect_leaks=1 \
     "$target" "$work" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb=1024 \
     -timeout=20 -artifact_prefix="$findings/" -print_final_stats=0 > "build/fuzz/$name.log" 2>&1 &

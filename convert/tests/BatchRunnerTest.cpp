@@ -148,7 +148,7 @@ TEST(BatchRunnerTest, ExceptionFailsOneEntry)
     Reports reports;
     ExifHooks hooks = defaultExifHooks();
     int calls = 0;
-    hooks.create = [&calls](const uint8_t*, size_t) -> ExifData*
+    hooks.create = [&calls](const ImageFileReaderInterface&) -> ExifData*
     {
         if (++calls == 1)
         {

@@ -120,7 +120,7 @@ public:
     {
         pravix::ExifHooks hooks = pravix::defaultExifHooks();
         auto create = hooks.create;
-        hooks.create = [this, create](const uint8_t* bytes, size_t length)
+        hooks.create = [this, create](const ImageFileReaderInterface& reader)
         {
             std::unique_lock<std::mutex> lock(mMutex);
             const int call = ++mCalls;
@@ -132,7 +132,7 @@ public:
                 mWaiting = 0;
             }
             lock.unlock();
-            return create(bytes, length);
+            return create(reader);
         };
         return hooks;
     }

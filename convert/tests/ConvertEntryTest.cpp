@@ -66,7 +66,7 @@ protected:
 ExifHooks fakeExif(int spliceResult, int* creates = nullptr, bool partialOutput = false)
 {
     ExifHooks hooks;
-    hooks.create = [creates](const uint8_t*, size_t)
+    hooks.create = [creates](const ImageFileReaderInterface&)
     {
         if (creates != nullptr)
         {
@@ -305,8 +305,9 @@ TEST_F(ConvertEntryTest, RealExifModuleCarriesTheBlock)
     EXPECT_EQ(image->width, 128u);
 
     // A file without an Exif item gives no tree.
-    const std::vector<uint8_t> plain = readBytes(fixture("single.heic"));
-    EXPECT_EQ(defaultExifHooks().create(plain.data(), plain.size()), nullptr);
+    const auto plain = HeicImageSource::createWithFile(fixture("single.heic"));
+    ASSERT_TRUE(plain && plain->reader());
+    EXPECT_EQ(defaultExifHooks().create(*plain->reader()), nullptr);
 }
 
 TEST(SafeHEICLoaderTest, OrientationPaths)

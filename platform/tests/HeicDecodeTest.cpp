@@ -13,16 +13,6 @@ using namespace pravix::test;
 namespace
 {
 
-ThumbnailOptions upright(uint32_t maxPixelSize = 8192)
-{
-    ThumbnailOptions o;
-    o.createWithTransform = true;
-    o.createFromImageAlways = true;
-    o.allowFloat = true;
-    o.maxPixelSize = maxPixelSize;
-    return o;
-}
-
 std::optional<Bitmap> referencePng(const std::string& path)
 {
     const std::vector<uint8_t> bytes = readBytes(path);
@@ -157,6 +147,28 @@ TEST(HeicDecodeTest, BoxRunningPastTheEndIsRefused)
     ASSERT_TRUE(source);
     EXPECT_FALSE(source->imageAtIndex(0));
     EXPECT_NE(source->lastError().find("past the end"), std::string::npos) << source->lastError();
+}
+
+// Root boxes after the meta box are only stepped over: a box with a 64-bit size and a last box that
+// runs to the end of the file (size 0) are read through; a 64-bit size past the end is refused.
+TEST(HeicDecodeTest, RootBoxSizesOfEveryForm)
+{
+    const std::vector<uint8_t> whole = readBytes(dataPath("single.heic"));
+    ASSERT_FALSE(whole.empty());
+    auto decodes = [](std::vector<uint8_t> bytes)
+    {
+        auto source = HeicImageSource::createWithData(std::make_shared<std::vector<uint8_t>>(std::move(bytes)));
+        return source->imageAtIndex(0).has_value();
+    };
+    const std::vector<uint8_t> large = {0, 0, 0, 1, 'f', 'r', 'e', 'e', 0, 0, 0, 0, 0, 0, 0, 20, 1, 2, 3, 4};
+    const std::vector<uint8_t> toEnd = {0, 0, 0, 0, 'f', 'r', 'e', 'e', 5, 6, 7};
+    std::vector<uint8_t> bytes = whole;
+    bytes.insert(bytes.end(), large.begin(), large.end());
+    bytes.insert(bytes.end(), toEnd.begin(), toEnd.end());
+    EXPECT_TRUE(decodes(bytes));
+    std::vector<uint8_t> pastEnd = whole;
+    pastEnd.insert(pastEnd.end(), large.begin(), large.end() - 1);
+    EXPECT_FALSE(decodes(pastEnd));
 }
 
 // The phone photos and feature files of the shared corpus: what the reference decoder decodes, we decode

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace pravix;
 using namespace pravix::test;
 
@@ -105,4 +107,23 @@ TEST(ImageOpsTest, CropChecksTheRectangle)
     EXPECT_FALSE(cropBitmap(b, 3, 0, 2, 1));
     EXPECT_FALSE(cropBitmap(b, 0, 0, 0, 1));
     EXPECT_FALSE(cropBitmap(b, 0xFFFFFFFFu, 0, 2, 1));
+}
+
+// Small and large pixel buffers (the large ones mapped on their own) come zero-filled, take writes to
+// their last byte, and copy and move like any vector.
+TEST(ImageOpsTest, PixelBuffersComeZeroFilled)
+{
+    for (const auto& [w, h] : {std::pair<uint32_t, uint32_t>{7, 5}, {1500, 1000}, {4032, 3024}})
+    {
+        SCOPED_TRACE(w);
+        Bitmap b;
+        ASSERT_TRUE(b.allocate(w, h, 3));
+        ASSERT_EQ(b.pixels.size(), size_t(w) * h * 3);
+        EXPECT_TRUE(std::all_of(b.pixels.begin(), b.pixels.end(), [](uint8_t v) { return v == 0; }));
+        b.pixels.back() = 9;
+        const Bitmap copy = b;
+        EXPECT_EQ(copy.pixels.back(), 9);
+        ASSERT_TRUE(b.allocate(w, h, 4));
+        EXPECT_EQ(b.pixels.back(), 0);
+    }
 }

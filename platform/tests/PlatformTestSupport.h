@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Bitmap.h"
+#include "HeicImageSource.h"
 
 #include <cmath>
 #include <cstdint>
@@ -15,6 +16,18 @@ namespace pravix::test
 inline std::string dataPath(const std::string& name)
 {
     return std::string(PRAVIX_SOURCE_DIR) + "/platform/tests/data/" + name;
+}
+
+// The options the conversion decodes with: upright, from the full picture, at most maxPixelSize on the
+// longer side (0: whole).
+inline ThumbnailOptions upright(uint32_t maxPixelSize = 8192)
+{
+    ThumbnailOptions o;
+    o.createWithTransform = true;
+    o.createFromImageAlways = true;
+    o.allowFloat = true;
+    o.maxPixelSize = maxPixelSize;
+    return o;
 }
 
 inline std::vector<uint8_t> readBytes(const std::string& path)

@@ -1,9 +1,14 @@
 #!/usr/bin/env python3
 """Builds the HEIF fixtures that heif-enc cannot make (grids, transforms, damaged files) from HEVC
-pictures encoded with ffmpeg/libx265. Run from this folder; see README.md."""
+pictures encoded with ffmpeg/libx265. Run from this folder; see README.md.
+
+    make_fixtures.py [SOURCE.png]         the test fixtures of this folder
+    make_fixtures.py --dense-grid OUT     the benchmark's dense 12-megapixel phone-photo grid"""
+import os
 import struct
 import subprocess
 import sys
+import tempfile
 
 
 def box(kind, payload):
@@ -14,13 +19,13 @@ def full_box(kind, version, flags, payload):
     return box(kind, struct.pack(">I", (version << 24) | flags) + payload)
 
 
-def encode_hevc(png, crop=None, matrix="bt601"):
+def encode_hevc(png, crop=None, matrix="bt601", crf=12):
     """Encodes one picture with libx265 (4:2:0, 8-bit, limited range) and returns its NAL units."""
     vf = ["scale=out_color_matrix=%s:out_range=tv" % matrix, "format=yuv420p"]
     if crop:
         vf.insert(0, "crop=%d:%d:%d:%d" % crop)
     out = subprocess.run(["ffmpeg", "-v", "error", "-i", png, "-vf", ",".join(vf), "-frames:v", "1",
-                          "-c:v", "libx265", "-x265-params", "log-level=none:crf=12", "-f", "hevc", "-"],
+                          "-c:v", "libx265", "-x265-params", "log-level=none:crf=%g" % crf, "-f", "hevc", "-"],
                          check=True, capture_output=True).stdout
     nals, i = [], 0
     starts = []
@@ -103,13 +108,13 @@ def write_heif(path, items, properties, primary, refs):
 
 
 def grid_file(path, png, tile_w, tile_h, cols, rows, out_w, out_h, tiles_listed=None, odd_tile=None,
-              transforms=(), same_tile=False):
+              transforms=(), same_tile=False, crf=12):
     items, props, refs = [], [nclx()], []
     tile_ids = []
     for r in range(rows):
         for c in range(cols):
             tw, th = (odd_tile if odd_tile and (r, c) == (rows - 1, cols - 1) else (tile_w, tile_h))
-            nals = encode_hevc(png, (tw, th, 0, 0) if same_tile else (tw, th, c * tile_w, r * tile_h))
+            nals = encode_hevc(png, (tw, th, 0, 0) if same_tile else (tw, th, c * tile_w, r * tile_h), crf=crf)
             rec, data = hvcc_and_data(nals)
             props.append(box("hvcC", rec))
             props.append(ispe(tw, th))
@@ -143,7 +148,24 @@ def clap(cw, ch, dx, dy):
     return box("clap", struct.pack(">IIIIiIiI", cw, 1, ch, 1, dx, 1, dy, 1))
 
 
+def dense_grid(path):
+    """A grid like a recent phone's 12-megapixel photo: 8x6 tiles of 512x512 cropped to 4032x3024, coded
+    at a high quality from a picture with fine detail everywhere (a fractal over a gradient, with grain),
+    about 4 MB."""
+    with tempfile.TemporaryDirectory() as folder:
+        png = os.path.join(folder, "dense.png")
+        subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+                        "mandelbrot=size=4096x3072:end_pts=1:maxiter=200,format=rgb24", "-f", "lavfi", "-i",
+                        "gradients=s=4096x3072:c0=0x203040:c1=0xd0b090:nb_colors=4:speed=0.01,format=rgb24",
+                        "-filter_complex", "[0][1]blend=all_mode=overlay,noise=alls=14:allf=u,format=rgb24",
+                        "-frames:v", "1", png], check=True)
+        grid_file(path, png, 512, 512, 8, 6, 4032, 3024, crf=10)
+
+
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--dense-grid":
+        dense_grid(sys.argv[2])
+        return
     png = sys.argv[1] if len(sys.argv) > 1 else "source_256x192.png"
     grid_file("grid_overhang.heic", png, 128, 96, 2, 2, 200, 150)
     grid_file("grid_rotated.heic", png, 128, 96, 2, 2, 200, 150,

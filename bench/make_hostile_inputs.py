@@ -1,0 +1,204 @@
+#!/usr/bin/env python3
+"""Writes the crafted hostile inputs of the benchmark into a folder (see README.md):
+
+    make_hostile_inputs.py OUT_FOLDER
+    make_hostile_inputs.py --fuzz-seeds OUT_FOLDER    small crafted seeds of the conversion fuzzer
+
+Each file is small, stays inside every per-box limit, and names counts that once made one conversion
+take a gigabyte or many seconds. Pictures are coded with ffmpeg/libx265 through the test fixtures'
+generator (platform/tests/data/make_fixtures.py)."""
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "platform", "tests", "data"))
+from make_fixtures import box, full_box, encode_hevc, hvcc_and_data, ispe, nclx  # noqa: E402
+
+
+def picture(size, crf=20):
+    """One size x size picture of ffmpeg's test pattern: (hvcC record, length-prefixed slice data)."""
+    with tempfile.TemporaryDirectory() as folder:
+        png = os.path.join(folder, "p.png")
+        subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=%dx%d" % (size, size),
+                        "-frames:v", "1", png], check=True)
+        return hvcc_and_data(encode_hevc(png, crf=crf))
+
+
+def filler(length):
+    """A filler-data NAL unit (type 38) of about `length` bytes, length-prefixed as items hold units."""
+    unit = bytes([38 << 1, 1]) + b"\xff" * (length - 3) + b"\x80"
+    return struct.pack(">I", len(unit)) + unit
+
+
+class Heif:
+    """A HEIF file: items with data in 'idat' or 'mdat', properties, references; 32-bit ids throughout
+    so that more than 65535 items can be named."""
+
+    def __init__(self):
+        self.items = []        # (id, type, data, in_idat, hidden)
+        self.props = []        # property boxes, 1-based
+        self.assoc = {}        # id -> [property index]
+        self.refs = []         # (type, from, [to])
+        self.primary = 1
+        self.extra_root = b""  # root boxes after the meta box (e.g. a movie box)
+        self.brands = b"mif1heic"
+
+    def prop(self, data):
+        self.props.append(data)
+        return len(self.props)
+
+    def build(self):
+        def meta(mdat_start):
+            infe = b"".join(full_box("infe", 3, 1 if hidden else 0, struct.pack(">IH", i, 0) + t.encode() + b"\x00")
+                            for i, t, _, _, hidden in self.items)
+            iinf = full_box("iinf", 1, 0, struct.pack(">I", len(self.items)) + infe)
+            idat, mdat, locs = b"", b"", b""
+            for i, _, data, in_idat, _ in self.items:
+                if in_idat:
+                    locs += struct.pack(">IHHIHII", i, 1, 0, 0, 1, len(idat), len(data))
+                    idat += data
+                else:
+                    locs += struct.pack(">IHHIHII", i, 0, 0, 0, 1, mdat_start + len(mdat), len(data))
+                    mdat += data
+            iloc = full_box("iloc", 2, 0, bytes([0x44, 0x40]) + struct.pack(">I", len(self.items)) + locs)
+            wide = any(f > 0xFFFF or any(x > 0xFFFF for x in to) for _, f, to in self.refs)
+            ids = ">I" if wide else ">H"
+            iref = full_box("iref", 1 if wide else 0, 0, b"".join(
+                box(t, struct.pack(ids + "H", f, len(to)) + b"".join(struct.pack(ids, x) for x in to))
+                for t, f, to in self.refs)) if self.refs else b""
+            entries = b"".join(struct.pack(">IB", i, len(p)) + b"".join(struct.pack(">H", 0x8000 | x) for x in p)
+                               for i, p in sorted(self.assoc.items()))
+            ipma = full_box("ipma", 1, 1, struct.pack(">I", len(self.assoc)) + entries)
+            body = (full_box("hdlr", 0, 0, b"\x00" * 4 + b"pict" + b"\x00" * 13) +
+                    full_box("pitm", 1, 0, struct.pack(">I", self.primary)) + iinf + iloc + iref +
+                    box("iprp", box("ipco", b"".join(self.props)) + ipma) + (box("idat", idat) if idat else b""))
+            return full_box("meta", 0, 0, body), mdat
+
+        ftyp = box("ftyp", b"heic" + struct.pack(">I", 0) + self.brands)
+        draft, _ = meta(0)
+        head = len(ftyp) + len(draft) + len(self.extra_root) + 8
+        final, mdat = meta(head)
+        return ftyp + final + self.extra_root + box("mdat", mdat)
+
+
+def still(heif, rec, data, item_id=1):
+    """The primary picture: an hvc1 item with its hvcC, size and colour."""
+    heif.items.append((item_id, "hvc1", data, False, False))
+    heif.assoc[item_id] = [heif.prop(box("hvcC", rec)), heif.prop(ispe(64, 64)), heif.prop(nclx())]
+
+
+def grid(heif, rec, data, tile, rows, cols, width, height):
+    """A grid item 1 naming one tile item (id 2) at every place."""
+    heif.items.append((1, "grid", bytes([0, 0, rows - 1, cols - 1]) + struct.pack(">HH", width, height), True, False))
+    heif.items.append((2, "hvc1", data, False, True))
+    heif.assoc[1] = [heif.prop(ispe(width, height)), heif.prop(nclx())]
+    heif.assoc[2] = [heif.prop(box("hvcC", rec)), heif.prop(ispe(tile, tile))]
+    heif.refs.append(("dimg", 1, [2] * (rows * cols)))
+
+
+def movie(tracks, samples, sample_size=16):
+    """A movie box of `tracks` video tracks, each of `samples` samples of one constant size in one chunk,
+    every sample the same 64x64 hvc1 description."""
+    def trak(track_id):
+        tkhd = full_box("tkhd", 0, 3, struct.pack(">IIIII", 0, 0, track_id, 0, samples) + b"\x00" * 52 +
+                        struct.pack(">II", 64 << 16, 64 << 16))
+        mdhd = full_box("mdhd", 0, 0, struct.pack(">IIIIHH", 0, 0, 1000, samples, 0x55c4, 0))
+        hdlr = full_box("hdlr", 0, 0, b"\x00" * 4 + b"pict" + b"\x00" * 13)
+        entry = box("hvc1", b"\x00" * 6 + struct.pack(">H", 1) + b"\x00" * 16 + struct.pack(">HH", 64, 64) +
+                    struct.pack(">IIIH", 0x480000, 0x480000, 0, 1) + b"\x00" * 32 + struct.pack(">Hh", 24, -1))
+        stbl = box("stbl", full_box("stsd", 0, 0, struct.pack(">I", 1) + entry) +
+                   full_box("stts", 0, 0, struct.pack(">III", 1, samples, 1)) +
+                   full_box("stsc", 0, 0, struct.pack(">IIII", 1, 1, samples, 1)) +
+                   full_box("stsz", 0, 0, struct.pack(">II", sample_size, samples)) +
+                   full_box("stco", 0, 0, struct.pack(">II", 1, 0)))
+        minf = box("minf", full_box("vmhd", 0, 1, b"\x00" * 8) +
+                   box("dinf", full_box("dref", 0, 0, struct.pack(">I", 1) + full_box("url ", 0, 1, b""))) + stbl)
+        return box("trak", tkhd + box("mdia", mdhd + hdlr + minf))
+    mvhd = full_box("mvhd", 0, 0, struct.pack(">IIII", 0, 0, 1000, samples) + b"\x00\x01\x00\x00\x01\x00" +
+                    b"\x00" * 70 + struct.pack(">I", tracks + 1))
+    return box("moov", mvhd + b"".join(trak(t + 1) for t in range(tracks)))
+
+
+def many_items(heif, rec, data, count):
+    """The still picture plus `count` grid items, each naming the picture as its one tile."""
+    still(heif, rec, data)
+    size = heif.prop(ispe(64, 64))
+    for i in range(count):
+        item = 2 + i
+        heif.items.append((item, "grid", bytes([0, 0, 0, 0]) + struct.pack(">HH", 64, 64), True, True))
+        heif.assoc[item] = [size]
+        heif.refs.append(("dimg", item, [1]))
+
+
+def fuzz_seeds(write, rec, data):
+    """Small files that reach the grid decoder's paths: one tile named many times, a canvas wider than
+    the 8192 cap (reduced in bands), a grid cut to odd sides, a damaged picture."""
+    h = Heif()
+    grid(h, rec, data, 64, 16, 16, 1024, 1024)
+    write("grid_one_tile_256_times.heic", h)
+    h = Heif()
+    grid(h, rec, data, 64, 1, 160, 10240, 64)
+    write("grid_wider_than_8192.heic", h)
+    h = Heif()
+    grid(h, rec, data, 64, 2, 2, 127, 125)
+    write("grid_cut_to_odd_sides.heic", h)
+    h = Heif()
+    still(h, rec, data[:6] + b"\xff" * 8 + data[14:])
+    write("damaged_picture.heic", h)
+
+
+def main():
+    seeds = len(sys.argv) > 1 and sys.argv[1] == "--fuzz-seeds"
+    out = sys.argv[2 if seeds else 1] if len(sys.argv) > (2 if seeds else 1) else "."
+    os.makedirs(out, exist_ok=True)
+
+    def write(name, heif):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(heif.build())
+
+    rec, data = picture(64)
+    if seeds:
+        fuzz_seeds(write, rec, data)
+        return
+
+    h = Heif()  # 3588 places of one tile whose coded data is padded to about 300 KB
+    grid(h, rec, data + filler(300000), 64, 52, 69, 69 * 64, 52 * 64)
+    write("grid_one_tile_3588_times.heic", h)
+
+    h = Heif()  # 255 x 256 places of one tile: a 16384 x 16320 canvas
+    grid(h, rec, data, 64, 255, 256, 16384, 16320)
+    write("grid_canvas_16384.heic", h)
+
+    for name, tracks, samples in [("movie_64_tracks_4M_samples.heic", 64, 4000000),
+                                  ("movie_1_track_1M_samples.heic", 1, 1000000),
+                                  ("movie_1_track_4M_samples.heic", 1, 4000000)]:
+        h = Heif()
+        still(h, rec, data)
+        h.brands = b"mif1heicmsf1"
+        h.extra_root = movie(tracks, samples)
+        write(name, h)
+
+    # The picture's hvcC: its own three parameter sets, then 249 arrays of 65535 one-byte units.
+    h = Heif()
+    padded = bytearray(rec)
+    padded[22] = 252
+    for _ in range(249):
+        padded += bytes([0x80 | 39]) + struct.pack(">H", 65535) + b"\x00\x01\x4e" * 65535
+    still(h, bytes(padded), data)
+    write("hvcc_252_arrays_of_65535_units.heic", h)
+
+    for count in (1000, 10000, 100000):
+        h = Heif()
+        many_items(h, rec, data, count)
+        write("items_%d.heic" % count, h)
+
+    # A picture with 8 bytes of its slice header overwritten.
+    h = Heif()
+    still(h, rec, data[:6] + b"\xff" * 8 + data[14:])
+    write("damaged_picture.heic", h)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,119 @@
+#include "PictureTarget.h"
+
+#include "HeifImageItems.h"
+#include "ImageOps.h"
+
+#include <algorithm>
+
+namespace pravix
+{
+namespace
+{
+
+bool turns(uint32_t orientation)
+{
+    return orientation >= 2 && orientation <= 8;
+}
+
+bool swapsSides(uint32_t orientation)
+{
+    return orientation >= 5 && orientation <= 8;
+}
+
+}  // namespace
+
+PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
+                             uint32_t outWidth, uint32_t outHeight)
+    : mCanvasWidth(canvasWidth), mWindow(window),
+      mOrientation(turns(orientation) ? orientation : 1)
+{
+    if (window.width == 0 || window.height == 0 || window.x > canvasWidth || window.y > canvasHeight ||
+        window.width > canvasWidth - window.x || window.height > canvasHeight - window.y)
+    {
+        throw HeifFormatError("picture window outside the picture");
+    }
+    const bool swap = swapsSides(mOrientation);
+    mPlainWidth = swap ? outHeight : outWidth;
+    mPlainHeight = swap ? outWidth : outHeight;
+    if (!mOut.allocate(outWidth, outHeight, 3))
+    {
+        throw HeifFormatError("picture too large");
+    }
+    if (mPlainWidth != window.width || mPlainHeight != window.height)
+    {
+        if (mPlainWidth > window.width || mPlainHeight > window.height)
+        {
+            throw HeifFormatError("picture cannot be enlarged while decoded");
+        }
+        mScaler = std::make_unique<AreaScaler>(
+            window.width, window.height, mPlainWidth, mPlainHeight, 3,
+            [this](uint32_t y, uint32_t count, const uint8_t* rows, size_t stride)
+            { placeOutput(0, y, mPlainWidth, count, rows, stride); });
+    }
+}
+
+PictureTarget::~PictureTarget() = default;
+
+void PictureTarget::placeOutput(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)
+{
+    const auto [ox, oy] = orientedOrigin(mOrientation, x, y, w, h, mPlainWidth, mPlainHeight);
+    drawOriented(pixels, stride, w, h, 3, mOrientation, mOut.row(oy) + static_cast<size_t>(ox) * 3, mOut.stride());
+}
+
+void PictureTarget::place(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)
+{
+    // The part of the rectangle inside the window.
+    const uint32_t left = std::max(x, mWindow.x);
+    const uint32_t top = std::max(y, mWindow.y);
+    const uint64_t right = std::min<uint64_t>(static_cast<uint64_t>(x) + w, mWindow.x + mWindow.width);
+    const uint64_t bottom = std::min<uint64_t>(static_cast<uint64_t>(y) + h, mWindow.y + mWindow.height);
+    if (mScaler || right <= left || bottom <= top)
+    {
+        return;
+    }
+    const uint8_t* first = pixels + static_cast<size_t>(top - y) * stride + static_cast<size_t>(left - x) * 3;
+    placeOutput(left - mWindow.x, top - mWindow.y, static_cast<uint32_t>(right - left),
+                static_cast<uint32_t>(bottom - top), first, stride);
+}
+
+uint8_t* PictureTarget::directRect(uint32_t x, uint32_t y, uint32_t w, uint32_t h, size_t& stride)
+{
+    if (mScaler || mOrientation != 1 || x < mWindow.x || y < mWindow.y ||
+        static_cast<uint64_t>(x) + w > mWindow.x + mWindow.width ||
+        static_cast<uint64_t>(y) + h > mWindow.y + mWindow.height)
+    {
+        return nullptr;
+    }
+    stride = mOut.stride();
+    return mOut.row(y - mWindow.y) + static_cast<size_t>(x - mWindow.x) * 3;
+}
+
+void PictureTarget::pushRows(uint32_t count, const uint8_t* rows, size_t stride)
+{
+    const uint32_t y = mRowsPushed;
+    mRowsPushed += count;
+    if (!mScaler)
+    {
+        place(0, y, mCanvasWidth, count, rows, stride);
+        return;
+    }
+    // Only the window's rows and columns go to the scaler.
+    const uint32_t top = std::max(y, mWindow.y);
+    const uint32_t bottom = std::min(y + count, mWindow.y + mWindow.height);
+    if (bottom > top)
+    {
+        mScaler->push(rows + static_cast<size_t>(top - y) * stride + static_cast<size_t>(mWindow.x) * 3, stride,
+                      bottom - top);
+    }
+}
+
+Bitmap PictureTarget::take()
+{
+    if (mScaler && !mScaler->finished())
+    {
+        throw HeifFormatError("picture rows missing");
+    }
+    return std::move(mOut);
+}
+
+}  // namespace pravix
