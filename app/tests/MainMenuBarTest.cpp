@@ -33,10 +33,12 @@ private slots:
     void barSitsInTheTitleBandInEveryLanguage();
     void f10OpensTheFirstMenu();
     void altLetterOpensItsMenu();
+    void altAloneMovesTheKeyboardIntoTheBar_data();
     void altAloneMovesTheKeyboardIntoTheBar();
 
 private:
     void makeWindow();
+    bool showActiveWindow();
     void applyLanguage(LanguageCode code);
     QRect titleButtonsRect() const;
 
@@ -170,12 +172,17 @@ void MainMenuBarTest::barSitsInTheTitleBandInEveryLanguage()
     }
 }
 
-void MainMenuBarTest::f10OpensTheFirstMenu()
+bool MainMenuBarTest::showActiveWindow()
 {
     makeWindow();
     window_->show();
     window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    return QTest::qWaitForWindowActive(window_.get());
+}
+
+void MainMenuBarTest::f10OpensTheFirstMenu()
+{
+    QVERIFY(showActiveWindow());
     QTest::keyClick(window_.get(), Qt::Key_F10);
     QTRY_VERIFY(bar_->applicationMenu()->isVisible());
     QCOMPARE(bar_->activeAction(), bar_->ApplicationMenu());
@@ -190,10 +197,7 @@ void MainMenuBarTest::f10OpensTheFirstMenu()
 
 void MainMenuBarTest::altLetterOpensItsMenu()
 {
-    makeWindow();
-    window_->show();
-    window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QVERIFY(showActiveWindow());
     QCOMPARE(bar_->LanguageMenu()->text(), QString("&Language"));
     QTest::keyClick(window_.get(), Qt::Key_L, Qt::AltModifier);
     QTRY_VERIFY(bar_->languageMenu()->isVisible());
@@ -208,23 +212,31 @@ void MainMenuBarTest::altLetterOpensItsMenu()
     QTest::keyClick(bar_->helpMenu(), Qt::Key_Escape);
     QTRY_VERIFY(!bar_->helpMenu()->isVisible());
 
-    // An Arabic bar shows no Latin letters; Alt alone still leads into it.
+    // An Arabic bar shows no Latin letters (Alt alone and F10 still lead into it).
     applyLanguage(7);
     QVERIFY(!bar_->HelpMenu()->text().contains('&'));
     QVERIFY(!bar_->LanguageMenu()->text().contains('('));
     QCOMPARE(bar_->ApplicationMenu()->text(), QString("&Pravix"));
 }
 
+void MainMenuBarTest::altAloneMovesTheKeyboardIntoTheBar_data()
+{
+    QTest::addColumn<int>("language");
+    QTest::addColumn<int>("towardsNext");
+    QTest::newRow("english") << 0 << int(Qt::Key_Right);
+    QTest::newRow("arabic, right to left") << 7 << int(Qt::Key_Left);
+}
+
 void MainMenuBarTest::altAloneMovesTheKeyboardIntoTheBar()
 {
-    makeWindow();
-    window_->show();
-    window_->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    QFETCH(int, language);
+    QFETCH(int, towardsNext);
+    QVERIFY(showActiveWindow());
+    applyLanguage(language);
     QTest::keyPress(window_.get(), Qt::Key_Alt);
     QTest::keyRelease(window_.get(), Qt::Key_Alt);
     QCOMPARE(bar_->activeAction(), bar_->ApplicationMenu());
-    QTest::keyClick(bar_, Qt::Key_Right);
+    QTest::keyClick(bar_, Qt::Key(towardsNext));
     QCOMPARE(bar_->activeAction(), bar_->LanguageMenu());
     QTest::keyClick(bar_, Qt::Key_Down);
     QTRY_VERIFY(bar_->languageMenu()->isVisible());
