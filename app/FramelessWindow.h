@@ -44,8 +44,8 @@ public:
 
     // Places the three title buttons for the current interface direction (NSLanguage) and names
     // them for screen readers in the current language. Every window calls it from its RefreshUI;
-    // the frame calls it on every resize.
-    void UpdateWindowsBt();
+    // the frame calls it on every resize. A window with more in its title band places it here too.
+    virtual void UpdateWindowsBt();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -20,4 +20,13 @@ HeaderLook headerLook(bool international)
     return look;
 }
 
+int logoGroupX(int bandWidth, int groupWidth, int reservedLeft, int reservedRight)
+{
+    int x = (bandWidth - groupWidth) / 2;
+    if (x + groupWidth > bandWidth - reservedRight) {
+        x = bandWidth - reservedRight - groupWidth;
+    }
+    return x < reservedLeft ? reservedLeft : x;
+}
+
 }  // namespace pravix

@@ -20,4 +20,9 @@ struct HeaderLook
 // market: "Logo64" at (0, 5, 32, 32) and "Velquane" 5 pixels right of it.
 HeaderLook headerLook(bool international);
 
+// Where the logo group (`groupWidth` wide) starts in a band `bandWidth` wide: in the middle, but
+// moved aside to keep clear of what the band holds at its ends (`reservedLeft`, `reservedRight`
+// pixels, such as the menu bar), as far as the band allows.
+int logoGroupX(int bandWidth, int groupWidth, int reservedLeft = 0, int reservedRight = 0);
+
 }  // namespace pravix

@@ -1,6 +1,8 @@
 #include "NSMianWindow.h"
 
 #include "AppImages.h"
+#include "MainMenuBar.h"
+#include "NSLanguage.h"
 
 #include <QCloseEvent>
 #include <QVBoxLayout>
@@ -67,6 +69,42 @@ NSMianWindow* NSMianWindow::shareInstance()
 void NSMianWindow::RefreshUI()
 {
     controller_->RefreshUI();
+}
+
+void NSMianWindow::setMainMenuBar(MainMenuBar* menuBar)
+{
+    menuBar_ = menuBar;
+    menuBar_->setParent(this);
+    const QRect close = titleButton(CloseButton)->geometry();
+    menuBar_->setTitleBand(ViewController::kHeaderHeight, close.top() + close.height() / 2);
+    menuBar_->show();
+    menuBar_->raise();
+    UpdateWindowsBt();
+}
+
+void NSMianWindow::UpdateWindowsBt()
+{
+    FramelessWindow::UpdateWindowsBt();
+    if (!menuBar_) {
+        return;
+    }
+    // Beside the buttons that show (the zoom button's empty place would leave a gap).
+    QRect buttons;
+    for (TitleButton which : {CloseButton, MiniaturizeButton, ZoomButton}) {
+        if (!titleButton(which)->isHidden()) {
+            buttons |= titleButton(which)->geometry();
+        }
+    }
+    const int direction = NSLanguage::shareInstance().Direction();
+    const QRect bar = mainMenuBarFrame(buttons, direction, menuBar_->sizeHint());
+    menuBar_->setGeometry(bar);
+    menuBar_->raise();
+    // The logo and name keep clear of the bar in a narrow window.
+    if (direction == 1) {
+        controller_->setHeaderReserved(0, width() - bar.left() + kMainMenuBarGap);
+    } else {
+        controller_->setHeaderReserved(bar.right() + 1 + kMainMenuBarGap, 0);
+    }
 }
 
 void NSMianWindow::closeEvent(QCloseEvent* event)

@@ -3,8 +3,11 @@
 #include "FramelessWindow.h"
 #include "ViewController.h"
 
+
 namespace pravix
 {
+
+class MainMenuBar;
 
 // The program's one main window: the shared frameless frame (close and miniaturise; no zoom
 // button), resizable, its content the ViewController. Closing it ends the program: it emits
@@ -29,6 +32,13 @@ public:
     // title buttons).
     void RefreshUI();
 
+    // The program's menu bar, put into the header band beside the title buttons, its titles on
+    // their line (the window takes it as a child). A frameless window has no system menu bar.
+    void setMainMenuBar(MainMenuBar* menuBar);
+    MainMenuBar* mainMenuBar() const { return menuBar_; }
+    // The title buttons, and the menu bar beside them, for the current direction and titles.
+    void UpdateWindowsBt() override;
+
 signals:
     void closed();
 
@@ -37,6 +47,7 @@ protected:
 
 private:
     ViewController* controller_;
+    MainMenuBar* menuBar_ = nullptr;
 };
 
 }  // namespace pravix

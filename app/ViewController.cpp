@@ -44,7 +44,6 @@ namespace
 
 ViewController* sharedController = nullptr;
 
-constexpr int kHeaderHeight = 46;
 constexpr int kPaneFontSize = 13;
 constexpr int kAppNameIndent = 7;
 
@@ -451,7 +450,17 @@ void ViewController::layoutHeader()
     const int nameWidth = appName_->fontMetrics().horizontalAdvance(appName_->text()) + kAppNameIndent + 4;
     appName_->setGeometry(look.appNameX, 12, nameWidth, 22);
     const int groupWidth = look.appNameX + nameWidth;
-    logoGroup_->setGeometry((navView_->width() - groupWidth) / 2, 0, groupWidth, kHeaderHeight);
+    logoGroup_->setGeometry(logoGroupX(navView_->width(), groupWidth, headerReservedLeft_, headerReservedRight_), 0,
+                            groupWidth, kHeaderHeight);
+}
+
+void ViewController::setHeaderReserved(int left, int right)
+{
+    if (left != headerReservedLeft_ || right != headerReservedRight_) {
+        headerReservedLeft_ = left;
+        headerReservedRight_ = right;
+        layoutHeader();
+    }
 }
 
 void ViewController::fitPravixButton()

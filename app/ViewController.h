@@ -65,6 +65,9 @@ class ViewController : public QWidget,
     Q_OBJECT
 
 public:
+    // The header band's height: the title buttons and the menu bar stand in it.
+    static constexpr int kHeaderHeight = 46;
+
     explicit ViewController(MainWindowEnvironment environment = {}, QWidget* parent = nullptr);
     ~ViewController() override;
 
@@ -74,6 +77,10 @@ public:
     // Every text in the current language, the option pane and the columns mirrored for a right
     // to left language, the title buttons placed; an open preview is closed; the list redrawn.
     void RefreshUI();
+
+    // Room the window keeps at the two ends of the header band for its own controls (the menu bar);
+    // the logo and name stay clear of it.
+    void setHeaderReserved(int left, int right);
 
     // Start/Stop: an empty list offers the open panel; else starts, stops, or does nothing while
     // stopping (BatchConversion).
@@ -192,6 +199,8 @@ private:
     bool isSaveHEICPath_ = true;
     QString cachePath_;
     bool international_ = true;
+    int headerReservedLeft_ = 0;
+    int headerReservedRight_ = 0;
 
     QWidget* navView_ = nullptr;
     QWidget* logoGroup_ = nullptr;

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package needed to build and test Pravix. Safe to run twice:
+# Installs every Debian 12 package needed to build, run and test Pravix. Safe to run twice:
 # packages already present are left alone and apt is not touched at all then.
 #   --tools   also install the programs that make or cross-check test files and feed
 #             the benchmark (heif-enc/heif-convert, exiftool, ffmpeg, x265). No test needs them.
@@ -12,6 +12,7 @@ packages=(
   libavcodec-dev libswscale-dev libavutil-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libopenjp2-7-dev
   qt6-base-dev qt6-svg-dev xvfb fonts-dejavu-core fonts-wqy-microhei
+  xdg-utils desktop-file-utils
   clang libclang-rt-14-dev
 )
 for arg in "$@"; do

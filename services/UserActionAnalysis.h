@@ -90,6 +90,14 @@ public:
     std::optional<HttpRequest> requestWithURl(const QUrl& url, const QString& fileName, const QString& localFilePath,
                                               const QByteArray& boundary) const;
 
+    // The configuration as set.
+    const QString& DomainName() const { return m_strDomainName; }
+    int32_t AppId() const { return m_uAppId; }
+    const QString& ChannelCode() const { return m_strChannelCode; }
+    const QString& Version() const { return m_strVersion; }
+    const QString& MachineCode() const { return m_strMachineCode; }
+    const QString& OS() const { return m_strOS; }
+
     int32_t ActionType() const { return m_ActionType; }
     const std::vector<std::unique_ptr<CUserActionLog>>& Logs() const { return m_UALogs; }
     void setLogSink(LogSink sink);

@@ -8,6 +8,7 @@
 //   xvfb-run -a -s "-screen 0 1600x1000x24"
 // with HOME and the XDG folders pointing at a scratch folder, so your own settings stay untouched.
 
+#include "AppDelegate.h"
 #include "AppResources.h"
 #include "NSLanguage.h"
 #include "ConversionTableView.h"
@@ -57,6 +58,7 @@ void whenTrue(std::function<bool()> condition, std::function<void()> then)
 
 int main(int argc, char** argv)
 {
+    QCoreApplication::setApplicationName("Pravix");
     QApplication app(argc, argv);
     initAppResources();
     QStringList arguments = app.arguments().mid(1);
@@ -85,7 +87,9 @@ int main(int argc, char** argv)
     environment.batchPause = std::chrono::milliseconds(pauseMs);
     environment.international = international;
     NSMianWindow window(environment);
-    QObject::connect(&window, &NSMianWindow::closed, &app, &QCoreApplication::quit);
+    // The program's menu bar with the language ticked (no start-up: no log file, no reports).
+    AppDelegate delegate(window);
+    delegate.setLanguage(language);
     window.move(40, 40);
     window.show();
     ViewController* controller = window.contentViewController();
