@@ -5,6 +5,7 @@
 #include "WindowResizeGrip.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWindow>
@@ -104,6 +105,15 @@ void FramelessWindow::changeEvent(QEvent* event)
             button->update();
         }
     }
+}
+
+void FramelessWindow::keyPressEvent(QKeyEvent* event)
+{
+    if (closesOnEscape_ && event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void FramelessWindow::mousePressEvent(QMouseEvent* event)

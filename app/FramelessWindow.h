@@ -38,6 +38,9 @@ public:
     void setResizable(bool resizable);
     bool isResizable() const { return resizable_; }
 
+    // Secondary windows close on Escape; the main window does not, or a stray key would end the program.
+    void setClosesOnEscape(bool closes) { closesOnEscape_ = closes; }
+
     // The colour the window paints behind its content.
     void setWindowBackgroundColor(const QColor& color);
     QColor windowBackgroundColor() const { return background_; }
@@ -52,6 +55,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -65,6 +69,7 @@ private:
     std::array<TitleBarButton*, 3> buttons_{};
     std::array<WindowResizeGrip*, 8> grips_{};
     bool resizable_ = false;
+    bool closesOnEscape_ = false;
     QColor background_ = Qt::white;
     // Set while the window follows the pointer itself (no window manager to move it).
     std::optional<QPoint> dragOffset_;

@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPointer>
 #include <QThreadPool>
@@ -20,6 +19,7 @@ NSImagePreView::NSImagePreView(QWidget* parent)
     : FramelessWindow(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
+    setClosesOnEscape(true);
     resize(kDefaultWidth, kDefaultHeight);
     setMinimumSize(320, 240);
     setResizable(true);
@@ -102,15 +102,6 @@ void NSImagePreView::resizeEvent(QResizeEvent* event)
 {
     FramelessWindow::resizeEvent(event);
     layoutContent();
-}
-
-void NSImagePreView::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    FramelessWindow::keyPressEvent(event);
 }
 
 void NSImagePreView::layoutContent()

@@ -10,7 +10,6 @@
 #include "WidgetExtensions.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -54,6 +53,7 @@ NSWindowControllerCheckUpdateApp::NSWindowControllerCheckUpdateApp(UpdateChecker
     // Only hidden when closed, and never what keeps the program running.
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
+    setClosesOnEscape(true);
     setFixedSize(kWidth, kHeight);
     setTitleButtonHidden(MiniaturizeButton, true);
     setTitleButtonHidden(ZoomButton, true);
@@ -230,15 +230,6 @@ void NSWindowControllerCheckUpdateApp::UpdateButtonEvent()
     if (!url.isEmpty()) {
         UrlOpener::open(url);
     }
-}
-
-void NSWindowControllerCheckUpdateApp::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    FramelessWindow::keyPressEvent(event);
 }
 
 }  // namespace pravix

@@ -75,7 +75,6 @@ public:
     ProgressSpinner* LoadingShow() const { return loadingShow_; }
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layOut(int direction);

@@ -11,7 +11,6 @@
 #include "WidgetExtensions.h"
 
 #include <QCoreApplication>
-#include <QKeyEvent>
 #include <QLabel>
 
 #include <algorithm>
@@ -64,6 +63,7 @@ NSWindowsAbout::NSWindowsAbout(std::function<AboutSources()> sources, QWidget* p
     // Only hidden when closed, and never what keeps the program running.
     setAttribute(Qt::WA_DeleteOnClose, false);
     setAttribute(Qt::WA_QuitOnClose, false);
+    setClosesOnEscape(true);
     setFixedSize(kWidth, kHeight);
     setTitleButtonHidden(MiniaturizeButton, true);
     setTitleButtonHidden(ZoomButton, true);
@@ -203,15 +203,6 @@ void NSWindowsAbout::layOutRows(const AboutSources& sources, bool websiteShown)
     websiteTitle_->setIndent(kLabelGap);
     version_->setAlignment(columns.valueAlignment);
     website_->setTitleAlignment(columns.valueAlignment & Qt::AlignHorizontal_Mask);
-}
-
-void NSWindowsAbout::keyPressEvent(QKeyEvent* event)
-{
-    if (event->key() == Qt::Key_Escape) {
-        close();
-        return;
-    }
-    FramelessWindow::keyPressEvent(event);
 }
 
 }  // namespace pravix

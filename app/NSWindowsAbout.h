@@ -71,7 +71,6 @@ public:
     QLabel* Copyright() const { return copyright_; }
 
 protected:
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layOutLogoRow();
