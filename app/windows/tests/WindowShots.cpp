@@ -1,7 +1,7 @@
 // Developer tool, not a test: draws the About and update-check windows in English, Arabic and
 // German, the update window in each of its states against a local HTTP server, and writes a PNG of
 // each into the folder given as the argument. Run it under a display, for instance
-//   xvfb-run -a -s "-screen 0 1600x1000x24" build/release/app/tests/window_shots /tmp/shots
+//   xvfb-run -a -s "-screen 0 1600x1000x24" build/release/app/window_shots /tmp/shots
 // and look at the pictures. Settings and folders live in a temporary folder.
 
 #include "LLButton.h"

@@ -1,13 +1,22 @@
-# QTest: every <Name>Test.cpp is one executable (QTEST_MAIN), run under the offscreen platform; the
-# local HTTP server of testsupport is at hand for the network tests.
+# QTest: every <room>/tests/<Name>Test.cpp is one executable (QTEST_MAIN), run under the offscreen
+# platform; the local HTTP server of testsupport is at hand for the network tests. The rooms' test
+# folders are on the include path, so a room's test helpers serve the others too.
 find_package(Qt6 REQUIRED COMPONENTS Test)
-file(GLOB PRAVIX_APP_TESTS CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
+set(PRAVIX_APP_TEST_INCLUDES)
+set(PRAVIX_APP_TESTS)
+foreach(room ${PRAVIX_APP_ROOMS})
+  list(APPEND PRAVIX_APP_TEST_INCLUDES ${CMAKE_CURRENT_SOURCE_DIR}/${room}/tests)
+  file(GLOB room_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${room}/tests/*Test.cpp)
+  list(APPEND PRAVIX_APP_TESTS ${room_tests})
+endforeach()
 foreach(source ${PRAVIX_APP_TESTS})
   get_filename_component(name ${source} NAME_WE)
+  get_filename_component(folder ${source} DIRECTORY)
   add_executable(${name} ${source})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(${name} PRIVATE ${PRAVIX_APP_TEST_INCLUDES})
   target_link_libraries(${name} PRIVATE pravix_app pravix_testsupport pravix_testsupport_http Qt6::Test)
-  add_test(NAME app.${name} COMMAND ${name} WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
+  add_test(NAME app.${name} COMMAND ${name} WORKING_DIRECTORY ${folder})
   set_tests_properties(app.${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endforeach()
 
@@ -21,10 +30,12 @@ if(TARGET pravix)
 endif()
 
 # A developer's look at the main window in any language, with screenshots of a batch
-# (tools/MainWindowShowcase.cpp); built with the tests, never run by CTest.
-add_executable(pravix_mainwindow_showcase ${CMAKE_CURRENT_SOURCE_DIR}/tools/MainWindowShowcase.cpp)
+# (mainwindow/tests/tools/MainWindowShowcase.cpp); built with the tests, never run by CTest.
+add_executable(pravix_mainwindow_showcase
+               ${CMAKE_CURRENT_SOURCE_DIR}/mainwindow/tests/tools/MainWindowShowcase.cpp)
 target_link_libraries(pravix_mainwindow_showcase PRIVATE pravix_app)
 
 # A developer tool, not a test: pictures of the About and update-check windows (see its source).
-add_executable(window_shots ${CMAKE_CURRENT_SOURCE_DIR}/WindowShots.cpp)
+add_executable(window_shots ${CMAKE_CURRENT_SOURCE_DIR}/windows/tests/WindowShots.cpp)
+target_include_directories(window_shots PRIVATE ${PRAVIX_APP_TEST_INCLUDES})
 target_link_libraries(window_shots PRIVATE pravix_app pravix_testsupport pravix_testsupport_http Qt6::Test)
