@@ -190,9 +190,11 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& da
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options, const ExifHooks& exif)
 {
     // One parse of the file serves the Exif module and the decoder; its items are read as they are needed.
-    std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(entry.heicPath);
+    std::string whyNot;
+    std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(entry.heicPath, &whyNot);
     if (!source)
     {
+        std::cout << "【日志】无法读取源文件[" << entry.heicPath << "]: " << whyNot << std::endl;
         return failed(kConversionFailure);
     }
     std::cout << "【日志】使用OSXAPI 进行转换" << std::endl;
