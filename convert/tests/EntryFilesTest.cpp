@@ -1,5 +1,5 @@
-// One entry against the file system as a user meets it: special files named like photos and
-// unreadable sources.
+// One entry against the file system as a user meets it: special files named like photos, unreadable
+// sources, output names taken while the output is written, names as long as the file system takes.
 #include "ConvertEntry.h"
 #include "HeicExif.h"
 #include "PermissionsEnforced.h"
@@ -9,6 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <set>
+#include <thread>
 
 using namespace pravix;
 using namespace converttest;
@@ -52,6 +57,19 @@ protected:
     ConversionOptions options;
     std::string log;
 };
+
+// The real Exif module, with `before` run between the choice of the output name and its splice.
+ExifHooks spliceAfter(std::function<void()> before, int answer = -1)
+{
+    ExifHooks hooks = defaultExifHooks();
+    const auto splice = hooks.splice;
+    hooks.splice = [before, splice, answer](const char* in, const char* out, ExifData* exif)
+    {
+        before();
+        return answer >= 0 ? answer : splice(in, out, exif);
+    };
+    return hooks;
+}
 
 }  // namespace
 
@@ -111,4 +129,132 @@ TEST_F(EntryFilesTest, UnreadableSourceSaysSo)
     const EntryOutcome outcome = convert(entry);
     EXPECT_EQ(outcome.errorKey, "ConversionFailure");
     EXPECT_TRUE(logged("【日志】无法读取源文件[" + entry.heicPath + "]: permission denied")) << log;
+}
+
+// Another program takes the chosen name while the photo is being written: its file stays as it was and
+// the photo takes the next free name, with its Exif block; also when the splice fails and the photo is
+// written without Exif, and when the next name is taken as well.
+TEST_F(EntryFilesTest, NameTakenWhileWritingIsNotReplaced)
+{
+    options.bExif = true;
+    const std::string out = folder / "out";
+    const EntryPaths entry = photo("photo", "exif.heic");
+    const std::vector<uint8_t> theirs = {'t', 'h', 'e', 'i', 'r', 's'};
+
+    EntryOutcome outcome = convert(entry, spliceAfter([&] { writeBytes(out + "/photo.JPG", theirs); }));
+    ASSERT_TRUE(outcome.converted) << log;
+    EXPECT_EQ(outcome.toPath, out + "/photo(1).JPG");
+    EXPECT_EQ(readBytes(out + "/photo.JPG"), theirs);
+    EXPECT_TRUE(startsWithExifSegment(readBytes(outcome.toPath)));
+    EXPECT_EQ(namesIn(out), (std::vector<std::string>{"photo(1).JPG", "photo.JPG"}));
+
+    fs::remove_all(out);
+    outcome = convert(entry, spliceAfter([&] { writeBytes(out + "/photo.JPG", theirs); }, 0));
+    ASSERT_TRUE(outcome.converted) << log;
+    EXPECT_TRUE(logged("【日志】添加dExif失败"));
+    EXPECT_EQ(outcome.toPath, out + "/photo(1).JPG");
+    EXPECT_EQ(readBytes(out + "/photo.JPG"), theirs);
+    const std::vector<uint8_t> plain = readBytes(outcome.toPath);
+    EXPECT_FALSE(startsWithExifSegment(plain));
+    EXPECT_TRUE(plain.size() > 2 && plain[0] == 0xFF && plain[1] == 0xD8);
+    EXPECT_EQ(namesIn(out), (std::vector<std::string>{"photo(1).JPG", "photo.JPG"}));
+
+    fs::remove_all(out);
+    outcome = convert(entry, spliceAfter(
+                                 [&]
+                                 {
+                                     writeBytes(out + "/photo.JPG", theirs);
+                                     writeBytes(out + "/photo(1).JPG", theirs);
+                                 }));
+    ASSERT_TRUE(outcome.converted) << log;
+    EXPECT_EQ(outcome.toPath, out + "/photo(2).JPG");
+    EXPECT_EQ(readBytes(out + "/photo(1).JPG"), theirs);
+    EXPECT_EQ(namesIn(out), (std::vector<std::string>{"photo(1).JPG", "photo(2).JPG", "photo.JPG"}));
+    EXPECT_TRUE(namesIn(folder.path() / "cache").empty());
+}
+
+// Conversions of photos of one name into one folder at the same time, as several copies of the
+// program would run them: every one reports its own file and every file is there.
+TEST_F(EntryFilesTest, ConversionsIntoOneFolderAtOnceKeepEveryOutput)
+{
+    constexpr int kAtOnce = 6;
+    const EntryPaths entry = photo("photo", "exif.heic");
+    for (const bool exif : {false, true})
+    {
+        SCOPED_TRACE(exif ? "with Exif" : "without Exif");
+        options.bExif = exif;
+        options.savePath = folder / (exif ? "out-exif" : "out");
+        std::mutex mutex;
+        std::condition_variable go;
+        int ready = 0;
+        std::vector<EntryOutcome> outcomes(kAtOnce);
+        std::vector<std::thread> threads;
+        for (int i = 0; i < kAtOnce; ++i)
+        {
+            threads.emplace_back(
+                [&, i]
+                {
+                    {
+                        std::unique_lock<std::mutex> lock(mutex);
+                        ++ready;
+                        go.notify_all();
+                        go.wait(lock, [&] { return ready == kAtOnce; });
+                    }
+                    outcomes[i] = convertEntry(entry, options);
+                });
+        }
+        for (std::thread& t : threads)
+        {
+            t.join();
+        }
+        std::set<std::string> reported;
+        for (const EntryOutcome& outcome : outcomes)
+        {
+            ASSERT_TRUE(outcome.converted) << outcome.errorKey;
+            reported.insert(fs::path(outcome.toPath).filename().string());
+            EXPECT_EQ(startsWithExifSegment(readBytes(outcome.toPath)), exif);
+        }
+        EXPECT_EQ(reported.size(), size_t(kAtOnce));
+        const std::vector<std::string> names = namesIn(*options.savePath);
+        EXPECT_EQ(std::set<std::string>(names.begin(), names.end()), reported);
+    }
+}
+
+// A name as long as the file system takes converts (the temporary names are short); one that cannot
+// fit fails with a log line that says so, and nothing is written.
+TEST_F(EntryFilesTest, LongNames)
+{
+    const std::string base = "IMG_" + std::string(246, 'x');  // 250 bytes; the source's name is 255
+    const EntryPaths entry = photo(base, "exif.heic");
+    const std::string out = folder / "out";
+    const std::vector<std::pair<std::string, bool>> cases = {{"JPG", false}, {"JPG", true}, {"TIFF", false}};
+    for (const auto& [suffix, exif] : cases)
+    {
+        SCOPED_TRACE(suffix + (exif ? " with Exif" : ""));
+        options.saveSuff = suffix;
+        options.bExif = exif;
+        const EntryOutcome outcome = convert(entry);
+        ASSERT_TRUE(outcome.converted) << log;
+        EXPECT_EQ(outcome.toPath, out + "/" + base + "." + suffix);
+        EXPECT_EQ(startsWithExifSegment(readBytes(outcome.toPath)), exif);
+        fs::remove(outcome.toPath);
+    }
+    EXPECT_TRUE(namesIn(out).empty());
+
+    options.saveSuff = "JPG";
+    const std::string longest(255, 'y');
+    EntryPaths tooLong = entry;
+    tooLong.fileName = longest;
+    EntryOutcome outcome = convert(tooLong);
+    EXPECT_EQ(outcome.errorKey, "ConversionFailure");
+    EXPECT_TRUE(logged("【日志】输出文件名太长[" + out + "/" + longest + ".JPG]: 259 bytes, the folder takes at most 255"))
+        << log;
+    EXPECT_TRUE(namesIn(out).empty());
+
+    // Taken, the name's next free form "(1)" no longer fits.
+    writeBytes(out + "/" + base + ".JPG", {'x'});
+    outcome = convert(entry);
+    EXPECT_EQ(outcome.errorKey, "ConversionFailure");
+    EXPECT_TRUE(logged("【日志】输出文件名太长[" + out + "/" + base + "(1).JPG]: 257 bytes")) << log;
+    EXPECT_EQ(namesIn(out), std::vector<std::string>{base + ".JPG"});
 }

@@ -3,10 +3,12 @@
 #include "AtomicFileWriter.h"
 #include "ConvertEntry.h"
 #include "HeicExif.h"
+#include "RenameWithoutReplacing.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -206,4 +208,85 @@ TEST(AtomicFileWriterTest, RefusesWhatIsNotARegularFile)
     AtomicFileWriter writer("/proc/self/pravix.bin");
     EXPECT_FALSE(writer.open());
     EXPECT_FALSE(writer.error().empty());
+}
+
+// Existing::Keep: a file at the target when the commit comes is never replaced; the written file
+// waits for another name.
+TEST(AtomicFileWriterTest, KeepNeverReplaces)
+{
+    TempFolder folder;
+    const std::string target = folder / "photo.JPG";
+    AtomicFileWriter writer(target, true, AtomicFileWriter::Existing::Keep);
+    ASSERT_TRUE(writer.open());
+    ASSERT_TRUE(writer.write("new", 3));
+    writeBytes(target, {'o', 'l', 'd'});  // appears meanwhile
+    EXPECT_FALSE(writer.commit());
+    EXPECT_TRUE(writer.targetTaken());
+    EXPECT_EQ(writer.errorNumber(), EEXIST);
+    EXPECT_EQ(readBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(namesIn(folder.path()).size(), 2u);  // the written file waits
+
+    // A dangling link takes a name as well.
+    fs::create_symlink(folder / "nowhere", folder.path() / "photo(1).JPG");
+    EXPECT_FALSE(writer.commitAs(folder / "photo(1).JPG"));
+    EXPECT_TRUE(writer.targetTaken());
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "photo(1).JPG"));
+
+    ASSERT_TRUE(writer.commitAs(folder / "photo(2).JPG"));
+    EXPECT_FALSE(writer.targetTaken());
+    EXPECT_EQ(writer.path(), folder / "photo(2).JPG");
+    EXPECT_EQ(readBytes(folder / "photo(2).JPG"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"photo(1).JPG", "photo(2).JPG", "photo.JPG"}));
+    EXPECT_FALSE(writer.commitAs(folder / "photo(3).JPG"));  // once only
+
+    // Dropped while waiting for a name: nothing of it stays.
+    {
+        AtomicFileWriter dropped(target, true, AtomicFileWriter::Existing::Keep);
+        ASSERT_TRUE(dropped.open() && dropped.write("x", 1));
+        EXPECT_FALSE(dropped.commit());
+    }
+    EXPECT_EQ(namesIn(folder.path()).size(), 3u);
+}
+
+// The temporary file's name is short and of fixed length, so a target whose name is as long as the
+// file system takes is written too.
+TEST(AtomicFileWriterTest, LongestNameIsWritten)
+{
+    TempFolder folder;
+    const std::string name(255, 'n');
+    for (const auto existing : {AtomicFileWriter::Existing::Replace, AtomicFileWriter::Existing::Keep})
+    {
+        AtomicFileWriter writer(folder / name, true, existing);
+        ASSERT_TRUE(writer.open()) << writer.error();
+        ASSERT_TRUE(writer.write("ab", 2));
+        const std::vector<std::string> during = namesIn(folder.path());
+        ASSERT_EQ(during.size(), existing == AtomicFileWriter::Existing::Replace ? 1u : 2u);
+        EXPECT_EQ(during.front().rfind(".pravix-", 0), 0u);
+        EXPECT_EQ(during.front().size(), 14u);
+        EXPECT_EQ(writer.commit(), existing == AtomicFileWriter::Existing::Replace);
+    }
+    EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{name});
+    EXPECT_EQ(readBytes(folder / name), (std::vector<uint8_t>{'a', 'b'}));
+}
+
+TEST(RenameWithoutReplacingTest, TakenNamesAreLeftAlone)
+{
+    TempFolder folder;
+    for (const auto rename : {&renameWithoutReplacing, &linkThenUnlink})
+    {
+        SCOPED_TRACE(rename == &linkThenUnlink ? "link" : "rename");
+        writeBytes(folder / "from", {1});
+        writeBytes(folder / "taken", {2});
+        EXPECT_EQ(rename(folder / "from", folder / "taken"), EEXIST);
+        EXPECT_EQ(readBytes(folder / "from"), std::vector<uint8_t>{1});
+        EXPECT_EQ(readBytes(folder / "taken"), std::vector<uint8_t>{2});
+        EXPECT_EQ(rename(folder / "from", folder / "free"), 0);
+        EXPECT_FALSE(fs::exists(folder.path() / "from"));
+        EXPECT_EQ(readBytes(folder / "free"), std::vector<uint8_t>{1});
+        EXPECT_EQ(rename(folder / "from", folder / "again"), ENOENT);
+        EXPECT_EQ(rename(folder / "free", folder / "no/such/folder"), ENOENT);
+        EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"free", "taken"}));
+        fs::remove(folder.path() / "free");
+        fs::remove(folder.path() / "taken");
+    }
 }
