@@ -151,6 +151,11 @@ struct WriteFailure
     std::string text;
 };
 
+void logDiskFull(const std::string& folder, const std::string& reason)
+{
+    std::cout << "【日志】磁盘已满，无法写入[" << folder << "]: " << reason << std::endl;
+}
+
 // False, with a log line, when the file name of `path` is longer than the output folder takes.
 bool nameFits(const OutputName& output, const std::string& path)
 {
@@ -382,9 +387,15 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
     {
         return failed(kConversionFailure);
     }
-    if (FolderPermissionChecker::isFolderReadOnlyAtPath(*folder))
+    const FolderWriteProbe probe = FolderPermissionChecker::probeFolderAtPath(*folder);
+    if (probe.verdict == FolderWriteProbe::Verdict::ReadOnly)
     {
         return failed(kFolderReadOnly);
+    }
+    if (probe.verdict == FolderWriteProbe::Verdict::Full)
+    {
+        logDiskFull(*folder, probe.reason);
+        return failed(kConversionFailure);
     }
 
     WriteFailure failure;
@@ -417,6 +428,10 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
     if (!written)
     {
         std::cout << "【日志】writeToFile[" << failure.text << "]" << std::endl;
+        if (failure.number == ENOSPC || failure.number == EDQUOT)
+        {
+            logDiskFull(*folder, failure.text);
+        }
         return failed(kConversionFailure);
     }
     EntryOutcome outcome;

@@ -1,9 +1,12 @@
 // One entry against the file system as a user meets it: special files named like photos, unreadable
-// sources, output names taken while the output is written, names as long as the file system takes.
+// sources, output names taken while the output is written, names as long as the file system takes,
+// a full disk and a read-only one.
 #include "ConvertEntry.h"
+#include "FolderPermissionChecker.h"
 #include "HeicExif.h"
 #include "PermissionsEnforced.h"
 #include "SafeHEICLoader.h"
+#include "SmallTmpfs.h"
 #include "SpecialFiles.h"
 #include "TempFolder.h"
 
@@ -11,6 +14,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -257,4 +261,64 @@ TEST_F(EntryFilesTest, LongNames)
     EXPECT_EQ(outcome.errorKey, "ConversionFailure");
     EXPECT_TRUE(logged("【日志】输出文件名太长[" + out + "/" + base + "(1).JPG]: 257 bytes")) << log;
     EXPECT_EQ(namesIn(out), std::vector<std::string>{base + ".JPG"});
+}
+
+// A disk with no room is not a read-only folder: "ConversionFailure" and a log line saying the disk is
+// full, whether the probe already finds no room or only the photo does not fit.
+TEST_F(EntryFilesTest, FullDiskIsNotReadOnly)
+{
+    testsupport::SmallTmpfs disk(folder / "disk", "size=64k");
+    if (!disk.mounted())
+    {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    // Full to the last byte.
+    {
+        FILE* filler = std::fopen((disk.folder() + "/filler").c_str(), "wb");
+        ASSERT_NE(filler, nullptr);
+        const std::vector<char> block(4096, 'f');
+        while (std::fwrite(block.data(), 1, block.size(), filler) == block.size() && std::fflush(filler) == 0)
+        {
+        }
+        std::fclose(filler);
+    }
+    options.savePath = disk.folder();
+    EXPECT_FALSE(FolderPermissionChecker::isFolderReadOnlyAtPath(disk.folder()));
+    const EntryPaths entry = photo("photo");
+    EntryOutcome outcome = convert(entry);
+    EXPECT_EQ(outcome.errorKey, "ConversionFailure");
+    EXPECT_TRUE(logged("【日志】磁盘已满，无法写入[" + disk.folder() + "]: No space left on device")) << log;
+    EXPECT_EQ(namesIn(disk.folder()), std::vector<std::string>{"filler"});
+
+    // Room for the probe, not for the photo (an uncompressed TIFF of 36 KB).
+    fs::resize_file(disk.folder() + "/filler", 56 * 1024);
+    options.saveSuff = "TIFF";
+    outcome = convert(entry);
+    EXPECT_EQ(outcome.errorKey, "ConversionFailure");
+    EXPECT_TRUE(logged("【日志】磁盘已满，无法写入[" + disk.folder() + "]: No space left on device")) << log;
+    EXPECT_EQ(namesIn(disk.folder()), std::vector<std::string>{"filler"});
+}
+
+// Folders that refuse files stay "FolderReadOnly": a read-only file system, and no write permission.
+TEST_F(EntryFilesTest, FoldersThatRefuseFilesAreReadOnly)
+{
+    const EntryPaths entry = photo("photo");
+    {
+        testsupport::SmallTmpfs disk(folder / "readonly", "size=64k", true);
+        if (disk.mounted())
+        {
+            options.savePath = disk.folder();
+            EXPECT_EQ(convert(entry).errorKey, "FolderReadOnly");
+        }
+    }
+    fs::create_directories(folder.path() / "locked");
+    fs::permissions(folder.path() / "locked", fs::perms::owner_read | fs::perms::owner_exec);
+    testsupport::PermissionsEnforced enforced;
+    if (!enforced.active())
+    {
+        GTEST_SKIP() << "permissions cannot be made to count here";
+    }
+    options.savePath = folder / "locked";
+    EXPECT_EQ(convert(entry).errorKey, "FolderReadOnly");
+    EXPECT_TRUE(namesIn(folder.path() / "locked").empty());
 }

@@ -2,8 +2,10 @@
 // kept when the cache folder cannot take the temporary file.
 #include "AtomicFileWriter.h"
 #include "ConvertEntry.h"
+#include "FolderPermissionChecker.h"
 #include "HeicExif.h"
 #include "RenameWithoutReplacing.h"
+#include "SmallTmpfs.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -289,4 +291,30 @@ TEST(RenameWithoutReplacingTest, TakenNamesAreLeftAlone)
         fs::remove(folder.path() / "free");
         fs::remove(folder.path() / "taken");
     }
+}
+
+// The probe tells a full disk from a folder that refuses files.
+TEST(FolderProbeTest, FullIsNotReadOnly)
+{
+    TempFolder folder;
+    EXPECT_EQ(FolderPermissionChecker::probeFolderAtPath(folder.path()).verdict, FolderWriteProbe::Verdict::Writable);
+    EXPECT_EQ(FolderPermissionChecker::probeFolderAtPath(folder / "missing").verdict,
+              FolderWriteProbe::Verdict::Writable);
+    const FolderWriteProbe proc = FolderPermissionChecker::probeFolderAtPath("/proc/self");
+    EXPECT_EQ(proc.verdict, FolderWriteProbe::Verdict::ReadOnly);
+    EXPECT_FALSE(proc.reason.empty());
+    EXPECT_TRUE(namesIn(folder.path()).empty());
+
+    testsupport::SmallTmpfs disk(folder / "disk", "size=16k");
+    if (!disk.mounted())
+    {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    writeBytes(disk.folder() + "/filler", std::vector<uint8_t>(16 * 1024, 'f'));
+    ASSERT_EQ(fs::file_size(disk.folder() + "/filler"), 16u * 1024);
+    const FolderWriteProbe full = FolderPermissionChecker::probeFolderAtPath(disk.folder());
+    EXPECT_EQ(full.verdict, FolderWriteProbe::Verdict::Full);
+    EXPECT_EQ(full.reason, "No space left on device");
+    EXPECT_FALSE(FolderPermissionChecker::isFolderReadOnlyAtPath(disk.folder()));
+    EXPECT_EQ(namesIn(disk.folder()), std::vector<std::string>{"filler"});
 }
