@@ -250,27 +250,6 @@ TEST(AtomicFileWriterTest, KeepNeverReplaces)
     EXPECT_EQ(namesIn(folder.path()).size(), 3u);
 }
 
-// The temporary file's name is short and of fixed length, so a target whose name is as long as the
-// file system takes is written too.
-TEST(AtomicFileWriterTest, LongestNameIsWritten)
-{
-    TempFolder folder;
-    const std::string name(255, 'n');
-    for (const auto existing : {AtomicFileWriter::Existing::Replace, AtomicFileWriter::Existing::Keep})
-    {
-        AtomicFileWriter writer(folder / name, true, existing);
-        ASSERT_TRUE(writer.open()) << writer.error();
-        ASSERT_TRUE(writer.write("ab", 2));
-        const std::vector<std::string> during = namesIn(folder.path());
-        ASSERT_EQ(during.size(), existing == AtomicFileWriter::Existing::Replace ? 1u : 2u);
-        EXPECT_EQ(during.front().rfind(".pravix-", 0), 0u);
-        EXPECT_EQ(during.front().size(), 14u);
-        EXPECT_EQ(writer.commit(), existing == AtomicFileWriter::Existing::Replace);
-    }
-    EXPECT_EQ(namesIn(folder.path()), std::vector<std::string>{name});
-    EXPECT_EQ(readBytes(folder / name), (std::vector<uint8_t>{'a', 'b'}));
-}
-
 TEST(RenameWithoutReplacingTest, TakenNamesAreLeftAlone)
 {
     TempFolder folder;
