@@ -6,8 +6,11 @@
 
 Each file is small, stays inside every per-box limit, and names counts that once made one conversion
 take a gigabyte or many seconds. Pictures are coded with ffmpeg/libx265 through the test fixtures'
-generator (platform/tests/data/make_fixtures.py)."""
+generator (platform/tests/data/make_fixtures.py). Beside them stand three special files named like
+photos (a FIFO, a Unix socket, a device); the FIFO once made a conversion wait for ever."""
 import os
+import socket
+import stat
 import struct
 import subprocess
 import sys
@@ -149,6 +152,23 @@ def fuzz_seeds(write, rec, data):
     write("damaged_picture.heic", h)
 
 
+def special_files(out):
+    """Not regular files, named like photos: a FIFO (an ordinary open for reading waits for a writer), a
+    Unix socket, and a device that never ends (its own node where this user may make one, else a link
+    to /dev/zero)."""
+    fifo, sock, device = (os.path.join(out, n) for n in ("fifo.heic", "socket.heic", "device.heic"))
+    for path in (fifo, sock, device):
+        if os.path.lexists(path):
+            os.remove(path)
+    os.mkfifo(fifo)
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as s:
+        s.bind(sock)
+    try:
+        os.mknod(device, 0o644 | stat.S_IFCHR, os.makedev(1, 5))
+    except OSError:
+        os.symlink("/dev/zero", device)
+
+
 def main():
     seeds = len(sys.argv) > 1 and sys.argv[1] == "--fuzz-seeds"
     out = sys.argv[2 if seeds else 1] if len(sys.argv) > (2 if seeds else 1) else "."
@@ -198,6 +218,8 @@ def main():
     h = Heif()
     still(h, rec, data[:6] + b"\xff" * 8 + data[14:])
     write("damaged_picture.heic", h)
+
+    special_files(out)
 
 
 if __name__ == "__main__":

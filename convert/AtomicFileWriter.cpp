@@ -1,5 +1,7 @@
 #include "AtomicFileWriter.h"
 
+#include "RenameWithoutReplacing.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,9 +29,29 @@ std::string randomSuffix()
     return suffix;
 }
 
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+    {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string path, bool syncToDisk) : mPath(std::move(path)), mSyncToDisk(syncToDisk) {}
+std::string AtomicFileWriter::scratchPathIn(const std::string& folder)
+{
+    // Hidden, so a file manager showing the folder meanwhile does not offer a half-written photo.
+    const std::string name = ".pravix-" + randomSuffix();
+    return !folder.empty() && folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+AtomicFileWriter::AtomicFileWriter(std::string path, bool syncToDisk, Existing existing)
+    : mPath(std::move(path)), mSyncToDisk(syncToDisk), mExisting(existing)
+{
+}
 
 AtomicFileWriter::~AtomicFileWriter()
 {
@@ -40,25 +62,31 @@ bool AtomicFileWriter::open()
 {
     discard();
     mFailed = false;
+    mTargetTaken = false;
+    mWritten = false;
     mError.clear();
+    mErrorNumber = 0;
     if (mPath.empty())
     {
         mFailed = true;
         mError = "no file name";
+        mErrorNumber = ENOENT;
         return false;
     }
     // Renaming over a device, a pipe, a folder or a link would replace that node itself.
     struct stat existing;
-    if (::lstat(mPath.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+    if (mExisting == Existing::Replace && ::lstat(mPath.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
     {
         mFailed = true;
         mError = "not a regular file";
+        mErrorNumber = EEXIST;
         return false;
     }
     // mkstemp would create the file 0600; the output must get the mode any new file of the user gets.
+    const std::string folder = folderOf(mPath);
     for (int attempt = 0; attempt < 100; ++attempt)
     {
-        std::string candidate = mPath + "." + randomSuffix();
+        std::string candidate = scratchPathIn(folder);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
         {
@@ -100,27 +128,54 @@ bool AtomicFileWriter::write(const void* data, size_t size)
 
 bool AtomicFileWriter::commit()
 {
-    if (mFd < 0 || mFailed)
+    return commitAs(mPath);
+}
+
+bool AtomicFileWriter::commitAs(const std::string& path)
+{
+    if (mFailed || mTemporary.empty() || (mFd < 0 && !mWritten))
     {
         return false;
     }
-    // A full disk can show only when the data reaches it, and a crash after the rename must not
-    // leave an empty file under the real name.
-    if (mSyncToDisk && ::fdatasync(mFd) != 0)
+    if (!mWritten)
     {
-        return fail(errno);
+        // A full disk can show only when the data reaches it, and a crash after the rename must not
+        // leave an empty file under the real name.
+        if (mSyncToDisk && ::fdatasync(mFd) != 0)
+        {
+            return fail(errno);
+        }
+        const int fd = mFd;
+        mFd = -1;
+        if (::close(fd) != 0)
+        {
+            return fail(errno);
+        }
+        mWritten = true;
     }
-    const int fd = mFd;
-    mFd = -1;
-    if (::close(fd) != 0)
+    mPath = path;
+    mTargetTaken = false;
+    if (mExisting == Existing::Keep)
     {
-        return fail(errno);
+        const int result = renameWithoutReplacing(mTemporary, mPath);
+        if (result == EEXIST)
+        {
+            mTargetTaken = true;
+            mError = std::strerror(EEXIST);
+            mErrorNumber = EEXIST;
+            return false;
+        }
+        if (result != 0)
+        {
+            return fail(result);
+        }
     }
-    if (std::rename(mTemporary.c_str(), mPath.c_str()) != 0)
+    else if (std::rename(mTemporary.c_str(), mPath.c_str()) != 0)
     {
         return fail(errno);
     }
     mTemporary.clear();
+    mWritten = false;
     return true;
 }
 
@@ -128,6 +183,7 @@ bool AtomicFileWriter::fail(int errnoValue)
 {
     mFailed = true;
     mError = std::strerror(errnoValue);
+    mErrorNumber = errnoValue;
     discard();
     return false;
 }
@@ -144,6 +200,7 @@ void AtomicFileWriter::discard()
         ::unlink(mTemporary.c_str());
         mTemporary.clear();
     }
+    mWritten = false;
 }
 
 }  // namespace pravix

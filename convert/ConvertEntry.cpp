@@ -4,12 +4,15 @@
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
 #include "ImageCodecs.h"
+#include "RenameWithoutReplacing.h"
 #include "SafeHEICLoader.h"
 #include "ZLImage.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <iostream>
 #include <sys/stat.h>
@@ -131,6 +134,141 @@ EntryOutcome failed(const char* key)
     return outcome;
 }
 
+// How many names a finished file tries when the free one chosen is taken meanwhile, again and again.
+constexpr int kNameAttempts = 100;
+
+// Where an output goes: "folder/name.suffix", or "folder/name(n).suffix" while that is taken.
+struct OutputName
+{
+    std::string folder;
+    std::string name;
+    std::string suffix;
+};
+
+struct WriteFailure
+{
+    int number = 0;  // errno value, 0 when none applies
+    std::string text;
+};
+
+void logDiskFull(const std::string& folder, const std::string& reason)
+{
+    std::cout << "【日志】磁盘已满，无法写入[" << folder << "]: " << reason << std::endl;
+}
+
+// False, with a log line, when the file name of `path` is longer than the output folder takes.
+bool nameFits(const OutputName& output, const std::string& path)
+{
+    const long longest = pathconf(output.folder.c_str(), _PC_NAME_MAX);
+    const size_t limit = longest > 0 ? static_cast<size_t>(longest) : NAME_MAX;
+    const size_t length = path.size() - output.folder.size() - 1;
+    if (length <= limit)
+    {
+        return true;
+    }
+    std::cout << "【日志】输出文件名太长[" << path << "]: " << length << " bytes, the folder takes at most " << limit
+              << std::endl;
+    return false;
+}
+
+// Gives a finished file the free output name chosen earlier, never replacing a file: when that name
+// was taken meanwhile (another copy of the program, a sync client), the next free one. `place` answers
+// 0, EEXIST for a taken name, or another errno value. The name the file got; none with `failure` set.
+std::optional<std::string> placeUnderFreeName(const OutputName& output, std::string target,
+                                              const std::function<int(const std::string&)>& place,
+                                              WriteFailure& failure)
+{
+    for (int attempt = 1;; ++attempt)
+    {
+        const int result = place(target);
+        if (result == 0)
+        {
+            return target;
+        }
+        if (result != EEXIST)
+        {
+            failure = WriteFailure{result, std::strerror(result)};
+            return std::nullopt;
+        }
+        if (attempt == kNameAttempts)
+        {
+            failure = WriteFailure{EEXIST, "every free name was taken while writing"};
+            return std::nullopt;
+        }
+        target = freeOutputPath(output.folder, output.name, output.suffix);
+        if (!nameFits(output, target))
+        {
+            failure = WriteFailure{ENAMETOOLONG, std::strerror(ENAMETOOLONG)};
+            return std::nullopt;
+        }
+    }
+}
+
+// The output without Exif: written whole beside its name, flushed, then given a free name.
+std::optional<std::string> writeUnderFreeName(const std::vector<uint8_t>& data, const OutputName& output,
+                                              const std::string& first, WriteFailure& failure)
+{
+    if (data.empty())
+    {
+        failure = WriteFailure{0, "no data to write"};
+        return std::nullopt;
+    }
+    AtomicFileWriter writer(first, true, AtomicFileWriter::Existing::Keep);
+    if (!(writer.open() && writer.write(data.data(), data.size())))
+    {
+        failure = WriteFailure{writer.errorNumber(), writer.error()};
+        return std::nullopt;
+    }
+    return placeUnderFreeName(
+        output, first, [&writer](const std::string& target) { return writer.commitAs(target) ? 0 : writer.errorNumber(); },
+        failure);
+}
+
+// The output with its Exif block: the splice writes a file of ours in the output folder, which then
+// takes a free name the same way. None when the splice answered 0 (`spliceFailed`, nothing left
+// behind) or the spliced file could not be given a name (`failure`).
+std::optional<std::string> spliceUnderFreeName(const ExifHooks& exif, const std::string& jpeg, ExifData* tree,
+                                               const OutputName& output, const std::string& first,
+                                               bool& spliceFailed, WriteFailure& failure)
+{
+    std::string spliced;
+    for (int attempt = 0; attempt < 100 && spliced.empty(); ++attempt)
+    {
+        // Created as any new file is, so the umask applies to what the splice leaves there.
+        std::string candidate = AtomicFileWriter::scratchPathIn(output.folder);
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+        {
+            close(fd);
+            spliced = std::move(candidate);
+        }
+        else if (errno != EEXIST)
+        {
+            failure = WriteFailure{errno, std::strerror(errno)};
+            return std::nullopt;
+        }
+    }
+    if (spliced.empty())
+    {
+        failure = WriteFailure{EEXIST, "no free temporary name"};
+        return std::nullopt;
+    }
+    if (exif.splice(jpeg.c_str(), spliced.c_str(), tree) == 0)
+    {
+        spliceFailed = true;
+        ::unlink(spliced.c_str());
+        return std::nullopt;
+    }
+    std::optional<std::string> placed = placeUnderFreeName(
+        output, first, [&spliced](const std::string& target) { return renameWithoutReplacing(spliced, target); },
+        failure);
+    if (!placed)
+    {
+        ::unlink(spliced.c_str());
+    }
+    return placed;
+}
+
 }  // namespace
 
 ExifHooks defaultExifHooks()
@@ -190,9 +328,11 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& da
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options, const ExifHooks& exif)
 {
     // One parse of the file serves the Exif module and the decoder; its items are read as they are needed.
-    std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(entry.heicPath);
+    std::string whyNot;
+    std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(entry.heicPath, &whyNot);
     if (!source)
     {
+        std::cout << "【日志】无法读取源文件[" << entry.heicPath << "]: " << whyNot << std::endl;
         return failed(kConversionFailure);
     }
     std::cout << "【日志】使用OSXAPI 进行转换" << std::endl;
@@ -241,52 +381,62 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
     {
         return failed(kFileNotThere);
     }
+    const OutputName output{*folder, entry.fileName, options.saveSuff};
     const std::string outputPath = freeOutputPath(*folder, entry.fileName, options.saveSuff);
-    if (FolderPermissionChecker::isFolderReadOnlyAtPath(*folder))
+    if (!nameFits(output, outputPath))
+    {
+        return failed(kConversionFailure);
+    }
+    const FolderWriteProbe probe = FolderPermissionChecker::probeFolderAtPath(*folder);
+    if (probe.verdict == FolderWriteProbe::Verdict::ReadOnly)
     {
         return failed(kFolderReadOnly);
     }
+    if (probe.verdict == FolderWriteProbe::Verdict::Full)
+    {
+        logDiskFull(*folder, probe.reason);
+        return failed(kConversionFailure);
+    }
 
-    std::string error;
-    bool written = false;
+    WriteFailure failure;
+    std::optional<std::string> written;
+    // Without Exif when none is carried, when the JPEG for the splice found no place or the splice failed.
+    bool writePlain = true;
     // An empty final encoding fails below; it never reaches the temporary file.
     if (exifTree && exif.splice && !outData.empty())
     {
         const std::optional<std::string> temporary = writeTemporaryJpeg(options.cachePath, *folder, outData);
-        if (temporary && exif.splice(temporary->c_str(), outputPath.c_str(), exifTree.get()) != 0)
-        {
-            written = true;
-        }
-        else
-        {
-            if (temporary)
-            {
-                // The picture is still written, without Exif, over whatever a failed splice left.
-                std::cout << "【日志】添加dExif失败" << std::endl;
-            }
-            written = writeFileAtomically(outputPath, outData, error);
-        }
         if (temporary)
         {
+            bool spliceFailed = false;
+            written = spliceUnderFreeName(exif, *temporary, exifTree.get(), output, outputPath, spliceFailed, failure);
+            if (spliceFailed)
+            {
+                // The picture is still written, without Exif.
+                std::cout << "【日志】添加dExif失败" << std::endl;
+            }
+            // A spliced file that could not be given a name leaves no name for the plain one either.
+            writePlain = spliceFailed;
             std::error_code ec;
             fs::remove(*temporary, ec);
         }
     }
-    else
+    if (!written && writePlain)
     {
-        written = writeFileAtomically(outputPath, outData, error);
-    }
-    if (!error.empty() && !written)
-    {
-        std::cout << "【日志】writeToFile[" << error << "]" << std::endl;
+        written = writeUnderFreeName(outData, output, outputPath, failure);
     }
     if (!written)
     {
+        std::cout << "【日志】writeToFile[" << failure.text << "]" << std::endl;
+        if (failure.number == ENOSPC || failure.number == EDQUOT)
+        {
+            logDiskFull(*folder, failure.text);
+        }
         return failed(kConversionFailure);
     }
     EntryOutcome outcome;
     outcome.converted = true;
-    outcome.toPath = outputPath;
+    outcome.toPath = *written;
     return outcome;
 }
 

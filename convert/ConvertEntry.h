@@ -52,6 +52,8 @@ ExifHooks defaultExifHooks();
 
 // Converts one entry: read, Exif, decode upright, first JPEG encode at the quality, scaling, final
 // encode for the output type, output folder, free name, write probe, write (with the Exif splice).
+// The source is opened only when it is a regular file. The output never replaces a file: when the
+// free name is taken while the output is written, it takes the next free one (the outcome's toPath).
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options,
                           const ExifHooks& exif = defaultExifHooks());
 

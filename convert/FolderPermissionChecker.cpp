@@ -1,19 +1,34 @@
 #include "FolderPermissionChecker.h"
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <unistd.h>
 #include <vector>
 
 namespace pravix
 {
+namespace
+{
 
-bool FolderPermissionChecker::isFolderReadOnlyAtPath(const std::string& path)
+FolderWriteProbe refused(int errnoValue)
+{
+    FolderWriteProbe probe;
+    probe.verdict = errnoValue == ENOSPC || errnoValue == EDQUOT ? FolderWriteProbe::Verdict::Full
+                                                                  : FolderWriteProbe::Verdict::ReadOnly;
+    probe.reason = std::strerror(errnoValue);
+    return probe;
+}
+
+}  // namespace
+
+FolderWriteProbe FolderPermissionChecker::probeFolderAtPath(const std::string& path)
 {
     std::error_code ec;
     if (path.empty() || !std::filesystem::is_directory(path, ec))
     {
-        return false;
+        return FolderWriteProbe{};
     }
     std::string name = path + "/.test_write_access.XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
@@ -21,12 +36,23 @@ bool FolderPermissionChecker::isFolderReadOnlyAtPath(const std::string& path)
     const int fd = mkstemp(buffer.data());
     if (fd < 0)
     {
-        return true;
+        return refused(errno);
     }
-    const bool written = write(fd, "test", 4) == 4;
+    ssize_t written;
+    do
+    {
+        written = write(fd, "test", 4);
+    } while (written < 0 && errno == EINTR);
+    // A short write without an error is the file system's way of saying it is full.
+    const int writeError = written == 4 ? 0 : written < 0 ? errno : ENOSPC;
     close(fd);
     unlink(buffer.data());
-    return !written;
+    return writeError == 0 ? FolderWriteProbe{} : refused(writeError);
+}
+
+bool FolderPermissionChecker::isFolderReadOnlyAtPath(const std::string& path)
+{
+    return probeFolderAtPath(path).verdict == FolderWriteProbe::Verdict::ReadOnly;
 }
 
 }  // namespace pravix

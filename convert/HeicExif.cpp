@@ -6,13 +6,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "AtomicFileWriter.h"
 #include "DcUtils.h"
 #include "HevcImageFileReader.h"
+#include "RegularFile.h"
 
 namespace
 {
@@ -29,6 +32,23 @@ struct FileCloser
     }
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// A regular file only: a FIFO or a device under the name would block the read or never end.
+FilePtr openForReading(const char* path)
+{
+    std::optional<pravix::RegularFile> file = pravix::RegularFile::open(path);
+    if (!file)
+    {
+        return nullptr;
+    }
+    const int fd = file->release();
+    FilePtr stream(fdopen(fd, "rb"));
+    if (!stream)
+    {
+        close(fd);
+    }
+    return stream;
+}
 
 struct FreeDeleter
 {
@@ -397,7 +417,7 @@ int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif)
 
     std::vector<std::uint8_t> input;
     {
-        FilePtr in(std::fopen(inputPath, "rb"));
+        FilePtr in(openForReading(inputPath));
         if (!in)
         {
             return 0;
@@ -582,7 +602,7 @@ ExifDataPtr CreateExifDataFromHeicFile(const char* path)
     }
     std::vector<std::uint8_t> bytes;
     {
-        FilePtr file(std::fopen(path, "rb"));
+        FilePtr file(openForReading(path));
         const long length = GetFileLength(file.get());
         if (length < 0)
         {

@@ -3,6 +3,7 @@
 #include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "ImageOps.h"
+#include "RegularFile.h"
 
 #include <cctype>
 #include <fstream>
@@ -147,16 +148,12 @@ uint32_t SafeHEICLoader::getImageOrientationFromSource(const HeicImageSource* so
 namespace
 {
 
+// Regular files only: a FIFO or a device named like a photo would block the read or never end. Files of
+// 4 GiB or more are outside what the container library reads anyway.
 std::shared_ptr<const std::vector<uint8_t>> readWholeFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-    {
-        return nullptr;
-    }
-    auto bytes = std::make_shared<std::vector<uint8_t>>(std::istreambuf_iterator<char>(in),
-                                                        std::istreambuf_iterator<char>());
-    return in.bad() ? nullptr : bytes;
+    std::optional<std::vector<uint8_t>> bytes = RegularFile::readAll(path, UINT32_MAX);
+    return bytes ? std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)) : nullptr;
 }
 
 int hexValue(char c)

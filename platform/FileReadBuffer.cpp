@@ -1,9 +1,9 @@
 #include "FileReadBuffer.h"
 
+#include "RegularFile.h"
+
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pravix
@@ -15,22 +15,15 @@ constexpr size_t kWindowBytes = 64 * 1024;
 
 }  // namespace
 
-std::unique_ptr<FileReadBuffer> FileReadBuffer::open(const std::string& path)
+std::unique_ptr<FileReadBuffer> FileReadBuffer::open(const std::string& path, std::string* whyNot)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    std::optional<RegularFile> file = RegularFile::open(path, whyNot);
+    if (!file)
     {
         return nullptr;
     }
-    struct stat info
-    {
-    };
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-    {
-        close(fd);
-        return nullptr;
-    }
-    return std::unique_ptr<FileReadBuffer>(new FileReadBuffer(fd, static_cast<off_type>(info.st_size)));
+    const auto size = static_cast<off_type>(file->size());
+    return std::unique_ptr<FileReadBuffer>(new FileReadBuffer(file->release(), size));
 }
 
 FileReadBuffer::FileReadBuffer(int fd, off_type size) : mFd(fd), mSize(size), mWindow(kWindowBytes)

@@ -15,8 +15,9 @@ namespace pravix
 class FileReadBuffer : public std::streambuf
 {
 public:
-    // Null when the file cannot be opened for reading.
-    static std::unique_ptr<FileReadBuffer> open(const std::string& path);
+    // Null when `path` is not a regular file that can be opened for reading (never waits for a FIFO or
+    // a device); `whyNot` then says why.
+    static std::unique_ptr<FileReadBuffer> open(const std::string& path, std::string* whyNot = nullptr);
     ~FileReadBuffer() override;
     FileReadBuffer(const FileReadBuffer&) = delete;
     FileReadBuffer& operator=(const FileReadBuffer&) = delete;

@@ -203,14 +203,14 @@ HeicImageSource::HeicImageSource(std::shared_ptr<const std::vector<uint8_t>> dat
 
 HeicImageSource::~HeicImageSource() = default;
 
-std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::string& path)
+std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::string& path, std::string* whyNot)
 {
     // The file is read as its items are asked for, like the platform's image source does, rather than
     // held in memory whole. A file that cannot be opened gives no source at all.
     std::unique_ptr<HeifImageItems> items;
     try
     {
-        items = HeifImageItems::openFile(path);
+        items = HeifImageItems::openFile(path, whyNot);
         if (!items)
         {
             return nullptr;

@@ -46,9 +46,10 @@ struct ImageProperties
 class HeicImageSource
 {
 public:
-    // nullptr when the file cannot be opened; a source with count 0 when it is not a decodable HEIF. The
-    // file is read as its items are asked for.
-    static std::unique_ptr<HeicImageSource> createWithFile(const std::string& path);
+    // nullptr when the file cannot be opened (`whyNot` then says why: not a regular file, permission
+    // denied, ...); a source with count 0 when it is not a decodable HEIF. The file is read as its items
+    // are asked for.
+    static std::unique_ptr<HeicImageSource> createWithFile(const std::string& path, std::string* whyNot = nullptr);
     static std::unique_ptr<HeicImageSource> createWithData(std::shared_ptr<const std::vector<uint8_t>> data);
     ~HeicImageSource();
 

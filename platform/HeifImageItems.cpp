@@ -117,9 +117,9 @@ HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
 {
 }
 
-std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path)
+std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path, std::string* whyNot)
 {
-    std::unique_ptr<FileReadBuffer> file = FileReadBuffer::open(path);
+    std::unique_ptr<FileReadBuffer> file = FileReadBuffer::open(path, whyNot);
     if (!file)
     {
         return nullptr;

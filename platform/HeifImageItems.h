@@ -75,8 +75,8 @@ public:
     explicit HeifImageItems(const std::vector<uint8_t>& bytes);
     explicit HeifImageItems(std::vector<uint8_t>&& bytes) = delete;
     // The file at path, read as items are asked for rather than held in memory; null when it cannot be
-    // opened. Throws as the constructor does.
-    static std::unique_ptr<HeifImageItems> openFile(const std::string& path);
+    // opened (why in `whyNot`). Throws as the constructor does.
+    static std::unique_ptr<HeifImageItems> openFile(const std::string& path, std::string* whyNot = nullptr);
     ~HeifImageItems();
 
     // The parse of the file, for whoever reads its other items (the Exif module); not thread-safe.

@@ -1,11 +1,13 @@
 #include "ConversionListModel.h"
 
 #include "NSLanguage.h"
+#include "RegularFile.h"
 
-#include <QFileInfo>
+#include <QFile>
 
 #include <algorithm>
 #include <iostream>
+#include <optional>
 
 namespace pravix
 {
@@ -56,9 +58,9 @@ NSPravixData makeListEntry(const QString& path)
     NSPravixData entry;
     entry.isSelect = true;
     entry.HeicPath = path.toStdString();
-    const QFileInfo info(path);
-    const uint64_t bytes = info.isFile() && info.isReadable() ? static_cast<uint64_t>(info.size()) : 0;
-    entry.HeicFileSize = byteSizeText(bytes);
+    // Opened as the conversion opens it: what cannot be read (a FIFO, a device, no permission) shows 0.
+    const std::optional<RegularFile> file = RegularFile::open(QFile::encodeName(path).toStdString());
+    entry.HeicFileSize = byteSizeText(file ? file->size() : 0);
     entry.FileName = lastPathPart(path).section(QLatin1Char('.'), 0, 0).toStdString();
     const int slash = path.lastIndexOf(QLatin1Char('/'));
     QString folder = slash > 0 ? path.left(slash) : QString();

@@ -2,9 +2,12 @@
 
 #include "Bitmap.h"
 #include "ImageCodecs.h"
+#include "RegularFile.h"
 
 #include <QFile>
-#include <QFileInfo>
+
+#include <optional>
+#include <vector>
 
 namespace pravix
 {
@@ -23,27 +26,21 @@ QImage imageFromBitmap(const Bitmap& bitmap)
 
 QImage loadPreviewImage(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() <= 0 || info.size() > kMaxPreviewFileBytes) {
+    // A regular file only: a FIFO or a device put under the output's name would block the read.
+    const std::optional<std::vector<uint8_t>> bytes =
+        RegularFile::readAll(QFile::encodeName(path).toStdString(), static_cast<uint64_t>(kMaxPreviewFileBytes));
+    if (!bytes || bytes->empty()) {
         return QImage();
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return QImage();
-    }
-    const QByteArray bytes = file.readAll();
-    if (bytes.isEmpty()) {
-        return QImage();
-    }
-    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
-    const size_t size = static_cast<size_t>(bytes.size());
+    const uint8_t* data = bytes->data();
+    const size_t size = bytes->size();
     if (sniffImageType(data, size)) {
         if (const std::optional<Bitmap> decoded = decodeImage(data, size)) {
             return imageFromBitmap(*decoded);
         }
         return QImage();
     }
-    return QImage::fromData(bytes);
+    return QImage::fromData(data, static_cast<int>(size));
 }
 
 }  // namespace pravix

@@ -3,14 +3,17 @@
 #include "BatchConversion.h"
 #include "BatchTestSupport.h"
 #include "ImageCodecs.h"
+#include "SpecialFiles.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
 #include <libexif/exif-data.h>
 
+#include <fcntl.h>
 #include <memory>
 #include <thread>
+#include <unistd.h>
 
 using namespace pravix;
 using namespace converttest;
@@ -134,6 +137,43 @@ TEST_F(BatchTest, WholeBatchToJpgWithExif)
                                         "mm.heic", "tagged.JPG", "tagged.heic"}));
     EXPECT_TRUE(namesIn(folder.path() / "cache").empty());
     EXPECT_FALSE(batch.currentEntryId());
+}
+
+// A FIFO named like a photo in the middle of the list fails at once; the photos after it convert and
+// the batch ends with its summary.
+TEST_F(BatchTest, FifoInTheMiddleFailsAtOnce)
+{
+    add(platformFixture("single.heic"), "before");
+    add("", "fifo");
+    const std::string fifo = folder / "in/fifo.heic";
+    ASSERT_TRUE(testsupport::makeFifo(fifo));
+    add(platformFixture("exif.heic"), "after");
+    add(platformFixture("single.heic"), "last");
+
+    BatchConversion batch(list, view, gui.poster(), kShortPause);
+    ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
+    const auto idle = [&] { return !batch.isBatchRunning(); };
+    const bool ended = gui.runUntil(idle, std::chrono::seconds(30));
+    EXPECT_TRUE(ended) << "the batch waits on the FIFO";
+    // Let a worker blocked on the FIFO go on, so the batch can end.
+    while (!ended && !gui.runUntil(idle, std::chrono::milliseconds(50)))
+    {
+        const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0)
+        {
+            ::close(fd);
+        }
+    }
+
+    EXPECT_EQ(list[0].ToPath, folder / "in/before.JPG");
+    EXPECT_EQ(list[1].ToErrInfo, "ConversionFailure");
+    EXPECT_TRUE(list[1].ToPath.empty());
+    EXPECT_EQ(list[2].ToPath, folder / "in/after.JPG");
+    EXPECT_EQ(makeOf(list[2].ToPath), "PravixTest");
+    EXPECT_EQ(list[3].ToPath, folder / "in/last.JPG");
+    ASSERT_EQ(view.alerts.size(), 1u);
+    EXPECT_EQ(view.alerts[0].count, std::optional<uint32_t>(3));
+    EXPECT_EQ(view.buttons, (std::vector<std::string>{"Stop", "Conversion"}));
 }
 
 // Every other output type by its signature, at half size.

@@ -2,11 +2,15 @@
 // kept when the cache folder cannot take the temporary file.
 #include "AtomicFileWriter.h"
 #include "ConvertEntry.h"
+#include "FolderPermissionChecker.h"
 #include "HeicExif.h"
+#include "RenameWithoutReplacing.h"
+#include "SmallTmpfs.h"
 #include "TempFolder.h"
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -206,4 +210,90 @@ TEST(AtomicFileWriterTest, RefusesWhatIsNotARegularFile)
     AtomicFileWriter writer("/proc/self/pravix.bin");
     EXPECT_FALSE(writer.open());
     EXPECT_FALSE(writer.error().empty());
+}
+
+// Existing::Keep: a file at the target when the commit comes is never replaced; the written file
+// waits for another name.
+TEST(AtomicFileWriterTest, KeepNeverReplaces)
+{
+    TempFolder folder;
+    const std::string target = folder / "photo.JPG";
+    AtomicFileWriter writer(target, true, AtomicFileWriter::Existing::Keep);
+    ASSERT_TRUE(writer.open());
+    ASSERT_TRUE(writer.write("new", 3));
+    writeBytes(target, {'o', 'l', 'd'});  // appears meanwhile
+    EXPECT_FALSE(writer.commit());
+    EXPECT_TRUE(writer.targetTaken());
+    EXPECT_EQ(writer.errorNumber(), EEXIST);
+    EXPECT_EQ(readBytes(target), (std::vector<uint8_t>{'o', 'l', 'd'}));
+    EXPECT_EQ(namesIn(folder.path()).size(), 2u);  // the written file waits
+
+    // A dangling link takes a name as well.
+    fs::create_symlink(folder / "nowhere", folder.path() / "photo(1).JPG");
+    EXPECT_FALSE(writer.commitAs(folder / "photo(1).JPG"));
+    EXPECT_TRUE(writer.targetTaken());
+    EXPECT_TRUE(fs::is_symlink(folder.path() / "photo(1).JPG"));
+
+    ASSERT_TRUE(writer.commitAs(folder / "photo(2).JPG"));
+    EXPECT_FALSE(writer.targetTaken());
+    EXPECT_EQ(writer.path(), folder / "photo(2).JPG");
+    EXPECT_EQ(readBytes(folder / "photo(2).JPG"), (std::vector<uint8_t>{'n', 'e', 'w'}));
+    EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"photo(1).JPG", "photo(2).JPG", "photo.JPG"}));
+    EXPECT_FALSE(writer.commitAs(folder / "photo(3).JPG"));  // once only
+
+    // Dropped while waiting for a name: nothing of it stays.
+    {
+        AtomicFileWriter dropped(target, true, AtomicFileWriter::Existing::Keep);
+        ASSERT_TRUE(dropped.open() && dropped.write("x", 1));
+        EXPECT_FALSE(dropped.commit());
+    }
+    EXPECT_EQ(namesIn(folder.path()).size(), 3u);
+}
+
+TEST(RenameWithoutReplacingTest, TakenNamesAreLeftAlone)
+{
+    TempFolder folder;
+    for (const auto rename : {&renameWithoutReplacing, &linkThenUnlink})
+    {
+        SCOPED_TRACE(rename == &linkThenUnlink ? "link" : "rename");
+        writeBytes(folder / "from", {1});
+        writeBytes(folder / "taken", {2});
+        EXPECT_EQ(rename(folder / "from", folder / "taken"), EEXIST);
+        EXPECT_EQ(readBytes(folder / "from"), std::vector<uint8_t>{1});
+        EXPECT_EQ(readBytes(folder / "taken"), std::vector<uint8_t>{2});
+        EXPECT_EQ(rename(folder / "from", folder / "free"), 0);
+        EXPECT_FALSE(fs::exists(folder.path() / "from"));
+        EXPECT_EQ(readBytes(folder / "free"), std::vector<uint8_t>{1});
+        EXPECT_EQ(rename(folder / "from", folder / "again"), ENOENT);
+        EXPECT_EQ(rename(folder / "free", folder / "no/such/folder"), ENOENT);
+        EXPECT_EQ(namesIn(folder.path()), (std::vector<std::string>{"free", "taken"}));
+        fs::remove(folder.path() / "free");
+        fs::remove(folder.path() / "taken");
+    }
+}
+
+// The probe tells a full disk from a folder that refuses files.
+TEST(FolderProbeTest, FullIsNotReadOnly)
+{
+    TempFolder folder;
+    EXPECT_EQ(FolderPermissionChecker::probeFolderAtPath(folder.path()).verdict, FolderWriteProbe::Verdict::Writable);
+    EXPECT_EQ(FolderPermissionChecker::probeFolderAtPath(folder / "missing").verdict,
+              FolderWriteProbe::Verdict::Writable);
+    const FolderWriteProbe proc = FolderPermissionChecker::probeFolderAtPath("/proc/self");
+    EXPECT_EQ(proc.verdict, FolderWriteProbe::Verdict::ReadOnly);
+    EXPECT_FALSE(proc.reason.empty());
+    EXPECT_TRUE(namesIn(folder.path()).empty());
+
+    testsupport::SmallTmpfs disk(folder / "disk", "size=16k");
+    if (!disk.mounted())
+    {
+        GTEST_SKIP() << "cannot mount a small file system here";
+    }
+    writeBytes(disk.folder() + "/filler", std::vector<uint8_t>(16 * 1024, 'f'));
+    ASSERT_EQ(fs::file_size(disk.folder() + "/filler"), 16u * 1024);
+    const FolderWriteProbe full = FolderPermissionChecker::probeFolderAtPath(disk.folder());
+    EXPECT_EQ(full.verdict, FolderWriteProbe::Verdict::Full);
+    EXPECT_EQ(full.reason, "No space left on device");
+    EXPECT_FALSE(FolderPermissionChecker::isFolderReadOnlyAtPath(disk.folder()));
+    EXPECT_EQ(namesIn(disk.folder()), std::vector<std::string>{"filler"});
 }

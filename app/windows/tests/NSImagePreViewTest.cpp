@@ -9,6 +9,7 @@
 #include "TitleBarButton.h"
 
 #include "IsolatedUserFolders.h"
+#include "SpecialFiles.h"
 
 #include <QFile>
 #include <QLabel>
@@ -55,6 +56,7 @@ private slots:
     void everyOutputTypeShowsItsPicture();
     void missingFileShowsNotFound();
     void damagedFileShowsNotFound();
+    void specialFilesAreNoPicture();
     void arabicTexts();
     void laterRequestWins();
     void closingAndReopening();
@@ -125,6 +127,24 @@ void NSImagePreViewTest::missingFileShowsNotFound()
     QVERIFY(view.image().isNull());
     QVERIFY(view.PreViewImage()->pictureRect().isEmpty());
     QVERIFY(loadPreviewImage(folders_.path()).isNull());  // a folder is no picture
+}
+
+// A FIFO, a socket or a device under the output's name is no picture, and is not waited on.
+void NSImagePreViewTest::specialFilesAreNoPicture()
+{
+    const QString fifo = path("fifo.jpg");
+    QVERIFY(testsupport::makeFifo(QFile::encodeName(fifo).toStdString()));
+    QVERIFY(testsupport::makeSocket(QFile::encodeName(path("socket.jpg")).toStdString()));
+    QVERIFY(QFile::link("/dev/zero", path("device.jpg")));
+    for (const QString& name : {fifo, path("socket.jpg"), path("device.jpg")}) {
+        bool isNull = false;
+        QVERIFY(testsupport::returnsWithoutBlocking([&] { isNull = loadPreviewImage(name).isNull(); },
+                                                    {QFile::encodeName(fifo).toStdString()}));
+        QVERIFY(isNull);
+    }
+    NSImagePreView view;
+    QVERIFY(!showAndWait(view, fifo));
+    QCOMPARE(view.statusText(), QString("Image file not found"));
 }
 
 void NSImagePreViewTest::damagedFileShowsNotFound()
