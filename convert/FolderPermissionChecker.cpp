@@ -55,4 +55,24 @@ bool FolderPermissionChecker::isFolderReadOnlyAtPath(const std::string& path)
     return probeFolderAtPath(path).verdict == FolderWriteProbe::Verdict::ReadOnly;
 }
 
+FolderPermissions FolderPermissionChecker::getFolderPermissionsAtPath(const std::string& path)
+{
+    FolderPermissions permissions;
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+    {
+        permissions.error = (ec ? ec : std::make_error_code(std::errc::no_such_file_or_directory)).message();
+        return permissions;
+    }
+    permissions.isReadable = access(path.c_str(), R_OK) == 0;
+    permissions.isWritable = access(path.c_str(), W_OK) == 0;
+    permissions.isExecutable = access(path.c_str(), X_OK) == 0;
+    return permissions;
+}
+
+bool FolderPermissionChecker::attemptToFixPermissionsAtPath(const std::string&)
+{
+    return false;
+}
+
 }  // namespace pravix

@@ -18,6 +18,16 @@ struct FolderWriteProbe
     std::string reason;  // the system's words for a refusal, for the log
 };
 
+// What the user may do with a path. On failure the three flags stay NO and `error` tells why; it is
+// empty otherwise.
+struct FolderPermissions
+{
+    bool isReadable = false;
+    bool isWritable = false;
+    bool isExecutable = false;
+    std::string error;
+};
+
 class FolderPermissionChecker
 {
 public:
@@ -28,6 +38,13 @@ public:
     static bool isFolderReadOnlyAtPath(const std::string& path);
     // The probe itself, telling a full disk from a folder that refuses writes.
     static FolderWriteProbe probeFolderAtPath(const std::string& path);
+
+    // Kept for callers to come; neither throws.
+    // The user's read, write and execute (search, for a folder) rights on whatever is at `path`, as
+    // the system grants them; a missing or unreachable path gives the error.
+    static FolderPermissions getFolderPermissionsAtPath(const std::string& path);
+    // Changes nothing: answers NO.
+    static bool attemptToFixPermissionsAtPath(const std::string& path);
 };
 
 }  // namespace pravix

@@ -15,6 +15,7 @@
 #include "AtomicFileWriter.h"
 #include "DcUtils.h"
 #include "HevcImageFileReader.h"
+#include "ImageCodecs.h"
 #include "RegularFile.h"
 
 namespace
@@ -394,24 +395,78 @@ long GetFileLength(FILE* file)
     return length;
 }
 
+namespace
+{
+using ExifBytes = std::unique_ptr<unsigned char, FreeDeleter>;
+
+/// The tree serialised for an APP1 segment; null, after printing why, when it cannot be or is too
+/// large for the segment's 16-bit length.
+ExifBytes SerialiseForApp1(ExifData* exif, unsigned int& size)
+{
+    unsigned char* raw = nullptr;
+    size = 0;
+    exif_data_save_data(exif, &raw, &size);
+    ExifBytes block(raw);
+    if (raw == nullptr || size == 0)
+    {
+        std::printf("Exif block could not be serialised\n");
+        return nullptr;
+    }
+    if (size > kMaxApp1Payload)
+    {
+        std::printf("Exif block of %u bytes does not fit an APP1 segment\n", size);
+        return nullptr;
+    }
+    return block;
+}
+
+/// Where the bytes of the JPEG that follow the new APP1 begin: after the start of image and a
+/// leading APP0 (JFIF), which the APP1 replaces. 0 when the data is no JPEG to splice into: too
+/// short, no start of image, a damaged APP0, or an Exif segment already in front.
+std::size_t SpliceRestOffset(const std::vector<std::uint8_t>& input)
+{
+    const std::size_t n = input.size();
+    if (n < 20 || input[0] != 0xFF || input[1] != 0xD8 || std::memcmp(&input[6], "Exif", 4) == 0)
+    {
+        return 0;
+    }
+    // An Exif APP1 straight after the APP0 means the file has Exif already.
+    std::size_t rest = 2;
+    if (input[2] == 0xFF && input[3] == 0xE0)
+    {
+        const std::size_t app0 = std::size_t(input[4]) << 8 | input[5];
+        if (app0 < 2 || 4 + app0 > n)
+        {
+            return 0;
+        }
+        rest = 4 + app0;
+        if (rest + 10 <= n && input[rest] == 0xFF && input[rest + 1] == 0xE1 &&
+            std::memcmp(&input[rest + 4], "Exif\0\0", 6) == 0)
+        {
+            return 0;
+        }
+    }
+    return rest;
+}
+
+/// The start of image and the APP1 segment's marker and length, high byte first.
+std::array<std::uint8_t, 6> App1Head(unsigned int blockSize)
+{
+    const std::size_t segmentLength = std::size_t(blockSize) + 2;
+    return {0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t(segmentLength >> 8), std::uint8_t(segmentLength & 0xFF)};
+}
+}  // namespace
+
 int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif)
 {
     if (inputPath == nullptr || outputPath == nullptr || exif == nullptr)
     {
         return 0;
     }
-    unsigned char* raw = nullptr;
     unsigned int rawSize = 0;
-    exif_data_save_data(exif, &raw, &rawSize);
-    const std::unique_ptr<unsigned char, FreeDeleter> block(raw);
-    if (raw == nullptr || rawSize == 0)
+    const ExifBytes block = SerialiseForApp1(exif, rawSize);
+    if (!block)
     {
-        std::printf("Exif block could not be serialised\n");
-        return 0;
-    }
-    if (rawSize > kMaxApp1Payload)
-    {
-        std::printf("Exif block of %u bytes does not fit an APP1 segment\n", rawSize);
         return 0;
     }
 
@@ -440,44 +495,68 @@ int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif)
             return 0;
         }
     }
-
-    // Start of image, and no Exif segment already in front.
-    const std::size_t n = input.size();
-    if (n < 20 || input[0] != 0xFF || input[1] != 0xD8 || std::memcmp(&input[6], "Exif", 4) == 0)
+    const std::size_t rest = SpliceRestOffset(input);
+    if (rest == 0)
     {
         return 0;
-    }
-    // The new APP1 goes right after the start of image; a leading APP0 (JFIF) is dropped by its
-    // declared length. An Exif APP1 straight after that APP0 means the file has Exif already.
-    std::size_t rest = 2;
-    if (input[2] == 0xFF && input[3] == 0xE0)
-    {
-        const std::size_t app0 = std::size_t(input[4]) << 8 | input[5];
-        if (app0 < 2 || 4 + app0 > n)
-        {
-            return 0;
-        }
-        rest = 4 + app0;
-        if (rest + 10 <= n && input[rest] == 0xFF && input[rest + 1] == 0xE1 &&
-            std::memcmp(&input[rest + 4], "Exif\0\0", 6) == 0)
-        {
-            return 0;
-        }
     }
 
     // Written beside the output and renamed into place: a crash or a full disk never leaves a
     // truncated photo under the real name.
     pravix::AtomicFileWriter out(outputPath);
-    const std::size_t segmentLength = std::size_t(rawSize) + 2;
-    const std::uint8_t head[6] = {
-        0xFF, 0xD8, 0xFF, 0xE1, std::uint8_t(segmentLength >> 8), std::uint8_t(segmentLength & 0xFF)};
-    if (!(out.open() && out.write(head, sizeof head) && out.write(raw, rawSize) &&
-          out.write(input.data() + rest, n - rest) && out.commit()))
+    const auto head = App1Head(rawSize);
+    if (!(out.open() && out.write(head.data(), head.size()) && out.write(block.get(), rawSize) &&
+          out.write(input.data() + rest, input.size() - rest) && out.commit()))
     {
         std::printf("Exif splice could not write %s: %s\n", outputPath, out.error().c_str());
         return 0;
     }
     return 1;
+}
+
+std::vector<std::uint8_t> AddExif(const std::vector<std::uint8_t>& metadata, const std::vector<std::uint8_t>& imageData)
+{
+    const std::size_t rest = SpliceRestOffset(imageData);
+    const auto size = rest == 0 ? std::nullopt : pravix::readJpegSize(imageData.data(), imageData.size());
+    if (!size)
+    {
+        return {};
+    }
+    ParsedExif copy = ParseExifBlock(metadata);
+    if (!copy.success)
+    {
+        return {};
+    }
+    copy.pixelXDimension = size->first;
+    copy.pixelYDimension = size->second;
+    const ExifDataPtr exif = CreateExifDataFromParsed(copy);
+    ExifEntry* orientation = exif ? InitExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION) : nullptr;
+    if (orientation == nullptr || orientation->format != EXIF_FORMAT_SHORT || orientation->size < 2)
+    {
+        return {};
+    }
+    // The pixels are shown as they stand.
+    exif_set_short(orientation->data, EXIF_BYTE_ORDER_INTEL, 1);
+    unsigned int blockSize = 0;
+    const ExifBytes block = SerialiseForApp1(exif.get(), blockSize);
+    if (!block)
+    {
+        return {};
+    }
+    const auto head = App1Head(blockSize);
+    std::vector<std::uint8_t> out;
+    try
+    {
+        out.reserve(head.size() + blockSize + imageData.size() - rest);
+    }
+    catch (const std::exception&)
+    {
+        return {};
+    }
+    out.insert(out.end(), head.begin(), head.end());
+    out.insert(out.end(), block.get(), block.get() + blockSize);
+    out.insert(out.end(), imageData.begin() + std::ptrdiff_t(rest), imageData.end());
+    return out;
 }
 
 int ExifOrientationToDegrees(ExifData* exif, ExifIfd ifd)

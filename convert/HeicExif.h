@@ -48,6 +48,14 @@ ExifDataPtr CreateExifDataFromParsed(const ParsedExif& exif);
 /// unchanged and no temporary file behind.
 int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif);
 
+/// JPEG data re-written with a copy of `metadata`, an Exif block ("Exif", 0, 0, then its TIFF
+/// structure): the fields CreateExifDataFromParsed keeps, with Orientation 1 and PixelXDimension and
+/// PixelYDimension the JPEG's own width and height, put in as an APP1 segment as JpgAddExif puts it;
+/// the compressed picture is not touched. Empty when the metadata does not parse, the data is no JPEG
+/// whose header can be read or already carries Exif, or the block does not fit an APP1 segment.
+std::vector<std::uint8_t> AddExif(const std::vector<std::uint8_t>& metadata,
+                                  const std::vector<std::uint8_t>& imageData);
+
 /// Length of an open file, found by seeking to its end and back; -1 when it cannot be told.
 long GetFileLength(FILE* file);
 

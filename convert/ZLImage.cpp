@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include <cmath>
@@ -30,6 +31,25 @@ std::optional<Bitmap> ImageExpansion::flipImage(const Bitmap* image)
         return std::nullopt;
     }
     return flipHorizontal(*image);
+}
+
+std::optional<Bitmap> ImageExpansion::WithColor(RgbaColor color, ImageSize size)
+{
+    if (!(size.width > 0) || !(size.height > 0) || size.width > kMaxBitmapSide || size.height > kMaxBitmapSide)
+    {
+        return std::nullopt;
+    }
+    Bitmap image;
+    if (!image.allocate(scaledSide(1, size.width), scaledSide(1, size.height), 4))
+    {
+        return std::nullopt;
+    }
+    const uint8_t pixel[4] = {color.red, color.green, color.blue, color.alpha};
+    for (size_t i = 0; i < image.pixels.size(); i += 4)
+    {
+        std::memcpy(&image.pixels[i], pixel, 4);
+    }
+    return image;
 }
 
 namespace

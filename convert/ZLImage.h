@@ -16,6 +16,15 @@ struct ImageSize
     double height = 0;
 };
 
+// A colour as 8-bit straight RGBA.
+struct RgbaColor
+{
+    uint8_t red = 0;
+    uint8_t green = 0;
+    uint8_t blue = 0;
+    uint8_t alpha = 255;
+};
+
 // Draws a picture at a new size with a high-quality filter.
 class ZLImage
 {
@@ -49,6 +58,9 @@ public:
     static std::optional<Bitmap> flipImage(const Bitmap* image);
     // ZLImage::compressImgData without the log line.
     static std::vector<uint8_t> CompressImgData(const std::vector<uint8_t>& data, int64_t aimKB);
+    // An RGBA picture of one colour, round(width) x round(height) pixels (at least one each); nothing
+    // for a size that is not positive or beyond the bitmap bounds.
+    static std::optional<Bitmap> WithColor(RgbaColor color, ImageSize size);
 };
 
 }  // namespace pravix

@@ -1,11 +1,12 @@
-// Splices an Exif block into arbitrary bytes taken as the input JPEG. The tree is a fixed one, or
-// the one rebuilt from the same bytes when they parse as an Exif block, so the tree builder sees
-// hostile values too.
+// Splices an Exif block into arbitrary bytes taken as the input JPEG, as a file and in memory. The
+// tree is a fixed one, or the one rebuilt from the same bytes when they parse as an Exif block, so
+// the tree builder sees hostile values too.
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,21 @@ ExifData* fixedTree()
         return CreateExifDataFromParsed(record);
     }();
     return tree.get();
+}
+
+// The fixed tree as a serialised Exif block, the metadata of the in-memory splice.
+const std::vector<std::uint8_t>& fixedBlock()
+{
+    static const std::vector<std::uint8_t> block = []
+    {
+        unsigned char* raw = nullptr;
+        unsigned int size = 0;
+        exif_data_save_data(fixedTree(), &raw, &size);
+        std::vector<std::uint8_t> bytes(raw, raw + size);
+        std::free(raw);
+        return bytes;
+    }();
+    return block;
 }
 }  // namespace
 
@@ -52,5 +68,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ExifDataPtr own = parsed.success ? CreateExifDataFromParsed(parsed) : nullptr;
     JpgAddExif(input.c_str(), output.c_str(), own ? own.get() : fixedTree());
     std::remove(output.c_str());
+    // The same bytes as JPEG data in memory, with a known block and with whatever block they hold.
+    AddExif(fixedBlock(), bytes);
+    AddExif(FindExifBlock(bytes), bytes);
     return 0;
 }

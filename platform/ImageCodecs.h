@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace pravix
@@ -47,6 +48,9 @@ std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size);
 std::optional<ImageFileType> sniffImageType(const uint8_t* data, size_t size);
 
 std::optional<Bitmap> decodeJpeg(const uint8_t* data, size_t size);
+// Width and height from a JPEG's frame header, without decoding it; nullopt when libjpeg cannot read
+// the header.
+std::optional<std::pair<uint32_t, uint32_t>> readJpegSize(const uint8_t* data, size_t size);
 // The row-level forms of the JPEG codec: encode rows at any stride; decode into a caller's buffer of
 // exactly width x height RGB (dst), or, with `whole`, into a new bitmap with the ICC profile.
 std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32_t width, uint32_t height,

@@ -199,4 +199,28 @@ bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstSt
     return decodeAfterHeader(cinfo, dst, dstStride, width, height, whole);
 }
 
+std::optional<std::pair<uint32_t, uint32_t>> readJpegSize(const uint8_t* data, size_t size)
+{
+    if (data == nullptr || size == 0)
+    {
+        return std::nullopt;
+    }
+    jpeg_decompress_struct cinfo{};
+    ErrorManager err{};
+    cinfo.err = jpeg_std_error(&err.pub);
+    err.pub.error_exit = onError;
+    err.pub.emit_message = onWarningOrTrace;
+    if (setjmp(err.jump))
+    {
+        jpeg_destroy_decompress(&cinfo);
+        return std::nullopt;
+    }
+    jpeg_create_decompress(&cinfo);
+    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&cinfo, TRUE);
+    const std::pair<uint32_t, uint32_t> dimensions(cinfo.image_width, cinfo.image_height);
+    jpeg_destroy_decompress(&cinfo);
+    return dimensions;
+}
+
 }  // namespace pravix

@@ -24,6 +24,9 @@ public:
     void setBackgroundColor(const QColor& color);
     std::optional<QColor> BackgroundColor() const { return backgroundColor_; }
     void setTextColor(const QColor& color);
+    // The same as the two setters.
+    void Background_Color(const QColor& color) { setBackgroundColor(color); }
+    void Text_Color(const QColor& color) { setTextColor(color); }
     // White when unset.
     QColor textColor() const { return textColor_.value_or(QColor(Qt::white)); }
 

@@ -29,6 +29,9 @@ public:
     // The border's colour: black until set.
     QColor miaobianColor() const { return miaobianColor_.value_or(QColor(Qt::black)); }
     void setHandlerMouseDown(std::function<void(QMouseEvent*)> handler) { handlerMouseDown_ = std::move(handler); }
+    // Kept and answered, NO after construction; the drawing is the same either way up.
+    void setFlipped(bool flipped) { flipped_ = flipped; }
+    bool isFlipped() const { return flipped_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -39,6 +42,7 @@ private:
     qreal cornerRadius_ = 0;
     qreal miaobianW_ = 0;
     std::optional<QColor> miaobianColor_;
+    bool flipped_ = false;
     std::function<void(QMouseEvent*)> handlerMouseDown_;
 };
 

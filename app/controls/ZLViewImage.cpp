@@ -1,5 +1,7 @@
 #include "ZLViewImage.h"
 
+#include <QColorSpace>
+#include <QTransform>
 #include <QWidget>
 
 #include <cstring>
@@ -44,6 +46,47 @@ std::optional<Bitmap> ZLViewImage::imageWithNSView(QWidget* view)
     image.fill(Qt::transparent);
     view->render(&image, QPoint(), QRegion(), QWidget::DrawChildren);
     return bitmapFromImage(image);
+}
+
+std::optional<Bitmap> ZLViewImage::getCGImageRefFromNSImage(const QImage& image)
+{
+    std::optional<Bitmap> bitmap = bitmapFromImage(image);
+    if (bitmap && image.colorSpace().isValid()) {
+        const QByteArray profile = image.colorSpace().iccProfile();
+        bitmap->iccProfile.assign(profile.begin(), profile.end());
+    }
+    return bitmap;
+}
+
+QImage ZLViewImage::getNSImageWithCGImageRef(Bitmap image)
+{
+    if (image.empty() || (image.channels != 3 && image.channels != 4) ||
+        image.pixels.size() < image.stride() * image.height) {
+        return QImage();
+    }
+    // The bitmap moves to the heap (its buffer stays where it is) and lives as long as the image.
+    auto* owner = new Bitmap(std::move(image));
+    QImage wrapped(owner->pixels.data(), static_cast<int>(owner->width), static_cast<int>(owner->height),
+                   static_cast<qsizetype>(owner->stride()),
+                   owner->channels == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888,
+                   [](void* bitmap) { delete static_cast<Bitmap*>(bitmap); }, owner);
+    if (wrapped.isNull()) {
+        delete owner;
+        return QImage();
+    }
+    if (!owner->iccProfile.empty()) {
+        const QColorSpace space = QColorSpace::fromIccProfile(QByteArray(
+            reinterpret_cast<const char*>(owner->iccProfile.data()), static_cast<qsizetype>(owner->iccProfile.size())));
+        if (space.isValid()) {
+            wrapped.setColorSpace(space);
+        }
+    }
+    return wrapped;
+}
+
+QImage ZLViewImage::getCIImageWithNSImage(const QImage& image)
+{
+    return image.transformed(QTransform());
 }
 
 }  // namespace pravix

@@ -6,6 +6,7 @@
 #include "ConversionTableView.h"
 #include "FramelessWindow.h"
 #include "HeaderLook.h"
+#include "HeicExif.h"
 #include "NSImagePreView.h"
 #include "NSLanguage.h"
 #include "NSViewColor.h"
@@ -22,6 +23,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDesktopServices>
 #include <QEvent>
 #include <QGridLayout>
@@ -33,6 +35,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <QToolButton>
+#include <QTransform>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -738,6 +741,55 @@ void ViewController::showAlert(const BatchAlert& alert)
     } else {
         dialogs_->alert(window(), message, informative, ok);
     }
+}
+
+std::optional<Bitmap> ViewController::RotateImage(const Bitmap& image, double byDegrees)
+{
+    const QImage source = imageFromBitmap(image);
+    if (source.isNull() || !std::isfinite(byDegrees)) {
+        return std::nullopt;
+    }
+    // Qt turns clockwise on the screen (its y axis points down): anticlockwise by a is clockwise
+    // by 360 - a, with a in [0, 360) so that quarter turns take Qt's exact path.
+    const double a = std::fmod(std::fmod(byDegrees, 360.0) + 360.0, 360.0);
+    QTransform turn;
+    turn.rotate(a == 0 ? 0 : 360.0 - a);
+    const QRectF bounds = turn.mapRect(QRectF(0, 0, source.width(), source.height()));
+    // Quarter turns land on whole pixels; anything else grows to the pixels the corners touch.
+    const double width = std::ceil(bounds.width() - 1e-6);
+    const double height = std::ceil(bounds.height() - 1e-6);
+    if (!(width >= 1 && height >= 1) || width > kMaxBitmapSide || height > kMaxBitmapSide ||
+        !bitmapSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
+        return std::nullopt;
+    }
+    QImage canvas(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
+    if (canvas.isNull()) {
+        return std::nullopt;
+    }
+    canvas.fill(Qt::transparent);
+    {
+        QPainter painter(&canvas);
+        // Quarter turns move whole pixels; filtering them would only blur their edges.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fmod(a, 90.0) != 0);
+        painter.translate(width / 2, height / 2);
+        painter.setTransform(turn, true);
+        painter.drawImage(QPointF(-source.width() / 2.0, -source.height() / 2.0), source);
+    }
+    std::optional<Bitmap> turned = bitmapFromImage(canvas);
+    if (turned) {
+        turned->iccProfile = image.iccProfile;
+    }
+    return turned;
+}
+
+std::vector<uint8_t> ViewController::AddExif(const std::vector<uint8_t>& metadata, const std::vector<uint8_t>& ImageData)
+{
+    return ::AddExif(metadata, ImageData);
+}
+
+QString ViewController::getNowTimeTimestamp()
+{
+    return QString::number(QDateTime::currentMSecsSinceEpoch());
 }
 
 std::vector<uint8_t> ViewController::compressedImageDataWithImg(const Bitmap& img, float forSize)

@@ -139,6 +139,16 @@ public:
     // picture or a size outside the bitmap bounds).
     static std::vector<uint8_t> compressedImageDataWithImg(const Bitmap& img, float forSize);
     static std::optional<Bitmap> ImageZoom(const Bitmap& img, ImageSize forSize);
+    // The picture turned anticlockwise by a number of degrees (as the desktop turns positive
+    // angles) on a canvas that holds the whole turned picture: RGBA, transparent where the picture
+    // does not reach. None for an empty picture, an angle that is not finite, or a canvas beyond the
+    // bitmap bounds.
+    static std::optional<Bitmap> RotateImage(const Bitmap& image, double byDegrees);
+    // JPEG data with a copy of the Exif block `metadata`, Orientation 1 and the JPEG's own pixel
+    // size (the Exif module's AddExif); empty when either is refused.
+    static std::vector<uint8_t> AddExif(const std::vector<uint8_t>& metadata, const std::vector<uint8_t>& ImageData);
+    // The current time in milliseconds since 1970 as decimal text.
+    static QString getNowTimeTimestamp();
 
     // Outlets.
     QWidget* NavView() const { return navView_; }

@@ -4,6 +4,7 @@
 #include <libexif/exif-utils.h>
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <fstream>
@@ -12,6 +13,7 @@
 
 #include "ExifBlockBuilder.h"
 #include "HeicExif.h"
+#include "ImageCodecs.h"
 
 using exiftest::Bytes;
 using exiftest::cameraBlock;
@@ -409,4 +411,79 @@ TEST(HeicExifRealTest, CameraExifSurvivesTheSplice)
     EXPECT_EQ(value(EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LATITUDE_REF)), "S");
     EXPECT_EQ(value(EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LATITUDE)), "33, 52, 7.68");
     EXPECT_EQ(value(EXIF_IFD_GPS, static_cast<ExifTag>(EXIF_TAG_GPS_LONGITUDE)), "151, 12, 33.48");
+}
+
+// Camera Exif (Motorola order, Orientation 6, 4032 x 3024) put into a 64 x 48 JPEG: the parser
+// reads the kept fields back with the JPEG's own size, libexif finds Orientation 1, and the
+// compressed picture after the replaced APP0 is the input's, byte for byte.
+TEST(AddExifTest, RoundTripThroughTheParser)
+{
+    const Bytes metadata = cameraBlock(false).build();
+    const Bytes jpeg = readFile(exiftest::dataPath("plain.jpg"));
+    ASSERT_EQ(jpeg[5], 16);
+    testing::internal::CaptureStdout();
+    const Bytes out = AddExif(metadata, jpeg);
+    const ParsedExif source = ParseExifBlock(metadata);
+    const ParsedExif back = ParseExifBlock(FindExifBlock(out));
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(source.success);
+    ASSERT_TRUE(back.success);
+    EXPECT_EQ(source.pixelXDimension, 4032u);
+    EXPECT_EQ(back.pixelXDimension, 64u);
+    EXPECT_EQ(back.pixelYDimension, 48u);
+    EXPECT_EQ(back.make, "Apple");
+    EXPECT_EQ(back.model, source.model);
+    EXPECT_EQ(back.dateTimeOriginal, source.dateTimeOriginal);
+    EXPECT_EQ(back.exposureTime, source.exposureTime);
+    EXPECT_EQ(back.makerNote, source.makerNote);
+    EXPECT_EQ(back.lensSpecification, source.lensSpecification);
+    EXPECT_EQ(back.gpsLatitude, source.gpsLatitude);
+    EXPECT_DOUBLE_EQ(back.gpsLongitudeDegrees, source.gpsLongitudeDegrees);
+
+    ExifDataPtr tree(exif_data_new_from_data(out.data(), unsigned(out.size())));
+    ASSERT_TRUE(tree);
+    ExifEntry* orientation = find(tree.get(), EXIF_IFD_0, 274);
+    ASSERT_NE(orientation, nullptr);
+    EXPECT_EQ(exif_get_short(orientation->data, exif_data_get_byte_order(tree.get())), 1);
+
+    ASSERT_GT(out.size(), jpeg.size() - 20);
+    EXPECT_EQ(Bytes(out.end() - std::ptrdiff_t(jpeg.size() - 20), out.end()), Bytes(jpeg.begin() + 20, jpeg.end()));
+    const auto picture = pravix::decodeJpeg(out.data(), out.size());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, pravix::decodeJpeg(jpeg.data(), jpeg.size())->pixels);
+}
+
+// Nothing, and no exception, for metadata that does not parse, data that is no JPEG to write into,
+// and a block too large for its segment. A header claiming a huge size is only copied into the tags.
+TEST(AddExifTest, Refusals)
+{
+    const Bytes metadata = cameraBlock(true).build();
+    const Bytes jpeg = readFile(exiftest::dataPath("plain.jpg"));
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(AddExif({}, jpeg).empty());
+    EXPECT_TRUE(AddExif(Bytes{'E', 'x', 'i', 'f', 0, 0, 'X', 'X', 0, 42, 0, 0, 0, 8}, jpeg).empty());
+    EXPECT_TRUE(AddExif(Bytes(metadata.begin(), metadata.begin() + 30), jpeg).empty());
+    EXPECT_TRUE(AddExif(metadata, {}).empty());
+    EXPECT_TRUE(AddExif(metadata, Bytes(jpeg.begin(), jpeg.begin() + 19)).empty());
+    EXPECT_TRUE(AddExif(metadata, Bytes(jpeg.begin(), jpeg.begin() + 40)).empty());  // no frame header
+    EXPECT_TRUE(AddExif(metadata, Bytes(200, 0xFF)).empty());
+    EXPECT_TRUE(AddExif(metadata, readFile(exiftest::dataPath("camera_mm.jpg"))).empty());  // Exif already
+    ExifBlockBuilder large = cameraBlock(true);
+    large.exif.undefined(37500, std::string(65600, 'x'));
+    EXPECT_TRUE(AddExif(large.build(), jpeg).empty());
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_NE(log.find("does not fit"), std::string::npos) << log;
+
+    Bytes huge = jpeg;
+    const Bytes frameMarker = {0xFF, 0xC0};
+    const auto sof = std::search(huge.begin(), huge.end(), frameMarker.begin(), frameMarker.end());
+    ASSERT_NE(sof, huge.end());
+    sof[5] = sof[7] = 0xFD;  // height and width 65000, near the format's largest
+    sof[6] = sof[8] = 0xE8;
+    testing::internal::CaptureStdout();
+    const Bytes out = AddExif(metadata, huge);
+    const ParsedExif back = ParseExifBlock(FindExifBlock(out));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(back.pixelXDimension, 65000u);
+    EXPECT_EQ(back.pixelYDimension, 65000u);
 }

@@ -1,10 +1,13 @@
 // The loader's and the resizer's members that nothing calls yet: a round trip, a size and a refusal each.
+#include "FolderPermissionChecker.h"
 #include "ImageCodecs.h"
 #include "SafeHEICLoader.h"
 #include "TempFolder.h"
 #include "ZLImage.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 using namespace pravix;
 using namespace converttest;
@@ -273,4 +276,64 @@ TEST(ImageHelpersTest, JointedImageWithImages)
     wide.height = 1;
     wide.pixels.assign(static_cast<size_t>(kMaxBitmapSide) * 3, 0);
     EXPECT_FALSE(ZLImage::jointedImageWithImages({wide, solid(1, 1, 0)}));
+}
+
+TEST(ImageHelpersTest, WithColor)
+{
+    const auto image = ImageExpansion::WithColor(RgbaColor{110, 57, 192, 128}, ImageSize{5.4, 2.6});
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 5u);
+    EXPECT_EQ(image->height, 3u);
+    EXPECT_EQ(image->channels, 4u);
+    for (size_t i = 0; i < image->pixels.size(); i += 4)
+    {
+        ASSERT_EQ(std::vector<uint8_t>(image->pixels.begin() + i, image->pixels.begin() + i + 4),
+                  (std::vector<uint8_t>{110, 57, 192, 128}))
+            << i;
+    }
+    const auto tiny = ImageExpansion::WithColor(RgbaColor{}, ImageSize{0.2, 1});
+    ASSERT_TRUE(tiny);
+    EXPECT_EQ(tiny->width, 1u);
+    EXPECT_EQ(tiny->pixels[3], 255);  // opaque unless asked
+    for (const ImageSize size : {ImageSize{0, 0}, ImageSize{-1, 4}, ImageSize{4, std::nan("")},
+                                 ImageSize{kMaxBitmapSide + 1.0, 1}, ImageSize{30000, 30000}})
+    {
+        EXPECT_FALSE(ImageExpansion::WithColor(RgbaColor{}, size)) << size.width << " x " << size.height;
+    }
+}
+
+// The user's rights as the system grants them; a missing path is an error, not an exception.
+TEST(ImageHelpersTest, GetFolderPermissionsAtPath)
+{
+    TempFolder folder;
+    const FolderPermissions own = FolderPermissionChecker::getFolderPermissionsAtPath(folder.path().string());
+    EXPECT_TRUE(own.isReadable && own.isWritable && own.isExecutable);
+    EXPECT_EQ(own.error, "");
+
+    // A plain file without execute bits: no one may run it, root included.
+    const std::string file = folder / "photo.heic";
+    std::ofstream(file) << "x";
+    fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write);
+    const FolderPermissions plain = FolderPermissionChecker::getFolderPermissionsAtPath(file);
+    EXPECT_TRUE(plain.isReadable);
+    EXPECT_FALSE(plain.isExecutable);
+    EXPECT_EQ(plain.error, "");
+
+    // /proc/self may be read and searched; only root may write into it.
+    const FolderPermissions proc = FolderPermissionChecker::getFolderPermissionsAtPath("/proc/self");
+    EXPECT_TRUE(proc.isReadable && proc.isExecutable);
+    if (::geteuid() != 0)
+    {
+        EXPECT_FALSE(proc.isWritable);
+    }
+
+    for (const std::string& missing : {folder / "nothing", folder / "photo.heic/inside", std::string()})
+    {
+        SCOPED_TRACE(missing);
+        const FolderPermissions none = FolderPermissionChecker::getFolderPermissionsAtPath(missing);
+        EXPECT_FALSE(none.isReadable || none.isWritable || none.isExecutable);
+        EXPECT_FALSE(none.error.empty());
+    }
+    EXPECT_FALSE(FolderPermissionChecker::attemptToFixPermissionsAtPath(folder.path().string()));
+    EXPECT_FALSE(FolderPermissionChecker::attemptToFixPermissionsAtPath(folder / "nothing"));
 }

@@ -206,6 +206,26 @@ TEST(CodecTest, DamagedInputFailsCleanly)
     EXPECT_FALSE(encodeImage(Bitmap{}, ImageFileType::Png).size());
 }
 
+// The frame header's size, without decoding; nothing when libjpeg cannot read a header.
+TEST(CodecTest, JpegSizeFromTheHeaderAlone)
+{
+    const std::vector<uint8_t> jpeg = encodeImage(patternBitmap(40, 24), ImageFileType::Jpeg);
+    EXPECT_EQ(readJpegSize(jpeg.data(), jpeg.size()), (std::pair<uint32_t, uint32_t>(40, 24)));
+    // Cut right after the start of scan: the header is whole, the picture is not.
+    size_t sos = 2;
+    while (sos + 1 < jpeg.size() && !(jpeg[sos] == 0xFF && jpeg[sos + 1] == 0xDA))
+    {
+        ++sos;
+    }
+    ASSERT_LT(sos + 1, jpeg.size());
+    EXPECT_TRUE(readJpegSize(jpeg.data(), sos + 20));
+    EXPECT_FALSE(readJpegSize(jpeg.data(), sos));
+    EXPECT_FALSE(readJpegSize(jpeg.data(), 2));
+    const std::vector<uint8_t> png = encodeImage(patternBitmap(4, 4), ImageFileType::Png);
+    EXPECT_FALSE(readJpegSize(png.data(), png.size()));
+    EXPECT_FALSE(readJpegSize(nullptr, 10));
+}
+
 TEST(CodecTest, HugeClaimedSizesAreRefused)
 {
     // A BMP header claiming 100000 x 100000 pixels over a few bytes of data.

@@ -62,7 +62,9 @@ private slots:
     void titlePlacementAndMeasure();
     void underlineStylesDrawTheirLines();
     void backgroundColorButtonDrawsWhiteTitle();
+    void backgroundColorButtonColourAliases();
     void viewColorFillsBordersAndPassesPresses();
+    void viewColorIsNotFlippedUntilSet();
     void titleViewLetsItsDelegateDraw();
     void oneColourViewsAndAppearance();
 
@@ -248,6 +250,21 @@ void CustomControlsTest::backgroundColorButtonDrawsWhiteTitle()
     QCOMPARE(button.textColor(), QColor(Qt::yellow));
 }
 
+// Background_Color: and Text_Color: are the setters under their other names: the same state, the
+// same drawing.
+void CustomControlsTest::backgroundColorButtonColourAliases()
+{
+    NSButtonBackgroundColor button;
+    button.resize(120, 32);
+    button.Background_Color(ColorHex("fc3d39"));
+    QCOMPARE(button.BackgroundColor(), std::optional<QColor>(ColorHex("fc3d39")));
+    QCOMPARE(pixel(button, QPoint(60, 3)).name(), QString("#fc3d39"));
+    button.Text_Color(Qt::green);
+    QCOMPARE(button.textColor(), QColor(Qt::green));
+    button.Background_Color(Qt::blue);
+    QCOMPARE(pixel(button, QPoint(60, 3)), QColor(Qt::blue));
+}
+
 void CustomControlsTest::viewColorFillsBordersAndPassesPresses()
 {
     PressRecorder parent;
@@ -268,6 +285,16 @@ void CustomControlsTest::viewColorFillsBordersAndPassesPresses()
     QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(50, 30));
     QCOMPARE(handled, 1);
     QCOMPARE(parent.presses, 1);
+}
+
+void CustomControlsTest::viewColorIsNotFlippedUntilSet()
+{
+    NSViewColor view;
+    QVERIFY(!view.isFlipped());
+    view.setFlipped(true);
+    QVERIFY(view.isFlipped());
+    view.setFlipped(false);
+    QVERIFY(!view.isFlipped());
 }
 
 void CustomControlsTest::titleViewLetsItsDelegateDraw()

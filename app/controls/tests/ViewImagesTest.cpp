@@ -1,3 +1,5 @@
+#include "ExifParser.h"
+#include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "NSViewColor.h"
 #include "PreviewImageLoader.h"
@@ -6,8 +8,13 @@
 
 #include "IsolatedUserFolders.h"
 
+#include <QColorSpace>
+#include <QDateTime>
 #include <QPainter>
 #include <QtTest>
+
+#include <cmath>
+#include <cstdlib>
 
 using namespace pravix;
 
@@ -69,6 +76,11 @@ private slots:
     void compressedImageDataIsAJpegOfThePicture();
     void imageZoomDrawsAtTheNewSize();
     void imageZoomRefusesEmptyAndHugeSizes();
+    void bitmapAndQImageBothWays();
+    void copyThroughIdentityTransform();
+    void rotateImageHoldsTheWholeTurnedPicture();
+    void addExifToTheControllersJpeg();
+    void nowTimeTimestampIsMilliseconds();
 
 private:
     test::IsolatedUserFolders folders_;
@@ -178,6 +190,144 @@ void ViewImagesTest::imageZoomRefusesEmptyAndHugeSizes()
     QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{std::nan(""), 10}));
     QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{1e9, 10}));
     QVERIFY(!ViewController::ImageZoom(ramp(), ImageSize{30000, 30000}));
+}
+
+// QImage to bitmap copies (the bitmap owns its buffer); bitmap to QImage takes the bitmap's own
+// pixels over; both carry the colour profile, and a round trip gives the pixels back.
+void ViewImagesTest::bitmapAndQImageBothWays()
+{
+    Bitmap picture = ramp();
+    picture.row(5)[7 * 3] = 255;
+    picture.row(5)[7 * 3 + 1] = 0;
+    const QByteArray p3 = QColorSpace(QColorSpace::DisplayP3).iccProfile();
+    picture.iccProfile.assign(p3.begin(), p3.end());
+    QVERIFY(!picture.iccProfile.empty());
+    const Bitmap original = picture;
+    const uint8_t* buffer = picture.pixels.data();
+    const QImage image = ZLViewImage::getNSImageWithCGImageRef(std::move(picture));
+    QVERIFY(!image.isNull());
+    QCOMPARE(image.constBits(), buffer);
+    QCOMPARE(image.size(), QSize(64, 48));
+    QCOMPARE(image.pixelColor(7, 5), QColor(255, 0, 28));
+    QCOMPARE(image.colorSpace(), QColorSpace(QColorSpace::DisplayP3));
+
+    const std::optional<Bitmap> back = ZLViewImage::getCGImageRefFromNSImage(image);
+    QVERIFY(back);
+    QCOMPARE(back->channels, 3u);
+    QVERIFY(back->pixels == original.pixels);
+    QVERIFY(QColorSpace::fromIccProfile(QByteArray(reinterpret_cast<const char*>(back->iccProfile.data()),
+                                                   static_cast<qsizetype>(back->iccProfile.size()))) ==
+            QColorSpace(QColorSpace::DisplayP3));
+
+    Bitmap translucent;
+    translucent.allocate(2, 2, 4);
+    translucent.pixels[3] = 77;
+    const QImage rgba = ZLViewImage::getNSImageWithCGImageRef(translucent);
+    QCOMPARE(rgba.format(), QImage::Format_RGBA8888);
+    QCOMPARE(rgba.pixelColor(0, 0).alpha(), 77);
+    QVERIFY(!rgba.colorSpace().isValid());
+
+    QVERIFY(ZLViewImage::getNSImageWithCGImageRef(Bitmap()).isNull());
+    Bitmap inconsistent = ramp();
+    inconsistent.pixels.resize(10);
+    QVERIFY(ZLViewImage::getNSImageWithCGImageRef(std::move(inconsistent)).isNull());
+    QVERIFY(!ZLViewImage::getCGImageRefFromNSImage(QImage()));
+}
+
+void ViewImagesTest::copyThroughIdentityTransform()
+{
+    QImage image(5, 3, QImage::Format_ARGB32);
+    image.fill(QColor(10, 20, 30, 40));
+    image.setPixelColor(4, 2, Qt::red);
+    QImage copy = ZLViewImage::getCIImageWithNSImage(image);
+    QCOMPARE(copy, image);
+    // A copy: drawing on it leaves the original as it was.
+    copy.setPixelColor(0, 0, Qt::blue);
+    QCOMPARE(image.pixelColor(0, 0), QColor(10, 20, 30, 40));
+    QVERIFY(ZLViewImage::getCIImageWithNSImage(QImage()).isNull());
+}
+
+// Anticlockwise, as the desktop turns: a quarter turn takes the top-right corner to the top left
+// and swaps the sides; other angles grow the canvas to hold the corners.
+void ViewImagesTest::rotateImageHoldsTheWholeTurnedPicture()
+{
+    Bitmap picture;
+    picture.allocate(3, 2, 3);
+    std::fill(picture.pixels.begin(), picture.pixels.end(), uint8_t(255));
+    picture.row(0)[2 * 3] = 0;  // top right: cyan
+    picture.row(1)[0 * 3 + 1] = 0;  // bottom left: magenta
+    for (const double degrees : {90.0, 450.0, -270.0}) {
+        const std::optional<Bitmap> turned = ViewController::RotateImage(picture, degrees);
+        QVERIFY(turned);
+        QCOMPARE(turned->width, 2u);
+        QCOMPARE(turned->height, 3u);
+        QCOMPARE(pixel(*turned, 0, 0), QColor(0, 255, 255));
+        QCOMPARE(pixel(*turned, 1, 2), QColor(255, 0, 255));
+        QCOMPARE(pixel(*turned, 1, 0), QColor(Qt::white));
+    }
+    const std::optional<Bitmap> upsideDown = ViewController::RotateImage(picture, 180);
+    QVERIFY(upsideDown);
+    QCOMPARE(upsideDown->width, 3u);
+    QCOMPARE(pixel(*upsideDown, 0, 1), QColor(0, 255, 255));
+    const std::optional<Bitmap> same = ViewController::RotateImage(picture, 0);
+    QVERIFY(same);
+    QCOMPARE(pixel(*same, 2, 0), QColor(0, 255, 255));
+
+    const std::optional<Bitmap> tilted = ViewController::RotateImage(ramp(), 45);
+    QVERIFY(tilted);
+    const uint32_t side = static_cast<uint32_t>(std::ceil((64 + 48) / std::sqrt(2.0) - 1e-6));
+    QCOMPARE(tilted->width, side);
+    QCOMPARE(tilted->height, side);
+    QCOMPARE(pixel(*tilted, 0, 0).alpha(), 0);
+    QCOMPARE(pixel(*tilted, side / 2, side / 2).alpha(), 255);
+
+    QVERIFY(!ViewController::RotateImage(Bitmap(), 90));
+    QVERIFY(!ViewController::RotateImage(picture, std::nan("")));
+    QVERIFY(!ViewController::RotateImage(picture, INFINITY));
+    Bitmap wide;
+    wide.allocate(30000, 2, 3);
+    QVERIFY(ViewController::RotateImage(wide, 90));
+    QVERIFY(!ViewController::RotateImage(wide, 45));  // 21215 x 21215 is past the pixel bound
+}
+
+// The controller's own JPEG takes a copy of an Exif block; the parser reads it back with the
+// JPEG's size. Data that is no JPEG gives nothing.
+void ViewImagesTest::addExifToTheControllersJpeg()
+{
+    ParsedExif camera;
+    camera.make = "Pravix";
+    camera.pixelXDimension = 4032;
+    const ExifDataPtr tree = CreateExifDataFromParsed(camera);
+    QVERIFY(tree);
+    unsigned char* raw = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(tree.get(), &raw, &size);
+    const std::vector<uint8_t> metadata(raw, raw + size);
+    std::free(raw);
+
+    const std::vector<uint8_t> jpeg = ViewController::compressedImageDataWithImg(ramp(), 0.8f);
+    const std::vector<uint8_t> tagged = ViewController::AddExif(metadata, jpeg);
+    QVERIFY(tagged.size() > jpeg.size());
+    const ParsedExif back = ParseExifBlock(FindExifBlock(tagged));
+    QVERIFY(back.success);
+    QCOMPARE(back.make, std::string("Pravix"));
+    QCOMPARE(back.pixelXDimension, 64u);
+    QCOMPARE(back.pixelYDimension, 48u);
+    QVERIFY(decodeImage(tagged.data(), tagged.size()));
+    QVERIFY(ViewController::AddExif(metadata, ViewController::compressedImageDataWithImg(Bitmap(), 0.8f)).empty());
+    QVERIFY(ViewController::AddExif({}, jpeg).empty());
+}
+
+void ViewImagesTest::nowTimeTimestampIsMilliseconds()
+{
+    const qint64 before = QDateTime::currentMSecsSinceEpoch();
+    const QString stamp = ViewController::getNowTimeTimestamp();
+    const qint64 after = QDateTime::currentMSecsSinceEpoch();
+    bool number = false;
+    const qint64 value = stamp.toLongLong(&number);
+    QVERIFY(number);
+    QCOMPARE(stamp, QString::number(value));  // plain digits, no sign, point or padding
+    QVERIFY(before <= value && value <= after);
 }
 
 int main(int argc, char** argv)
