@@ -35,8 +35,10 @@ AppDelegate::AppDelegate(NSMianWindow& window, AppDelegateServices services, QOb
     for (int i = 0; i < kLanguageMenuItemCount; ++i) {
         connect(menu_->languageItem(i), &QAction::triggered, this, [this, i] { MenuEvent(i); });
     }
-    // A build without a chat page has no customer service to offer.
+    // A build without a chat page has no customer service to offer, one without an update server no
+    // update check.
     menu_->ServiceItem()->setEnabled(!deployment_.chatPage(profile().International()).trimmed().isEmpty());
+    menu_->MenuCheckUpdate()->setEnabled(!deployment_.updateServer.trimmed().isEmpty());
 
     // Closing the main window ends the program, whatever else is open.
     connect(&window_, &NSMianWindow::closed, this, &AppDelegate::OutAppEvent);

@@ -76,6 +76,7 @@ public:
 
     // The menu's actions.
     void MenuAboutEvent();
+    // Opens the update-check window; its item is disabled when the build has no update server.
     void CheckUpdateEvent();
     // Opens the log folder in the file manager; nothing when LogPath is empty.
     void OpenLogItemEvent();

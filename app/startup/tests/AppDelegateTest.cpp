@@ -254,7 +254,17 @@ void AppDelegateTest::codesWithoutAnItemTickTheirStandIn()
 
 void AppDelegateTest::aboutAndUpdateItemsOpenTheirWindows()
 {
-    makeDelegate();
+    // A build without an update server offers no update check.
+    AppDelegateServices services;
+    services.deployment = DeploymentConfig();
+    makeDelegate(services);
+    QVERIFY(!menu().MenuCheckUpdate()->isEnabled());
+
+    DeploymentConfig deployment;
+    deployment.updateServer = "http://127.0.0.1:9";
+    services.deployment = deployment;
+    makeDelegate(services);
+    QVERIFY(menu().MenuCheckUpdate()->isEnabled());
     menu().MenuAbout()->trigger();
     QVERIFY(NSWindowsAbout::shareInstance().isVisible());
     menu().MenuCheckUpdate()->trigger();
