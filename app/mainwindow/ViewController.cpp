@@ -47,8 +47,11 @@ ViewController* sharedController = nullptr;
 constexpr int kPaneFontSize = 13;
 constexpr int kAppNameIndent = 7;
 
-// The accent of the window: buttons, links and the header band.
+// The accent of the window: buttons, links and the header band. A focused button shows its own
+// border in the focus colour, which follows its rounded corners; the style's square focus frame
+// (outline) would draw a second one inside it.
 const char* const kStyleSheet = R"(
+QPushButton#PravixBt, QPushButton#AddFileBt, QPushButton#RemoveAllBt, QPushButton#OpenPathBt { outline: none; }
 QPushButton#PravixBt {
     background: #6e39c0; color: white; border: none; border-radius: 8px;
     padding: 0 24px; font-size: 15px; font-weight: 600;

@@ -50,6 +50,7 @@ private slots:
     void refreshClosesTheOpenPreview();
     void everyControlHasANameAndTabRunsTopToBottom();
     void keyboardAloneReachesTheOpenPanel();
+    void focusedButtonsDrawOneFrameOfTheirShape();
     void windowHidesZoomAndReportsClosing();
 
 private:
@@ -480,6 +481,46 @@ void MainWindowTest::keyboardAloneReachesTheOpenPanel()
     QCOMPARE(c->TablePathArr().size(), size_t(1));
     QVERIFY(c->isStopTo());
     QVERIFY(!c->AddHeicFileView()->isVisible());
+}
+
+// A button reached by Tab shows one focus frame, its own border, which follows its rounded corners:
+// inside the border it looks as it does without focus (the style drew a square frame there too).
+void MainWindowTest::focusedButtonsDrawOneFrameOfTheirShape()
+{
+    makeWindow();
+    ViewController* c = controller();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    for (QPushButton* button : {c->AddFileBt(), c->RemoveAllBt(), c->OpenPathBt(), c->PravixBt()}) {
+        const QString name = button->objectName();
+        (button == c->AddFileBt() ? c->PravixBt() : c->AddFileBt())->setFocus(Qt::OtherFocusReason);
+        for (int step = 0; step < 40 && QApplication::focusWidget() != button; ++step) {
+            QTest::keyClick(window_.get(), Qt::Key_Tab);
+        }
+        QVERIFY2(button->hasFocus(), qPrintable(name));
+        const QImage focused = button->grab().toImage();
+        QTest::keyClick(window_.get(), Qt::Key_Tab);
+        QVERIFY2(!button->hasFocus(), qPrintable(name));
+        const QImage plain = button->grab().toImage();
+        QCOMPARE(focused.size(), plain.size());
+
+        // Inside the border, short of the rounded corners, where the border's arc reaches in.
+        const QRect inside = focused.rect().adjusted(3, 3, -3, -3);
+        const QRect straight = focused.rect().adjusted(10, 10, -10, -10);
+        int differing = 0;
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const bool corner = (x < straight.left() || x > straight.right()) &&
+                                    (y < straight.top() || y > straight.bottom());
+                differing += !corner && focused.pixel(x, y) != plain.pixel(x, y) ? 1 : 0;
+            }
+        }
+        QVERIFY2(differing == 0, qPrintable(QString("%1: %2 pixels inside the border").arg(name).arg(differing)));
+        // The frame is there, along the edge, and leaves the corner outside the rounding alone.
+        const int middle = focused.width() / 2;
+        QVERIFY2(focused.pixel(middle, 0) != plain.pixel(middle, 0), qPrintable(name));
+        QCOMPARE(focused.pixel(0, 0), plain.pixel(0, 0));
+    }
 }
 
 void MainWindowTest::windowHidesZoomAndReportsClosing()
