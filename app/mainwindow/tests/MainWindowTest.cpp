@@ -11,6 +11,7 @@
 #include "FakeWindowDialogs.h"
 #include "IsolatedUserFolders.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -51,6 +52,7 @@ private slots:
     void everyControlHasANameAndTabRunsTopToBottom();
     void keyboardAloneReachesTheOpenPanel();
     void focusedButtonsDrawOneFrameOfTheirShape();
+    void screenReadersFindTheFocusedAddButton();
     void windowHidesZoomAndReportsClosing();
 
 private:
@@ -520,6 +522,51 @@ void MainWindowTest::focusedButtonsDrawOneFrameOfTheirShape()
         const int middle = focused.width() / 2;
         QVERIFY2(focused.pixel(middle, 0) != plain.pixel(middle, 0), qPrintable(name));
         QCOMPARE(focused.pixel(0, 0), plain.pixel(0, 0));
+    }
+}
+
+namespace
+{
+// Whether `target` is met walking the accessible tree down from `from`, each child naming its
+// parent as the one it was reached from.
+bool reachable(QAccessibleInterface* from, QAccessibleInterface* target, int depth = 0)
+{
+    if (from == target) {
+        return true;
+    }
+    for (int i = 0; depth < 16 && i < from->childCount(); ++i) {
+        QAccessibleInterface* child = from->child(i);
+        if (child != nullptr && child->parent() == from && reachable(child, target, depth + 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+// Tab from Remove All puts the focus on the empty list's add button: a screen reader finds it as the
+// window's focused object and reaches it through the window's tree, so it can say where it is.
+// (The focus event itself is Qt's, sent only while a screen reader listens.)
+void MainWindowTest::screenReadersFindTheFocusedAddButton()
+{
+    makeWindow();
+    ViewController* c = controller();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    c->RemoveAllBt()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(window_.get(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), c->AddHeicFileBt());
+
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(window_.get());
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(c->AddHeicFileBt());
+    QAccessibleInterface* focused = window->focusChild();
+    QVERIFY(focused != nullptr);
+    QCOMPARE(focused, button);
+    QCOMPARE(focused->text(QAccessible::Name), QString("Add HEIC files or drag them here"));
+    QVERIFY(focused->state().focused);
+    QVERIFY(reachable(window, button));
+    for (QAccessibleInterface* node = button; node->parent() != nullptr && node != window; node = node->parent()) {
+        QVERIFY(node->parent()->indexOfChild(node) >= 0);
     }
 }
 
