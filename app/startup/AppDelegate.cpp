@@ -23,6 +23,7 @@ AppDelegate::AppDelegate(NSMianWindow& window, AppDelegateServices services, QOb
     , window_(window)
     , services_(std::move(services))
     , deployment_(services_.deployment.value_or(DeploymentConfig::build()))
+    , qtTranslations_(std::make_unique<QtTranslations>())
 {
     menu_ = new MainMenuBar(&window_);
     window_.setMainMenuBar(menu_);
@@ -110,6 +111,8 @@ void AppDelegate::setLanguage(LanguageCode code)
         NSWindowsAbout::shareInstance().RefreshUI();
         NSWindowControllerCheckUpdateApp::shareInstance().RefreshUI();
     }
+    // At start-up too, where the code is already the current one.
+    qtTranslations_->apply(language.LanguageStrings());
     for (QAction* item : menu_->languageItems()) {
         item->setChecked(false);
     }
