@@ -15,8 +15,9 @@ BatchConversion::BatchConversion(std::vector<NSPravixData>& list, BatchView& vie
 
 BatchConversion::~BatchConversion()
 {
-    mRunner.requestStop();
-    mRunner.join();
+    // quit(), not a stop and a join: the worker may be waiting for a tick that only this thread,
+    // now waiting here, could give.
+    mRunner.quit();
     mSelf.reset();
 }
 
@@ -39,7 +40,11 @@ BatchConversion::ButtonResult BatchConversion::PravixBtEvent(const ConversionOpt
         return ButtonResult::Ignored;
     }
 
+    // Every entry goes to the worker, which asks for its tick when it gets there; the list itself
+    // cannot change while the batch runs.
     std::vector<BatchItem> items;
+    items.reserve(mList.size());
+    size_t ticked = 0;
     for (NSPravixData& entry : mList)
     {
         if (entry.isSelect)
@@ -47,10 +52,11 @@ BatchConversion::ButtonResult BatchConversion::PravixBtEvent(const ConversionOpt
             entry.ToErrInfo.clear();
             entry.ToPath.clear();
             entry.ToTitle.clear();
-            items.push_back(BatchItem{entry.entryId, EntryPaths{entry.HeicPath, entry.OriginalFilePath, entry.FileName}});
+            ++ticked;
         }
+        items.push_back(BatchItem{entry.entryId, EntryPaths{entry.HeicPath, entry.OriginalFilePath, entry.FileName}});
     }
-    if (items.empty())
+    if (ticked == 0)
     {
         mView.showAlert(nothingTickedAlert());
         return ButtonResult::NothingTicked;
@@ -121,6 +127,9 @@ BatchCallbacks BatchConversion::postedCallbacks()
             });
     };
     BatchCallbacks callbacks;
+    // An answer that is never given (this object is gone) leaves the worker to quit().
+    callbacks.askTicked = [deliver](uint64_t id, std::function<void(bool)> reply)
+    { deliver([id, reply](BatchConversion& b) { reply(b.isTicked(id)); }); };
     callbacks.entryStarted = [deliver](uint64_t id) { deliver([id](BatchConversion& b) { b.entryStarted(id); }); };
     callbacks.entryFinished = [deliver](uint64_t id, const EntryOutcome& outcome)
     { deliver([id, outcome](BatchConversion& b) { b.entryFinished(id, outcome); }); };
@@ -129,9 +138,25 @@ BatchCallbacks BatchConversion::postedCallbacks()
     return callbacks;
 }
 
+bool BatchConversion::isTicked(uint64_t id)
+{
+    const NSPravixData* entry = entryWithId(id);
+    return entry != nullptr && entry->isSelect;
+}
+
 void BatchConversion::entryStarted(uint64_t id)
 {
     mCurrent = id;
+    // A row ticked during the batch still shows its last run's result: it goes now, as the results
+    // of the rows ticked at Start went then.
+    NSPravixData* entry = entryWithId(id);
+    if (entry != nullptr && !(entry->ToPath.empty() && entry->ToErrInfo.empty() && entry->ToTitle.empty()))
+    {
+        entry->ToPath.clear();
+        entry->ToErrInfo.clear();
+        entry->ToTitle.clear();
+        mView.reloadTable();
+    }
 }
 
 void BatchConversion::entryFinished(uint64_t id, const EntryOutcome& outcome)

@@ -23,9 +23,11 @@ using PostToListThread = std::function<void(std::function<void()> work)>;
 // Stopping, the worker's reports applied to the list, the progress text and the summary.
 //
 // Everything here runs on the thread that owns the list; the worker works on value copies of the
-// ticked entries and its reports come back through `post`. A batch counts as running from Start
-// until its worker's last report has been applied, also while stopping: until then Start is
-// ignored, and the window must refuse list edits (isBatchRunning()).
+// entries' paths, and its questions (is this entry ticked now?) and reports come back through
+// `post`. It walks the whole list in order and reads each tick when it gets there: unticking a
+// pending row skips it, ticking a later row adds it, a row it has passed stays as it is. A batch
+// counts as running from Start until its worker's last report has been applied, also while
+// stopping: until then Start is ignored, and the window must refuse list edits (isBatchRunning()).
 class BatchConversion
 {
 public:
@@ -40,8 +42,8 @@ public:
 
     BatchConversion(std::vector<NSPravixData>& list, BatchView& view, PostToListThread post,
                     std::chrono::milliseconds pause = BatchRunner::kPause, ExifHooks exif = defaultExifHooks());
-    // Quitting: requests a stop and waits for the worker, which finishes the entry it is writing.
-    // Reports still waiting in the window's queue are dropped, not applied.
+    // Quitting: stops the worker and waits for it; it finishes the entry it is writing. Reports and
+    // questions still waiting in the window's queue are dropped, not applied.
     ~BatchConversion();
     BatchConversion(const BatchConversion&) = delete;
     BatchConversion& operator=(const BatchConversion&) = delete;
@@ -62,6 +64,7 @@ public:
 private:
     NSPravixData* entryWithId(uint64_t id);
     BatchCallbacks postedCallbacks();
+    bool isTicked(uint64_t id);
     void entryStarted(uint64_t id);
     void entryFinished(uint64_t id, const EntryOutcome& outcome);
     void batchEnded(std::optional<uint32_t> successCount);

@@ -16,8 +16,7 @@ BatchRunner::BatchRunner(std::chrono::milliseconds pause, ExifHooks exif) : mPau
 
 BatchRunner::~BatchRunner()
 {
-    requestStop();
-    join();
+    quit();
 }
 
 bool BatchRunner::start(std::vector<BatchItem> items, ConversionOptions options, BatchCallbacks callbacks)
@@ -28,7 +27,12 @@ bool BatchRunner::start(std::vector<BatchItem> items, ConversionOptions options,
     }
     // The earlier worker has made its last report and is returning.
     join();
-    mStop.store(false);
+    {
+        std::lock_guard<std::mutex> lock(mSignals->mutex);
+        mSignals->stop = false;
+        mSignals->quit = false;
+        mSignals->answer.reset();
+    }
     mRunning.store(true);
     mWorker = std::thread(&BatchRunner::PravixJpg, this, std::move(items), std::move(options), std::move(callbacks));
     return true;
@@ -38,10 +42,10 @@ void BatchRunner::requestStop()
 {
     {
         // Under the lock, so a worker about to wait cannot miss the wake-up.
-        std::lock_guard<std::mutex> lock(mMutex);
-        mStop.store(true);
+        std::lock_guard<std::mutex> lock(mSignals->mutex);
+        mSignals->stop = true;
     }
-    mWake.notify_all();
+    mSignals->wake.notify_all();
 }
 
 void BatchRunner::join()
@@ -52,27 +56,106 @@ void BatchRunner::join()
     }
 }
 
+void BatchRunner::quit()
+{
+    {
+        std::lock_guard<std::mutex> lock(mSignals->mutex);
+        mSignals->stop = true;
+        mSignals->quit = true;
+    }
+    mSignals->wake.notify_all();
+    join();
+}
+
 bool BatchRunner::pauseThenCheckStop()
 {
-    std::unique_lock<std::mutex> lock(mMutex);
-    mWake.wait_for(lock, mPause, [this] { return mStop.load(); });
-    return mStop.load();
+    std::unique_lock<std::mutex> lock(mSignals->mutex);
+    mSignals->wake.wait_for(lock, mPause, [this] { return mSignals->stop; });
+    return mSignals->stop;
+}
+
+std::optional<bool> BatchRunner::isTicked(const BatchCallbacks& callbacks, uint64_t id)
+{
+    if (!callbacks.askTicked)
+    {
+        return true;
+    }
+    uint64_t question = 0;
+    {
+        std::lock_guard<std::mutex> lock(mSignals->mutex);
+        question = ++mSignals->question;
+        mSignals->answer.reset();
+    }
+    // The reply names the signals, not the runner, and only weakly: an answer that comes after the
+    // runner is gone, or after its question was given up, changes nothing.
+    const std::weak_ptr<Signals> weakSignals = mSignals;
+    callbacks.askTicked(id,
+                        [weakSignals, question](bool ticked)
+                        {
+                            const std::shared_ptr<Signals> signals = weakSignals.lock();
+                            if (!signals)
+                            {
+                                return;
+                            }
+                            {
+                                std::lock_guard<std::mutex> lock(signals->mutex);
+                                if (signals->question != question || signals->answer)
+                                {
+                                    return;
+                                }
+                                signals->answer = ticked;
+                            }
+                            signals->wake.notify_all();
+                        });
+    std::unique_lock<std::mutex> lock(mSignals->mutex);
+    // A plain stop does not end the wait: whether the batch ends with its count depends on whether
+    // a ticked item is still ahead.
+    mSignals->wake.wait(lock, [this] { return mSignals->answer.has_value() || mSignals->quit; });
+    if (!mSignals->answer)
+    {
+        return std::nullopt;
+    }
+    return *mSignals->answer;
 }
 
 void BatchRunner::PravixJpg(std::vector<BatchItem> items, ConversionOptions options, BatchCallbacks callbacks)
 {
     tWorkerOf = this;
+    const auto endStopped = [this, &callbacks]
+    {
+        mRunning.store(false);
+        if (callbacks.stopped)
+        {
+            callbacks.stopped();
+        }
+    };
     uint32_t successes = 0;
     for (const BatchItem& item : items)
     {
+        std::optional<bool> ticked = isTicked(callbacks, item.id);
+        if (!ticked)
+        {
+            endStopped();
+            return;
+        }
+        if (!*ticked)
+        {
+            continue;
+        }
         if (pauseThenCheckStop())
         {
-            mRunning.store(false);
-            if (callbacks.stopped)
-            {
-                callbacks.stopped();
-            }
+            endStopped();
             return;
+        }
+        ticked = isTicked(callbacks, item.id);
+        if (!ticked)
+        {
+            endStopped();
+            return;
+        }
+        if (!*ticked)
+        {
+            continue;
         }
         if (callbacks.entryStarted)
         {

@@ -11,7 +11,7 @@ packages=(
   libexif-dev libjsoncpp-dev
   libavcodec-dev libswscale-dev libavutil-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev libopenjp2-7-dev
-  qt6-base-dev qt6-svg-dev xvfb fonts-dejavu-core fonts-wqy-microhei
+  qt6-base-dev qt6-svg-dev qt6-translations-l10n xvfb fonts-dejavu-core fonts-wqy-microhei
   xdg-utils desktop-file-utils
   clang libclang-rt-14-dev
 )

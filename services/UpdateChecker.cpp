@@ -35,7 +35,8 @@ quint64 UpdateChecker::check()
 
     if (!serverConfigured(mSources.server, QStringLiteral("Update check"))) {
         UpdateCheckResult result;
-        result.outcome = UpdateOutcome::NoReply;
+        // Nothing was tried, so nothing failed: not a network failure.
+        result.outcome = UpdateOutcome::NoUpdateServer;
         result.detail = QStringLiteral("no update server configured");
         QMetaObject::invokeMethod(this, [this, tag, result] { finish(tag, result); }, Qt::QueuedConnection);
         return tag;

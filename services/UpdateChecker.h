@@ -22,7 +22,7 @@ namespace pravix
 
 struct UpdateCheckerSources
 {
-    QString server;          // the update server with its scheme; empty: every check ends NoReply
+    QString server;          // the update server with its scheme; empty: every check ends NoUpdateServer
     QString runningVersion;  // the version this program is
     std::chrono::milliseconds timeout{60000};
 

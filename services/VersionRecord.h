@@ -11,13 +11,14 @@
 namespace pravix
 {
 
-// The four ways a check ends. The last two show the same network-failure text.
+// The ways a check ends. NoReply and NotARecord show the same network-failure text.
 enum class UpdateOutcome
 {
     NewerVersion,    // the record names a newer version
     CurrentVersion,  // the record's version is not newer, or it names none
-    NoReply,         // no whole 2xx answer: no network, time-out, refused, error status, no server
+    NoReply,         // no whole 2xx answer: no network, time-out, refused, error status
     NotARecord,      // an answer that is not a JSON object
+    NoUpdateServer,  // nothing was asked: the build names no update server
 };
 
 struct UpdateCheckResult
@@ -26,7 +27,7 @@ struct UpdateCheckResult
     QString version;   // the record's "version" when it is a text
     QString notes;     // NewerVersion: "info" when it is a text, else empty. Plain text, never markup.
     QUrl download;     // NewerVersion: "download" when it is an absolute http or https address, else empty
-    QString detail;    // NoReply and NotARecord: why, for the log
+    QString detail;    // NoReply, NotARecord and NoUpdateServer: why, for the log
 
     bool isNetworkFailure() const
     {

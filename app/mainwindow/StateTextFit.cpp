@@ -55,6 +55,17 @@ QStringList textsOf(const QString& text, const std::vector<WrappedLine>& lines, 
     return texts;
 }
 
+// How many lines of `lineHeight` the height holds: at least one (it ends in the ellipsis), at most
+// `count`; a height that is negative or not a number holds one.
+size_t linesThatFit(qreal height, qreal lineHeight, size_t count)
+{
+    const qreal room = std::floor(height / lineHeight);
+    if (count == 0 || !(room >= 1.0)) {
+        return 1;
+    }
+    return room >= static_cast<qreal>(count) ? count : static_cast<size_t>(room);
+}
+
 }  // namespace
 
 qreal wrappedTextHeight(const QString& text, qreal fontSize, qreal width)
@@ -82,7 +93,7 @@ StateTextFit fitStateText(const QString& text, const QSizeF& box, qreal startSiz
     }
     // Still too high at the smallest size: keep the lines that fit (at least one) and end the
     // last of them with an ellipsis standing for the rest.
-    const size_t fitting = std::max<size_t>(1, static_cast<size_t>(std::floor(box.height() / fit.lineHeight)));
+    const size_t fitting = linesThatFit(box.height(), fit.lineHeight, lines.size());
     fit.lines = textsOf(text, lines, fitting - 1);
     const QString rest = text.mid(lines[fitting - 1].start).simplified();
     const QFontMetricsF metrics(SystemFont(fit.fontSize));

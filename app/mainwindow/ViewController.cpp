@@ -50,8 +50,11 @@ ViewController* sharedController = nullptr;
 constexpr int kPaneFontSize = 13;
 constexpr int kAppNameIndent = 7;
 
-// The accent of the window: buttons, links and the header band.
+// The accent of the window: buttons, links and the header band. A focused button shows its own
+// border in the focus colour, which follows its rounded corners; the style's square focus frame
+// (outline) would draw a second one inside it.
 const char* const kStyleSheet = R"(
+QPushButton#PravixBt, QPushButton#AddFileBt, QPushButton#RemoveAllBt, QPushButton#OpenPathBt { outline: none; }
 QPushButton#PravixBt {
     background: #6e39c0; color: white; border: none; border-radius: 8px;
     padding: 0 24px; font-size: 15px; font-weight: 600;
@@ -265,8 +268,11 @@ void ViewController::buildList()
     area->addWidget(frame);
 
     // The empty-list area covers the rows, below the column titles; drops on it reach the drop
-    // view, which takes them for the whole list.
-    addHeicFileView_ = new NSViewColor(tableView_->viewport());
+    // view, which takes them for the whole list. It lies over the table as the table's sibling, not
+    // inside its viewport: a table tells screen readers of its cells only, so a button inside it
+    // would take the focus where no reader could find it.
+    listFrame_ = frame;
+    addHeicFileView_ = new NSViewColor(frame);
     addHeicFileView_->setBackgroundColor(Qt::white);
     auto* emptyArea = new QVBoxLayout(addHeicFileView_);
     emptyArea->setContentsMargins(24, 24, 24, 24);
@@ -282,6 +288,8 @@ void ViewController::buildList()
     emptyArea->addWidget(addHeicFileBt_, 0, Qt::AlignCenter);
     emptyArea->addStretch(1);
     tableView_->viewport()->installEventFilter(this);
+    tableView_->installEventFilter(this);
+    addHeicFileView_->raise();
     placeEmptyListArea();
 }
 
@@ -485,7 +493,8 @@ void ViewController::resizeEvent(QResizeEvent* event)
 
 bool ViewController::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == tableView_->viewport() && event->type() == QEvent::Resize) {
+    if ((watched == tableView_->viewport() || watched == tableView_) &&
+        (event->type() == QEvent::Resize || event->type() == QEvent::Move)) {
         placeEmptyListArea();
     }
     return QWidget::eventFilter(watched, event);
@@ -493,7 +502,8 @@ bool ViewController::eventFilter(QObject* watched, QEvent* event)
 
 void ViewController::placeEmptyListArea()
 {
-    addHeicFileView_->setGeometry(tableView_->viewport()->rect());
+    QWidget* rows = tableView_->viewport();
+    addHeicFileView_->setGeometry(QRect(rows->mapTo(listFrame_, QPoint(0, 0)), rows->size()));
 }
 
 void ViewController::applyOutputPlace(bool besideSource)

@@ -220,6 +220,7 @@ private:
     QPushButton* removeAllBt_ = nullptr;
     QWidget* listToolbar_ = nullptr;
     DragDropView* dropView_ = nullptr;
+    QWidget* listFrame_ = nullptr;
     ConversionTableView* tableView_ = nullptr;
     NSViewColor* addHeicFileView_ = nullptr;
     QToolButton* addHeicFileBt_ = nullptr;

@@ -23,6 +23,7 @@ AppDelegate::AppDelegate(NSMianWindow& window, AppDelegateServices services, QOb
     , window_(window)
     , services_(std::move(services))
     , deployment_(services_.deployment.value_or(DeploymentConfig::build()))
+    , qtTranslations_(std::make_unique<QtTranslations>())
 {
     menu_ = new MainMenuBar(&window_);
     window_.setMainMenuBar(menu_);
@@ -35,8 +36,10 @@ AppDelegate::AppDelegate(NSMianWindow& window, AppDelegateServices services, QOb
     for (int i = 0; i < kLanguageMenuItemCount; ++i) {
         connect(menu_->languageItem(i), &QAction::triggered, this, [this, i] { MenuEvent(i); });
     }
-    // A build without a chat page has no customer service to offer.
+    // A build without a chat page has no customer service to offer, one without an update server no
+    // update check.
     menu_->ServiceItem()->setEnabled(!deployment_.chatPage(profile().International()).trimmed().isEmpty());
+    menu_->MenuCheckUpdate()->setEnabled(!deployment_.updateServer.trimmed().isEmpty());
 
     // Closing the main window ends the program, whatever else is open.
     connect(&window_, &NSMianWindow::closed, this, &AppDelegate::OutAppEvent);
@@ -108,6 +111,8 @@ void AppDelegate::setLanguage(LanguageCode code)
         NSWindowsAbout::shareInstance().RefreshUI();
         NSWindowControllerCheckUpdateApp::shareInstance().RefreshUI();
     }
+    // At start-up too, where the code is already the current one.
+    qtTranslations_->apply(language.LanguageStrings());
     for (QAction* item : menu_->languageItems()) {
         item->setChecked(false);
     }

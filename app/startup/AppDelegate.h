@@ -2,11 +2,13 @@
 
 #include "LogRedirection.h"
 #include "NSLanguage.h"
+#include "QtTranslations.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 #include "DeploymentConfig.h"
@@ -69,13 +71,15 @@ public:
     void UpActive();
 
     // Applies an interface language: when `code` differs from the current one it is stored and the
-    // main, About and update-check windows are refreshed; in every case the menu's items are
-    // retitled, exactly the item of `code` is ticked, and the main window's title band is laid out
-    // again for the direction.
+    // main, About and update-check windows are refreshed; in every case Qt's own texts (dialogs,
+    // context menus) take the language's translation where Qt has one (QtTranslations), the menu's
+    // items are retitled, exactly the item of `code` is ticked, and the main window's title band is
+    // laid out again for the direction.
     void setLanguage(LanguageCode code);
 
     // The menu's actions.
     void MenuAboutEvent();
+    // Opens the update-check window; its item is disabled when the build has no update server.
     void CheckUpdateEvent();
     // Opens the log folder in the file manager; nothing when LogPath is empty.
     void OpenLogItemEvent();
@@ -88,6 +92,7 @@ public:
     void MenuEvent(int languageItem);
 
     MainMenuBar* mainMenu() const { return menu_; }
+    const QtTranslations& qtTranslations() const { return *qtTranslations_; }
 
 private:
     const ClientProfile& profile() const;
@@ -96,6 +101,7 @@ private:
     AppDelegateServices services_;
     DeploymentConfig deployment_;
     MainMenuBar* menu_;
+    std::unique_ptr<QtTranslations> qtTranslations_;
     QString logPath_;
 };
 

@@ -4,6 +4,7 @@
 #include "AppImages.h"
 #include "AppResources.h"
 #include "NSMianWindow.h"
+#include "QtLogFilter.h"
 #include "TerminationSignals.h"
 
 #include <QApplication>
@@ -16,6 +17,8 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(PRAVIX_VERSION));
     // The installed pravix.desktop: its icon and name stand for the window in the desktop's task bar.
     QGuiApplication::setDesktopFileName(QStringLiteral("pravix"));
+    // Before the log exists: it is the user's, not a record of a screen reader's questions.
+    pravix::QtLogFilter logFilter;
     QApplication application(argc, argv);
     pravix::initAppResources();
     QApplication::setWindowIcon(pravix::appIcon(QStringLiteral("AppIcon")));

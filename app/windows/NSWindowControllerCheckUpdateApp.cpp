@@ -211,6 +211,11 @@ void NSWindowControllerCheckUpdateApp::showResult(quint64 tag, const UpdateCheck
         std::cout << "【日志】Update check failed: " << result.detail.toUtf8().constData() << std::endl;
         setStatus(localizedText(QStringLiteral("您的网络无法访问，请检查网络！")));
         break;
+    case UpdateOutcome::NoUpdateServer:
+        // Nothing was tried: saying the network failed would send the user hunting for a fault.
+        state_ = State::NoUpdateServer;
+        setStatus(localizedText(QStringLiteral("NoUpdateServer")));
+        break;
     }
     loadingShow_->stopAnimation();
     loadingShow_->hide();

@@ -17,7 +17,9 @@ class ProgressSpinner;
 
 // The update-check window: a spinner while the update checker asks the update server, then the
 // answer: a newer version with its notes and an update button that opens the download address,
-// the running version being current, or the network not being reachable. It only shows what the
+// the running version being current, or the network not being reachable; in a build without an
+// update server (whose menu item is off) it says that this version checks for no update. It only
+// shows what the
 // checker (UpdateChecker) answers. Mirrored for right-to-left languages; one shared instance;
 // closing only hides it; Escape closes it.
 class NSWindowControllerCheckUpdateApp : public FramelessWindow
@@ -36,6 +38,7 @@ public:
         NewerVersion,
         CurrentVersion,
         NetworkFailure,
+        NoUpdateServer,
     };
 
     explicit NSWindowControllerCheckUpdateApp(UpdateCheckerSources sources = UpdateCheckerSources::thisCopy(),

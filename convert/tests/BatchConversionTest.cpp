@@ -231,7 +231,7 @@ TEST_F(BatchTest, StopDuringTheLastEntryStillGetsTheSummary)
     EntryGate gate({2});
     BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
     ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
-    ASSERT_TRUE(gate.waitHeld(2));
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(2); }));
     ASSERT_EQ(batch.PravixBtEvent(options), Button::StopRequested);
     gate.release(2);
     ASSERT_TRUE(runToIdle(batch));
@@ -248,7 +248,7 @@ TEST_F(BatchTest, StartWhileStoppingStartsNothing)
     EntryGate gate({1});
     BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
     ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
-    ASSERT_TRUE(gate.waitHeld(1));
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(1); }));
     ASSERT_EQ(batch.PravixBtEvent(options), Button::StopRequested);
     EXPECT_EQ(batch.PravixBtEvent(options), Button::Ignored);
     EXPECT_EQ(batch.PravixBtEvent(options), Button::Ignored);
@@ -293,6 +293,97 @@ TEST_F(BatchTest, UntickedEntriesKeepTheirResults)
     EXPECT_EQ(view.alerts.back().count, std::optional<uint32_t>(1));
 }
 
+// The worker reads each row's tick when it gets there: unticking a pending row skips it, ticking a
+// later row adds it, ticking a row it has passed does not bring it back; the summary counts what
+// was converted.
+TEST_F(BatchTest, TicksAreReadWhenTheBatchGetsThere)
+{
+    addPhotos({"above", "current", "untickedLater", "stays", "tickedLater"});
+    list[0].isSelect = false;
+    list[3].isSelect = false;
+    list[4].isSelect = false;
+    list[4].ToPath = "earlier.JPG";  // the result of an earlier run
+    EntryGate gate({1, 2});
+    BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
+    ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
+    // Held in the row's conversion, its start already reported.
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(1) && batch.currentEntryId() == list[1].entryId; }));
+
+    list[0].isSelect = true;
+    list[2].isSelect = false;
+    list[4].isSelect = true;
+    gate.release(1);
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(2) && batch.currentEntryId() == list[4].entryId; }));
+    // The row ticked late converts now: its earlier result is gone, so its progress dots run.
+    EXPECT_TRUE(list[4].ToPath.empty());
+    batch.UpdateStateTimerEvent("conver");
+    EXPECT_EQ(list[4].ToTitle, "conver..");
+    gate.release(2);
+    ASSERT_TRUE(runToIdle(batch));
+
+    EXPECT_EQ(gate.calls(), 2);
+    ASSERT_EQ(view.alerts.size(), 1u);
+    EXPECT_EQ(view.alerts[0].count, std::optional<uint32_t>(2));
+    EXPECT_EQ(list[1].ToPath, folder / "in/current.JPG");
+    EXPECT_EQ(list[4].ToPath, folder / "in/tickedLater.JPG");
+    for (size_t row : {0u, 2u, 3u})
+    {
+        EXPECT_TRUE(list[row].ToPath.empty() && list[row].ToErrInfo.empty()) << row;
+    }
+    EXPECT_EQ(namesIn(folder.path() / "in"),
+              (std::vector<std::string>{"above.heic", "current.JPG", "current.heic", "stays.heic", "tickedLater.JPG",
+                                        "tickedLater.heic", "untickedLater.heic"}));
+}
+
+// A row cleared during the pause before it is not converted either: the tick is read again after
+// the pause. Clearing every row ends the batch with a count of none.
+TEST_F(BatchTest, RowClearedDuringItsPauseIsSkipped)
+{
+    addPhotos({"one", "two"});
+    BatchConversion batch(list, view, gui.poster(), std::chrono::milliseconds(300));
+    ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
+    // The first question (before the pause) is answered: ticked.
+    ASSERT_TRUE(gui.runUntil([&] { return gui.posted() >= 1 && gui.pending() == 0; }));
+    list[0].isSelect = false;
+    list[1].isSelect = false;
+    ASSERT_TRUE(runToIdle(batch));
+    ASSERT_EQ(view.alerts.size(), 1u);
+    EXPECT_EQ(view.alerts[0].count, std::optional<uint32_t>(0));
+    EXPECT_FALSE(batch.currentEntryId());
+    EXPECT_EQ(namesIn(folder.path() / "in"), (std::vector<std::string>{"one.heic", "two.heic"}));
+}
+
+// A stop asked while the last ticked row converts is honoured only at a ticked row: unticked rows
+// after it do not turn the end into a stop, so the summary still comes.
+TEST_F(BatchTest, StopBeforeOnlyUntickedRowsStillGetsTheSummary)
+{
+    addPhotos({"one", "two", "three"});
+    list[1].isSelect = false;
+    list[2].isSelect = false;
+    EntryGate gate({1});
+    BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
+    ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(1); }));
+    ASSERT_EQ(batch.PravixBtEvent(options), Button::StopRequested);
+    gate.release(1);
+    ASSERT_TRUE(runToIdle(batch));
+    ASSERT_EQ(view.alerts.size(), 1u);
+    EXPECT_EQ(view.alerts[0].count, std::optional<uint32_t>(1));
+
+    // With a ticked row still ahead the same stop ends the batch there, without a summary.
+    list[2].isSelect = true;
+    EntryGate second({1});
+    BatchConversion stopped(list, view, gui.poster(), kShortPause, second.hooks());
+    ASSERT_EQ(stopped.PravixBtEvent(options), Button::Started);
+    ASSERT_TRUE(gui.runUntil([&] { return second.isHeld(1); }));
+    ASSERT_EQ(stopped.PravixBtEvent(options), Button::StopRequested);
+    second.release(1);
+    ASSERT_TRUE(runToIdle(stopped));
+    EXPECT_EQ(view.alerts.size(), 1u);
+    EXPECT_EQ(second.calls(), 1);
+    EXPECT_TRUE(list[2].ToPath.empty());
+}
+
 TEST_F(BatchTest, EmptyListOrNothingTicked)
 {
     BatchConversion batch(list, view, gui.poster(), kShortPause);
@@ -334,20 +425,24 @@ TEST_F(BatchTest, OutputFolderProblemsAreNotCounted)
 // applied on the list's thread, and edits of the list meanwhile do not reach the worker.
 TEST_F(BatchTest, ReportsAreAppliedOnTheListThreadOnly)
 {
-    add(platformFixture("single.heic"), "one");
-    add(platformFixture("single.heic"), "two");
-    BatchConversion batch(list, view, gui.poster(), kShortPause);
+    addPhotos({"one", "two"});
+    EntryGate gate({2});
+    BatchConversion batch(list, view, gui.poster(), kShortPause, gate.hooks());
     ASSERT_EQ(batch.PravixBtEvent(options), Button::Started);
     list[1].FileName = "renamed";
     list[1].HeicPath = folder / "in/missing.heic";
-    // Two reports per entry and the end.
-    ASSERT_TRUE(gui.waitForPosted(5));
-    EXPECT_TRUE(list[0].ToPath.empty() && list[1].ToPath.empty());
-    EXPECT_FALSE(batch.currentEntryId());
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(2); }));
+    EXPECT_EQ(list[0].ToPath, folder / "in/one.JPG");
+    // Held in the last entry, the worker has nothing more to ask; once released it reports the
+    // entry and the end, which wait for this thread.
+    const size_t posted = gui.posted();
+    gate.release(2);
+    ASSERT_TRUE(gui.waitForPosted(posted + 2));
+    EXPECT_TRUE(list[1].ToPath.empty());
     EXPECT_TRUE(batch.isBatchRunning());
     ASSERT_TRUE(runToIdle(batch));
-    EXPECT_EQ(list[0].ToPath, folder / "in/one.JPG");
     EXPECT_EQ(list[1].ToPath, folder / "in/two.JPG");
+    EXPECT_EQ(view.alerts.back().count, std::optional<uint32_t>(2));
 }
 
 // The progress dots follow the entry being converted; at the end and after a stop no entry is
@@ -407,7 +502,7 @@ TEST_F(BatchTest, QuittingJoinsTheWorker)
     auto batch = std::make_unique<BatchConversion>(list, view, gui.poster(), std::chrono::milliseconds(300),
                                                    gate.hooks());
     ASSERT_EQ(batch->PravixBtEvent(options), Button::Started);
-    ASSERT_TRUE(gate.waitHeld(1));
+    ASSERT_TRUE(gui.runUntil([&] { return gate.isHeld(1); }));
     std::thread releaser(
         [&gate]
         {

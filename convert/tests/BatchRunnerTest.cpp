@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <mutex>
 #include <stdexcept>
+#include <thread>
 
 using namespace pravix;
 using namespace converttest;
@@ -166,4 +169,102 @@ TEST(BatchRunnerTest, ExceptionFailsOneEntry)
     EXPECT_EQ(reports.lines(), (std::vector<std::string>{"start 10", "done 10 ConversionFailure", "start 11",
                                                          "done 11 ok", "finished 1"}));
     EXPECT_NE(log.find("【日志】转换异常["), std::string::npos);
+}
+
+// Ticks are asked for when the walk gets to an item: an unticked item is passed over without its
+// pause (an hour here), a ticked one is asked again after the pause and skipped if cleared by then.
+TEST(BatchRunnerTest, TicksAreAskedBeforeAndAfterThePause)
+{
+    TempFolder folder;
+    Reports reports;
+    std::mutex mutex;
+    std::vector<uint64_t> asked;
+    BatchCallbacks callbacks = reports.callbacks();
+    callbacks.askTicked = [&](uint64_t id, std::function<void(bool)> reply)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        asked.push_back(id);
+        reply(false);
+    };
+    {
+        BatchRunner runner(std::chrono::hours(1));
+        ASSERT_TRUE(runner.start(items(folder, {"single.heic", "single.heic"}), jpg(folder), callbacks));
+        runner.join();
+    }
+    EXPECT_EQ(reports.lines(), std::vector<std::string>{"finished 0"});
+    EXPECT_EQ(asked, (std::vector<uint64_t>{10, 11}));
+
+    // Item 10 is cleared during its pause; 11 stays ticked. Answers come from another thread.
+    TempFolder second;
+    Reports secondReports;
+    asked.clear();
+    std::vector<std::thread> answerers;
+    callbacks = secondReports.callbacks();
+    callbacks.askTicked = [&](uint64_t id, std::function<void(bool)> reply)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        asked.push_back(id);
+        const bool ticked = !(id == 10 && std::count(asked.begin(), asked.end(), 10) == 2);
+        answerers.emplace_back([reply, ticked] { reply(ticked); });
+    };
+    BatchRunner runner(std::chrono::milliseconds(0));
+    ASSERT_TRUE(runner.start(items(second, {"single.heic", "single.heic"}), jpg(second), callbacks));
+    runner.join();
+    for (std::thread& answerer : answerers)
+    {
+        answerer.join();
+    }
+    EXPECT_EQ(asked, (std::vector<uint64_t>{10, 10, 11, 11}));
+    EXPECT_EQ(secondReports.lines(), (std::vector<std::string>{"start 11", "done 11 ok", "finished 1"}));
+    EXPECT_FALSE(fs::exists(second.path() / "item10.JPG"));
+}
+
+// A stop does not cut a tick question short (whether the batch ends with its count depends on the
+// answer); quitting does, since the thread that would answer may be the one quitting. An answer
+// that comes after that, even after the runner is gone, changes nothing.
+TEST(BatchRunnerTest, QuitGivesUpAnOpenTickQuestion)
+{
+    TempFolder folder;
+    std::mutex mutex;
+    std::condition_variable askedChanged;
+    std::vector<std::function<void(bool)>> replies;
+    auto waitForQuestions = [&](size_t count)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        return askedChanged.wait_for(lock, std::chrono::seconds(60), [&] { return replies.size() >= count; });
+    };
+    auto callbacksOf = [&](Reports& reports)
+    {
+        BatchCallbacks callbacks = reports.callbacks();
+        callbacks.askTicked = [&](uint64_t, std::function<void(bool)> reply)
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            replies.push_back(std::move(reply));
+            askedChanged.notify_all();
+        };
+        return callbacks;
+    };
+
+    Reports stoppedReports;
+    BatchRunner runner(std::chrono::milliseconds(0));
+    ASSERT_TRUE(runner.start(items(folder, {"single.heic"}), jpg(folder), callbacksOf(stoppedReports)));
+    ASSERT_TRUE(waitForQuestions(1));
+    runner.requestStop();
+    replies[0](false);
+    runner.join();
+    EXPECT_EQ(stoppedReports.lines(), std::vector<std::string>{"finished 0"});
+
+    TempFolder quitFolder;
+    Reports quitReports;
+    {
+        BatchRunner quitting(std::chrono::milliseconds(0));
+        ASSERT_TRUE(quitting.start(items(quitFolder, {"single.heic"}), jpg(quitFolder), callbacksOf(quitReports)));
+        ASSERT_TRUE(waitForQuestions(2));
+        quitting.quit();
+        EXPECT_FALSE(quitting.isRunning());
+        replies[1](true);
+    }
+    replies[1](true);
+    EXPECT_EQ(quitReports.lines(), std::vector<std::string>{"stopped"});
+    EXPECT_FALSE(fs::exists(quitFolder.path() / "item10.JPG"));
 }

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -36,7 +37,8 @@ public:
     {
         return [this](std::function<void()> work) { post(std::move(work)); };
     }
-    // Runs posted work until `done` holds; false when it did not within the time.
+    // Runs posted work until `done` holds, looking at `done` again at least every 10 ms also when
+    // nothing arrives (it may wait on the worker); false when it did not hold within the time.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(60))
     {
         const auto deadline = std::chrono::steady_clock::now() + limit;
@@ -45,9 +47,15 @@ public:
             std::function<void()> work;
             {
                 std::unique_lock<std::mutex> lock(mMutex);
-                if (!mArrived.wait_until(lock, deadline, [this] { return !mWork.empty(); }))
+                const auto now = std::chrono::steady_clock::now();
+                if (now >= deadline)
                 {
                     return false;
+                }
+                const auto until = std::min(deadline, now + std::chrono::milliseconds(10));
+                if (!mArrived.wait_until(lock, until, [this] { return !mWork.empty(); }))
+                {
+                    continue;
                 }
                 work = std::move(mWork.front());
                 mWork.pop_front();
@@ -66,6 +74,11 @@ public:
     {
         std::lock_guard<std::mutex> lock(mMutex);
         return mWork.size();
+    }
+    size_t posted()
+    {
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mPosted;
     }
 
 private:
@@ -136,11 +149,12 @@ public:
         };
         return hooks;
     }
-    // Waits until the worker is held in entry n.
-    bool waitHeld(int n)
+    // The worker is held in entry n now. (It asks the list's thread for ticks on its way there:
+    // wait with GuiQueue::runUntil.)
+    bool isHeld(int n)
     {
-        std::unique_lock<std::mutex> lock(mMutex);
-        return mChanged.wait_for(lock, std::chrono::seconds(60), [&] { return mWaiting == n; });
+        std::lock_guard<std::mutex> lock(mMutex);
+        return mWaiting == n;
     }
     void release(int n)
     {

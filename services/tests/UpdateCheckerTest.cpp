@@ -125,7 +125,8 @@ TEST_F(UpdateCheckerTest, SilentServerEndsInNoReplyAfterTheTimeLimit)
     EXPECT_TRUE(checker.lastResult()->isNetworkFailure());
 }
 
-TEST_F(UpdateCheckerTest, NoServerConfiguredIsNoReplyWithoutARequest)
+// Without a server nothing is asked, and nothing is claimed to have failed.
+TEST_F(UpdateCheckerTest, NoServerConfiguredEndsWithoutARequestOrAFailure)
 {
     sources.server.clear();
     UpdateChecker checker(sources);
@@ -133,7 +134,9 @@ TEST_F(UpdateCheckerTest, NoServerConfiguredIsNoReplyWithoutARequest)
     checker.check();
     EXPECT_EQ(finished.count(), 0);
     ASSERT_TRUE(spinUntil([&] { return finished.count() == 1; }));
-    EXPECT_EQ(checker.lastResult()->outcome, UpdateOutcome::NoReply);
+    EXPECT_EQ(checker.lastResult()->outcome, UpdateOutcome::NoUpdateServer);
+    EXPECT_FALSE(checker.lastResult()->isNetworkFailure());
+    EXPECT_FALSE(checker.isChecking());
     EXPECT_EQ(server.requestCount(), 0);
 }
 

@@ -323,6 +323,14 @@ void ConversionTableViewTest::stateTextStopsAtItsFloorAndElides()
     const StateTextFit tiny = fitStateText(text, QSizeF(126, 2));
     QCOMPARE(tiny.fontSize, kStateTextSmallestFontSize);
     QCOMPARE(tiny.lines.size(), 1);
+    // A box of no usable height (negative, or not a number) holds one elided line too, never a
+    // line past the last.
+    for (const qreal height : {-40.0, std::numeric_limits<qreal>::quiet_NaN()}) {
+        const StateTextFit none = fitStateText(text, QSizeF(126, height));
+        QCOMPARE(none.lines.size(), 1);
+        QVERIFY(none.elided);
+        QVERIFY(none.lines.first().endsWith(QChar(0x2026)));
+    }
 }
 
 QTEST_MAIN(ConversionTableViewTest)

@@ -11,7 +11,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QComboBox>
+#include <QHeaderView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -34,6 +34,7 @@ private slots:
     void optionsOfThePaneReachTheFiles();
     void listIsLockedWhileABatchRuns();
     void secondStartWhileStoppingStartsNothing();
+    void ticksChangedDuringABatchCount();
     void previewShowsTheConvertedFile();
 
 private:
@@ -232,6 +233,35 @@ void MainWindowBatchTest::secondStartWhileStoppingStartsNothing()
     for (const NSPravixData& entry : c.TablePathArr()) {
         QVERIFY(entry.ToPath.empty() && entry.ToErrInfo.empty());
     }
+}
+
+// The batch reads each row's tick when it gets there, so the list's boxes and its select-all header
+// still steer it while it runs.
+void MainWindowBatchTest::ticksChangedDuringABatchCount()
+{
+    ViewController& c = *controller_;
+    dropPhotos();
+    QTest::mouseClick(c.PravixBt(), Qt::LeftButton);
+    QVERIFY(c.batch().isBatchRunning());
+    // Space on the second row, as the keyboard clears it.
+    c.TableView()->setFocus();
+    c.TableView()->setCurrentIndex(c.listModel()->index(1, NameColumn));
+    QTest::keyClick(c.TableView(), Qt::Key_Space);
+    QVERIFY(!c.TablePathArr()[1].isSelect);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        dialogs_->calls.contains("sheet Notice|Conversion finished. Files converted successfully: 2|OK"), 30000);
+    QVERIFY(c.TablePathArr()[1].ToPath.empty());
+    QVERIFY(!c.TablePathArr()[2].ToPath.empty());
+
+    // The header ticks every row of a running batch.
+    QTest::mouseClick(c.PravixBt(), Qt::LeftButton);
+    QVERIFY(c.batch().isBatchRunning());
+    QHeaderView* header = c.TableView()->horizontalHeader();
+    const int x = header->sectionViewportPosition(SelectColumn) + header->sectionSize(SelectColumn) / 2;
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
+    QVERIFY(c.listModel()->allSelected());
+    QTRY_VERIFY_WITH_TIMEOUT(summaryShown(), 30000);
+    QCOMPARE(QString::fromStdString(c.TablePathArr()[1].ToPath), photos_->path() + "/camera_ii.JPG");
 }
 
 void MainWindowBatchTest::previewShowsTheConvertedFile()

@@ -11,6 +11,7 @@
 #include "FakeWindowDialogs.h"
 #include "IsolatedUserFolders.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -50,6 +51,8 @@ private slots:
     void refreshClosesTheOpenPreview();
     void everyControlHasANameAndTabRunsTopToBottom();
     void keyboardAloneReachesTheOpenPanel();
+    void focusedButtonsDrawOneFrameOfTheirShape();
+    void screenReadersFindTheFocusedAddButton();
     void windowHidesZoomAndReportsClosing();
 
 private:
@@ -480,6 +483,91 @@ void MainWindowTest::keyboardAloneReachesTheOpenPanel()
     QCOMPARE(c->TablePathArr().size(), size_t(1));
     QVERIFY(c->isStopTo());
     QVERIFY(!c->AddHeicFileView()->isVisible());
+}
+
+// A button reached by Tab shows one focus frame, its own border, which follows its rounded corners:
+// inside the border it looks as it does without focus (the style drew a square frame there too).
+void MainWindowTest::focusedButtonsDrawOneFrameOfTheirShape()
+{
+    makeWindow();
+    ViewController* c = controller();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    for (QPushButton* button : {c->AddFileBt(), c->RemoveAllBt(), c->OpenPathBt(), c->PravixBt()}) {
+        const QString name = button->objectName();
+        (button == c->AddFileBt() ? c->PravixBt() : c->AddFileBt())->setFocus(Qt::OtherFocusReason);
+        for (int step = 0; step < 40 && QApplication::focusWidget() != button; ++step) {
+            QTest::keyClick(window_.get(), Qt::Key_Tab);
+        }
+        QVERIFY2(button->hasFocus(), qPrintable(name));
+        const QImage focused = button->grab().toImage();
+        QTest::keyClick(window_.get(), Qt::Key_Tab);
+        QVERIFY2(!button->hasFocus(), qPrintable(name));
+        const QImage plain = button->grab().toImage();
+        QCOMPARE(focused.size(), plain.size());
+
+        // Inside the border, short of the rounded corners, where the border's arc reaches in.
+        const QRect inside = focused.rect().adjusted(3, 3, -3, -3);
+        const QRect straight = focused.rect().adjusted(10, 10, -10, -10);
+        int differing = 0;
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const bool corner = (x < straight.left() || x > straight.right()) &&
+                                    (y < straight.top() || y > straight.bottom());
+                differing += !corner && focused.pixel(x, y) != plain.pixel(x, y) ? 1 : 0;
+            }
+        }
+        QVERIFY2(differing == 0, qPrintable(QString("%1: %2 pixels inside the border").arg(name).arg(differing)));
+        // The frame is there, along the edge, and leaves the corner outside the rounding alone.
+        const int middle = focused.width() / 2;
+        QVERIFY2(focused.pixel(middle, 0) != plain.pixel(middle, 0), qPrintable(name));
+        QCOMPARE(focused.pixel(0, 0), plain.pixel(0, 0));
+    }
+}
+
+namespace
+{
+// Whether `target` is met walking the accessible tree down from `from`, each child naming its
+// parent as the one it was reached from.
+bool reachable(QAccessibleInterface* from, QAccessibleInterface* target, int depth = 0)
+{
+    if (from == target) {
+        return true;
+    }
+    for (int i = 0; depth < 16 && i < from->childCount(); ++i) {
+        QAccessibleInterface* child = from->child(i);
+        if (child != nullptr && child->parent() == from && reachable(child, target, depth + 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+}  // namespace
+
+// Tab from Remove All puts the focus on the empty list's add button: a screen reader finds it as the
+// window's focused object and reaches it through the window's tree, so it can say where it is.
+// (The focus event itself is Qt's, sent only while a screen reader listens.)
+void MainWindowTest::screenReadersFindTheFocusedAddButton()
+{
+    makeWindow();
+    ViewController* c = controller();
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    c->RemoveAllBt()->setFocus(Qt::OtherFocusReason);
+    QTest::keyClick(window_.get(), Qt::Key_Tab);
+    QCOMPARE(QApplication::focusWidget(), c->AddHeicFileBt());
+
+    QAccessibleInterface* window = QAccessible::queryAccessibleInterface(window_.get());
+    QAccessibleInterface* button = QAccessible::queryAccessibleInterface(c->AddHeicFileBt());
+    QAccessibleInterface* focused = window->focusChild();
+    QVERIFY(focused != nullptr);
+    QCOMPARE(focused, button);
+    QCOMPARE(focused->text(QAccessible::Name), QString("Add HEIC files or drag them here"));
+    QVERIFY(focused->state().focused);
+    QVERIFY(reachable(window, button));
+    for (QAccessibleInterface* node = button; node->parent() != nullptr && node != window; node = node->parent()) {
+        QVERIFY(node->parent()->indexOfChild(node) >= 0);
+    }
 }
 
 void MainWindowTest::windowHidesZoomAndReportsClosing()

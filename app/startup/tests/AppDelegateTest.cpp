@@ -65,6 +65,7 @@ private slots:
     void everyLanguageItemTicksItselfAndRetitlesTheMenu();
     void choosingTheCurrentLanguageRetitlesWithoutRefreshingWindows();
     void codesWithoutAnItemTickTheirStandIn();
+    void qtsOwnTextsFollowTheLanguage();
     void aboutAndUpdateItemsOpenTheirWindows();
     void logItemOpensTheLogFolderOnceThereIsOne();
     void serviceItemOpensTheMarketsChatPage();
@@ -252,9 +253,41 @@ void AppDelegateTest::codesWithoutAnItemTickTheirStandIn()
     QCOMPARE(shown(menu().MenuAbout()), StringsTable::load("en").value("About"));
 }
 
+// The dialogs' and text fields' own texts come in the interface language from start-up on (the
+// stored language applied, as start-up does, with the code already current), and change with it.
+void AppDelegateTest::qtsOwnTextsFollowTheLanguage()
+{
+    auto cancel = [] { return QCoreApplication::translate("QPlatformTheme", "Cancel"); };
+    NSLanguage::shareInstance().setLanguage(5);
+    makeDelegate();
+    QCOMPARE(cancel(), QString("Cancel"));
+    delegate_->setLanguage(5);
+    QVERIFY2(cancel() == QString("Abbrechen"),
+             "Qt's German translation is missing: run ./scripts/install-deps.sh (qt6-translations-l10n)");
+    QCOMPARE(delegate_->qtTranslations().localeName(), QString("de"));
+    menu().languageItem(languageMenuIndexForCode(10))->trigger();
+    QCOMPARE(cancel(), QString("Annuler"));
+    menu().languageItem(languageMenuIndexForCode(0))->trigger();
+    QCOMPARE(cancel(), QString("Cancel"));
+    delegate_.reset();
+    // The delegate's translation leaves with it.
+    NSLanguage::shareInstance().setLanguage(5);
+    QCOMPARE(cancel(), QString("Cancel"));
+}
+
 void AppDelegateTest::aboutAndUpdateItemsOpenTheirWindows()
 {
-    makeDelegate();
+    // A build without an update server offers no update check.
+    AppDelegateServices services;
+    services.deployment = DeploymentConfig();
+    makeDelegate(services);
+    QVERIFY(!menu().MenuCheckUpdate()->isEnabled());
+
+    DeploymentConfig deployment;
+    deployment.updateServer = "http://127.0.0.1:9";
+    services.deployment = deployment;
+    makeDelegate(services);
+    QVERIFY(menu().MenuCheckUpdate()->isEnabled());
     menu().MenuAbout()->trigger();
     QVERIFY(NSWindowsAbout::shareInstance().isVisible());
     menu().MenuCheckUpdate()->trigger();

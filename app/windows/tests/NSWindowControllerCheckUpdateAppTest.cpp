@@ -110,11 +110,16 @@ void NSWindowControllerCheckUpdateAppTest::sharedWindowIsOneAndOnlyHides()
     QCOMPARE(&first, &NSWindowControllerCheckUpdateApp::shareInstance());
     QVERIFY(!first.isWindowLoaded());
     QCOMPARE(first.state(), State::NotChecked);
-    // Built without an update server: the check ends as a network failure, no request leaves.
+    // Built without an update server: no request leaves, and the window says that this version
+    // checks for no update rather than blaming the network.
     first.Show(this);
     QVERIFY(first.isVisible());
     QVERIFY(waitForResult(first));
-    QCOMPARE(first.state(), State::NetworkFailure);
+    QCOMPARE(first.state(), State::NoUpdateServer);
+    QCOMPARE(first.NewVersionTitle()->text(), QString("Update checking is not available in this version."));
+    QVERIFY(first.NewVersionTitle()->isVisible());
+    QVERIFY(first.LoadingShow()->isHidden());
+    QVERIFY(first.UpdateAppButtonView()->isHidden());
     QPointer<NSWindowControllerCheckUpdateApp> alive(&first);
     QVERIFY(first.close());
     QVERIFY(alive);
