@@ -1,0 +1,164 @@
+#include "HeicImageSource.h"
+#include "PlatformTestSupport.h"
+#include "TestPhotoEncoder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace pravix;
+using namespace pravix::test;
+
+namespace
+{
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderSanitizers = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUnderSanitizers = true;
+#else
+constexpr bool kUnderSanitizers = false;
+#endif
+#else
+constexpr bool kUnderSanitizers = false;
+#endif
+
+// Every damaged file is decoded this many times in one process, as a batch of copies of it would be.
+constexpr int kRuns = 20;
+const uint32_t kSeeds = kUnderSanitizers ? 8 : 30;
+
+// The file with 1 to 3 of its slice bytes changed, the same for a seed on every run.
+std::vector<uint8_t> damagedCopy(const std::vector<uint8_t>& file, const std::vector<std::pair<size_t, size_t>>& spans,
+                                 uint32_t seed)
+{
+    size_t total = 0;
+    for (const auto& [begin, end] : spans)
+    {
+        total += end - begin;
+    }
+    std::mt19937 random(seed);
+    std::vector<uint8_t> bytes = file;
+    const uint32_t flips = 1 + random() % 3;
+    for (uint32_t i = 0; i < flips; ++i)
+    {
+        size_t at = random() % total;
+        for (const auto& [begin, end] : spans)
+        {
+            if (at < end - begin)
+            {
+                bytes[begin + at] ^= static_cast<uint8_t>(1u << (random() % 8));
+                break;
+            }
+            at -= end - begin;
+        }
+    }
+    return bytes;
+}
+
+// What one decode of the file gives, as the conversion decodes it: its refusal with the reason, or a
+// digest of its size and pixels.
+std::string outcomeOf(const std::shared_ptr<const std::vector<uint8_t>>& bytes)
+{
+    auto source = HeicImageSource::createWithData(bytes);
+    const std::optional<Bitmap> image = source->thumbnailAtIndex(0, upright());
+    if (!image)
+    {
+        return "refused: " + source->lastError();
+    }
+    uint64_t hash = 1469598103934665603ull;
+    for (const uint8_t b : image->pixels)
+    {
+        hash = (hash ^ b) * 1099511628211ull;
+    }
+    std::ostringstream out;
+    out << image->width << "x" << image->height << " " << std::hex << hash;
+    return out.str();
+}
+
+struct Verdicts
+{
+    uint32_t refused = 0;
+    uint32_t decoded = 0;
+};
+
+// Decodes each damaged copy kRuns times with the default threads and expects one outcome per copy.
+Verdicts expectOneOutcomePerFile(const std::vector<uint8_t>& file, const std::vector<CodedPicture>& pictures)
+{
+    const auto spans = sliceSpans(file, pictures);
+    EXPECT_EQ(spans.size(), pictures.size());
+    Verdicts verdicts;
+    if (spans.empty())
+    {
+        return verdicts;
+    }
+    for (uint32_t seed = 0; seed < kSeeds; ++seed)
+    {
+        const auto bytes = std::make_shared<const std::vector<uint8_t>>(damagedCopy(file, spans, seed));
+        std::map<std::string, int> outcomes;
+        for (int run = 0; run < kRuns; ++run)
+        {
+            ++outcomes[outcomeOf(bytes)];
+        }
+        std::ostringstream seen;
+        for (const auto& [outcome, count] : outcomes)
+        {
+            seen << "\n  " << count << " x " << outcome;
+        }
+        EXPECT_EQ(outcomes.size(), 1u) << "seed " << seed << " gave" << seen.str();
+        ++(outcomes.begin()->first.rfind("refused", 0) == 0 ? verdicts.refused : verdicts.decoded);
+    }
+    return verdicts;
+}
+
+}  // namespace
+
+// One picture coded in wavefront rows, decoded by several slice threads: damage in its slices gives the
+// same result on every run, and most of it is refused.
+TEST(DecodeDeterminismTest, DamagedWavefrontPictureGivesOneOutcomePerFile)
+{
+    const std::optional<CodedPicture> picture = encodeBusyPicture(1280, 960, 7);
+    if (!picture)
+    {
+        GTEST_SKIP() << "libavcodec has no libx265 encoder";
+    }
+    const std::vector<uint8_t> file = pictureFile(*picture);
+    ASSERT_EQ(outcomeOf(std::make_shared<const std::vector<uint8_t>>(file)).rfind("1280x960 ", 0), 0u);
+    const Verdicts verdicts = expectOneOutcomePerFile(file, {*picture});
+    EXPECT_GT(verdicts.refused, kSeeds / 2);
+}
+
+// A grid of many distinct tiles, decoded on all cores: a damaged tile gives the same result on every
+// run, whichever worker decoded it and whatever that worker decoded before.
+TEST(DecodeDeterminismTest, DamagedGridGivesOneOutcomePerFile)
+{
+    std::vector<CodedPicture> tiles;
+    for (uint32_t i = 0; i < 24; ++i)
+    {
+        std::optional<CodedPicture> tile = encodeBusyPicture(256, 256, 100 + i);
+        if (!tile)
+        {
+            GTEST_SKIP() << "libavcodec has no libx265 encoder";
+        }
+        tiles.push_back(std::move(*tile));
+    }
+    GridSpec spec;
+    spec.rows = 4;
+    spec.columns = 6;
+    spec.width = 1500;
+    spec.height = 1000;
+    for (uint32_t place = 0; place < 24; ++place)
+    {
+        spec.pattern.push_back(place);
+    }
+    const std::vector<uint8_t> file = gridFile(tiles, spec);
+    ASSERT_EQ(outcomeOf(std::make_shared<const std::vector<uint8_t>>(file)).rfind("1500x1000 ", 0), 0u);
+    const Verdicts verdicts = expectOneOutcomePerFile(file, tiles);
+    EXPECT_GT(verdicts.refused, kSeeds / 2);
+}

@@ -1,0 +1,180 @@
+#pragma once
+
+// Makes HEVC photos in the test: a busy picture of any size coded with libx265 through libavcodec (in
+// wavefront rows, as phone and desktop encoders code them), as one picture or as a grid of distinct
+// tiles, so no large file has to be kept with the tests.
+
+#include "GridFiles.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libavutil/opt.h>
+}
+
+namespace pravix::test
+{
+
+// A picture of gradients, edges and grain that differs in every place, so every coding block carries
+// data and a damaged byte anywhere in the slices lands among coefficients.
+inline void fillBusyPlanes(AVFrame* frame, uint32_t seed)
+{
+    uint32_t state = seed * 2654435761u + 1;
+    auto grain = [&state]
+    {
+        state = state * 1664525u + 1013904223u;
+        return static_cast<int>(state >> 27);  // 0 to 31
+    };
+    for (int y = 0; y < frame->height; ++y)
+    {
+        uint8_t* row = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+        for (int x = 0; x < frame->width; ++x)
+        {
+            const int edge = ((x / 24 + y / 16 + static_cast<int>(seed)) & 1) ? 60 : 0;
+            row[x] = static_cast<uint8_t>(16 + (x * 3 + y * 2 + static_cast<int>(seed) * 17) % 150 + edge / 2 + grain());
+        }
+    }
+    for (int p = 1; p <= 2; ++p)
+    {
+        for (int y = 0; y < frame->height / 2; ++y)
+        {
+            uint8_t* row = frame->data[p] + static_cast<ptrdiff_t>(y) * frame->linesize[p];
+            for (int x = 0; x < frame->width / 2; ++x)
+            {
+                row[x] = static_cast<uint8_t>(64 + ((p == 1 ? x : y) * 5 + static_cast<int>(seed) * 29) % 128 + grain() / 4);
+            }
+        }
+    }
+}
+
+// The picture coded as one intra picture (4:2:0, 8 bits, 64-pixel coding tree blocks, wavefront rows);
+// none when this libavcodec has no libx265 or the encoder fails.
+inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t height, uint32_t seed)
+{
+    const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
+    if (codec == nullptr)
+    {
+        return std::nullopt;
+    }
+    AVCodecContext* ctx = avcodec_alloc_context3(codec);
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    std::optional<CodedPicture> result;
+    Bytes stream;
+    if (ctx != nullptr && frame != nullptr && packet != nullptr)
+    {
+        ctx->width = static_cast<int>(width);
+        ctx->height = static_cast<int>(height);
+        ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+        ctx->time_base = AVRational{1, 25};
+        ctx->gop_size = 1;
+        av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
+        av_opt_set(ctx->priv_data, "x265-params",
+                   "log-level=none:ctu=64:wpp=1:crf=16:keyint=1:frame-threads=1:info=0:hash=0", 0);
+        frame->width = ctx->width;
+        frame->height = ctx->height;
+        frame->format = ctx->pix_fmt;
+        bool ok = avcodec_open2(ctx, codec, nullptr) >= 0 && av_frame_get_buffer(frame, 0) >= 0;
+        if (ok)
+        {
+            fillBusyPlanes(frame, seed);
+            frame->pts = 0;
+            ok = avcodec_send_frame(ctx, frame) >= 0 && avcodec_send_frame(ctx, nullptr) >= 0;
+        }
+        while (ok && avcodec_receive_packet(ctx, packet) >= 0)
+        {
+            stream.insert(stream.end(), packet->data, packet->data + packet->size);
+            av_packet_unref(packet);
+        }
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&ctx);
+
+    // Split the byte stream at its start codes; parameter sets go to the configuration, pictures' slices
+    // to the item, anything else (the encoder's SEI) is left out.
+    CodedPicture picture;
+    picture.width = width;
+    picture.height = height;
+    std::vector<size_t> starts;
+    for (size_t i = 0; i + 3 <= stream.size(); ++i)
+    {
+        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1)
+        {
+            starts.push_back(i + 3);
+            i += 2;
+        }
+    }
+    for (size_t k = 0; k < starts.size(); ++k)
+    {
+        size_t end = k + 1 < starts.size() ? starts[k + 1] - 3 : stream.size();
+        while (end > starts[k] && stream[end - 1] == 0)
+        {
+            --end;
+        }
+        const Bytes unit(stream.begin() + static_cast<long>(starts[k]), stream.begin() + static_cast<long>(end));
+        const int type = unit.empty() ? -1 : (unit[0] >> 1) & 0x3F;
+        if (type == 32)
+        {
+            picture.vps = unit;
+        }
+        else if (type == 33)
+        {
+            picture.sps = unit;
+        }
+        else if (type == 34)
+        {
+            picture.pps = unit;
+        }
+        else if (type >= 0 && type < 32)
+        {
+            picture.slices.push_back(unit);
+        }
+    }
+    if (!picture.vps.empty() && !picture.sps.empty() && !picture.pps.empty() && !picture.slices.empty())
+    {
+        result = std::move(picture);
+    }
+    return result;
+}
+
+// A file whose primary item is the one picture.
+inline std::vector<uint8_t> pictureFile(const CodedPicture& picture)
+{
+    readertest::HeifBuilder builder;
+    builder.primaryItem = 1;
+    builder.addItem(1, "hvc1", readertest::lengthPrefixed(picture.slices));
+    builder.associate(1, builder.addProperty(readertest::makeHvcC(picture.vps, picture.sps, picture.pps)), true);
+    builder.associate(1, builder.addProperty(readertest::makeIspe(picture.width, picture.height)));
+    return builder.build();
+}
+
+// Where the pictures' slices lie in a file made of them: [begin, end) of each slice's bytes after its
+// two-byte header, that is its slice header and coded data.
+inline std::vector<std::pair<size_t, size_t>> sliceSpans(const std::vector<uint8_t>& file,
+                                                         const std::vector<CodedPicture>& pictures)
+{
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (const CodedPicture& picture : pictures)
+    {
+        for (const Bytes& slice : picture.slices)
+        {
+            const auto at = std::search(file.begin(), file.end(), slice.begin(), slice.end());
+            if (at != file.end() && slice.size() > 2)
+            {
+                const size_t begin = static_cast<size_t>(at - file.begin());
+                spans.emplace_back(begin + 2, begin + slice.size());
+            }
+        }
+    }
+    return spans;
+}
+
+}  // namespace pravix::test
