@@ -1,6 +1,9 @@
 #include "HevcDecoder.h"
 
+#include "UnwrittenMarks.h"
+
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 extern "C"
@@ -45,6 +48,92 @@ int swsColourspace(int matrixCoefficients)
     }
 }
 
+struct ContextDeleter
+{
+    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+};
+
+// The luma planes the decoder of one picture allocated, each marked as unwritten when it was handed out.
+struct PictureBuffers
+{
+    struct Plane
+    {
+        const uint8_t* buffer = nullptr;  // start of the plane's buffer, which cropping does not move
+        uint8_t* samples = nullptr;       // the first coded sample
+        ptrdiff_t stride = 0;
+        uint32_t width = 0;  // coded size: the decoder writes all of it
+        uint32_t height = 0;
+        uint32_t bytesPerSample = 0;
+    };
+    // The picture and the references a damaged stream may ask for fit many times over; a plane beyond
+    // these is not recorded, and a picture in it is taken as damaged.
+    std::array<Plane, 64> planes;
+    size_t count = 0;
+
+    const Plane* find(const uint8_t* buffer) const
+    {
+        for (size_t i = count; i-- > 0;)
+        {
+            if (planes[i].buffer == buffer)
+            {
+                return &planes[i];
+            }
+        }
+        return nullptr;
+    }
+};
+
+// libavcodec's own buffers, with the luma plane marked as unwritten.
+int allocateMarkedPicture(AVCodecContext* context, AVFrame* frame, int flags)
+{
+    const int rc = avcodec_default_get_buffer2(context, frame, flags);
+    if (rc < 0)
+    {
+        return rc;
+    }
+    auto* buffers = static_cast<PictureBuffers*>(context->opaque);
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    if (buffers == nullptr || desc == nullptr || frame->buf[0] == nullptr || frame->data[0] == nullptr ||
+        (desc->flags & AV_PIX_FMT_FLAG_HWACCEL) != 0 || desc->comp[0].plane != 0 ||
+        (desc->comp[0].step != 1 && desc->comp[0].step != 2) || frame->width <= 0 || frame->height <= 0 ||
+        buffers->count == buffers->planes.size())
+    {
+        return 0;
+    }
+    // Here the frame has the coded size, which cropping reduces afterwards.
+    PictureBuffers::Plane& plane = buffers->planes[buffers->count++];
+    plane.buffer = frame->buf[0]->data;
+    plane.samples = frame->data[0];
+    plane.stride = frame->linesize[0];
+    plane.width = static_cast<uint32_t>(frame->width);
+    plane.height = static_cast<uint32_t>(frame->height);
+    plane.bytesPerSample = static_cast<uint32_t>(desc->comp[0].step);
+    markUnwritten(plane.samples, plane.stride, plane.width, plane.height, plane.bytesPerSample);
+    return 0;
+}
+
+bool isKeyFrame(const AVFrame* frame)
+{
+#ifdef AV_FRAME_FLAG_KEY
+    return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
+#else
+    return frame->key_frame != 0;
+#endif
+}
+
+// A picture we keep: no error the decoder flagged, decodable on its own (a still picture that asks for
+// references would be predicted from made-up ones), and every part of it written.
+bool wholeIntraPicture(const AVFrame* frame, const PictureBuffers& buffers)
+{
+    if (frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || !isKeyFrame(frame) ||
+        frame->buf[0] == nullptr)
+    {
+        return false;
+    }
+    const PictureBuffers::Plane* plane = buffers.find(frame->buf[0]->data);
+    return plane != nullptr &&
+           everyCellWritten(plane->samples, plane->stride, plane->width, plane->height, plane->bytesPerSample);
+}
 }  // namespace
 
 void FrameDeleter::operator()(AVFrame* f) const
@@ -52,47 +141,43 @@ void FrameDeleter::operator()(AVFrame* f) const
     av_frame_free(&f);
 }
 
-HevcDecoder::HevcDecoder(int threads)
+HevcDecoder::HevcDecoder(int threads) : mThreads(threads < 1 ? 1 : std::min(threads, kMaxSliceThreads))
 {
     quietLibav();
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
-    if (codec == nullptr)
-    {
-        return;
-    }
-    mContext = avcodec_alloc_context3(codec);
-    if (mContext == nullptr)
-    {
-        return;
-    }
-    mContext->thread_count = threads < 1 ? 1 : std::min(threads, kMaxSliceThreads);
-    mContext->thread_type = FF_THREAD_SLICE;
-    // Damage must fail the picture rather than be concealed into a plausible-looking output.
-    mContext->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
-    if (avcodec_open2(mContext, codec, nullptr) < 0)
-    {
-        avcodec_free_context(&mContext);
-    }
-}
-
-HevcDecoder::~HevcDecoder()
-{
-    avcodec_free_context(&mContext);
 }
 
 FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error)
 {
-    if (mContext == nullptr)
-    {
-        error = "no HEVC decoder";
-        return nullptr;
-    }
     if (data == nullptr || size == 0 || size > (1u << 30))
     {
         error = "empty or oversized HEVC stream";
         return nullptr;
     }
-    mContext->max_pixels = static_cast<int64_t>(maxPixels);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
+    if (codec == nullptr)
+    {
+        error = "no HEVC decoder";
+        return nullptr;
+    }
+    PictureBuffers buffers;
+    std::unique_ptr<AVCodecContext, ContextDeleter> context(avcodec_alloc_context3(codec));
+    if (!context)
+    {
+        error = "out of memory";
+        return nullptr;
+    }
+    context->thread_count = mThreads;
+    context->thread_type = FF_THREAD_SLICE;
+    // Damage must fail the picture rather than be concealed into a plausible-looking output.
+    context->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
+    context->max_pixels = static_cast<int64_t>(maxPixels);
+    context->opaque = &buffers;
+    context->get_buffer2 = allocateMarkedPicture;
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+    {
+        error = "no HEVC decoder";
+        return nullptr;
+    }
     AVPacket* packet = av_packet_alloc();
     if (packet == nullptr || av_new_packet(packet, static_cast<int>(size)) < 0)
     {
@@ -102,33 +187,28 @@ FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixel
     }
     std::memcpy(packet->data, data, size);
     FramePtr result;
-    int rc = avcodec_send_packet(mContext, packet);
+    bool damaged = false;
+    int rc = avcodec_send_packet(context.get(), packet);
     av_packet_free(&packet);
     if (rc >= 0)
     {
-        avcodec_send_packet(mContext, nullptr);  // drain: a still picture is complete with its stream
+        avcodec_send_packet(context.get(), nullptr);  // drain: a still picture is complete with its stream
         while (true)
         {
             FramePtr frame(av_frame_alloc());
             if (!frame)
             {
+                rc = AVERROR(ENOMEM);
                 break;
             }
-            rc = avcodec_receive_frame(mContext, frame.get());
+            rc = avcodec_receive_frame(context.get(), frame.get());
             if (rc < 0)
             {
-                if (rc != AVERROR_EOF)
-                {
-                    result.reset();
-                }
                 break;
             }
-            const bool corrupt = frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0;
-            if (corrupt)
+            if (!wholeIntraPicture(frame.get(), buffers))
             {
-                error = "picture decoded with errors";
-                result.reset();
-                rc = AVERROR_INVALIDDATA;
+                damaged = true;
                 break;
             }
             if (!result)
@@ -137,10 +217,21 @@ FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixel
             }
         }
     }
-    avcodec_flush_buffers(mContext);
-    if (!result && error.empty())
+    // With slice threads, whether damage surfaces as an error or as rows left undecoded depends on which
+    // thread meets it first, so both are one verdict with one reason.
+    if (damaged || (rc < 0 && rc != AVERROR_EOF && rc != AVERROR(ENOMEM)))
     {
-        error = rc < 0 && rc != AVERROR_EOF ? "HEVC stream could not be decoded" : "HEVC stream holds no picture";
+        error = "HEVC picture is damaged";
+        return nullptr;
+    }
+    if (rc == AVERROR(ENOMEM))
+    {
+        error = "out of memory";
+        return nullptr;
+    }
+    if (!result)
+    {
+        error = "HEVC stream holds no picture";
     }
     return result;
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-struct AVCodecContext;
 struct AVFrame;
 struct SwsContext;
 
@@ -34,24 +33,26 @@ struct ColourInfo
 // picture stalls for ever. That needs four rows in flight; with three threads it cannot happen.
 constexpr int kMaxSliceThreads = 3;
 
-// One libavcodec HEVC decoder context, reused picture after picture. Not thread-safe: one per worker.
+// Decodes HEVC pictures with libavcodec. Each picture gets a decoder context of its own, so nothing of
+// one picture (parameter sets, filter parameters, buffer contents) can reach the next, and calls from
+// several threads do not meet.
 class HevcDecoder
 {
 public:
     // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises), at
     // most kMaxSliceThreads.
     explicit HevcDecoder(int threads = 1);
-    ~HevcDecoder();
     HevcDecoder(const HevcDecoder&) = delete;
     HevcDecoder& operator=(const HevcDecoder&) = delete;
 
     // Decodes the first picture of an Annex B byte stream (parameter sets then slices). maxPixels bounds
-    // what the stream may make the decoder allocate. Null with `error` set on any damage: a picture that
-    // decoded with errors is not returned.
+    // what the stream may make the decoder allocate. Null with `error` set on any damage the decoder
+    // notices: an error, a picture it did not finish (some of it never written), or one that is not
+    // decodable on its own. The verdict depends on the bytes alone, not on how the slice threads ran.
     FramePtr decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error);
 
 private:
-    AVCodecContext* mContext = nullptr;
+    int mThreads = 1;
 };
 
 // Colour of a decoded picture: the container's nclx when it has one, else the stream's VUI, else BT.601

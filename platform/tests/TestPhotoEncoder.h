@@ -30,7 +30,7 @@ inline void fillBusyPlanes(AVFrame* frame, uint32_t seed)
     auto grain = [&state]
     {
         state = state * 1664525u + 1013904223u;
-        return static_cast<int>(state >> 27);  // 0 to 31
+        return static_cast<int>(state >> 29);  // 0 to 7
     };
     for (int y = 0; y < frame->height; ++y)
     {
@@ -38,7 +38,8 @@ inline void fillBusyPlanes(AVFrame* frame, uint32_t seed)
         for (int x = 0; x < frame->width; ++x)
         {
             const int edge = ((x / 24 + y / 16 + static_cast<int>(seed)) & 1) ? 60 : 0;
-            row[x] = static_cast<uint8_t>(16 + (x * 3 + y * 2 + static_cast<int>(seed) * 17) % 150 + edge / 2 + grain());
+            row[x] =
+                static_cast<uint8_t>(16 + (x * 3 + y * 2 + static_cast<int>(seed) * 17) % 150 + edge / 2 + grain());
         }
     }
     for (int p = 1; p <= 2; ++p)
@@ -48,15 +49,17 @@ inline void fillBusyPlanes(AVFrame* frame, uint32_t seed)
             uint8_t* row = frame->data[p] + static_cast<ptrdiff_t>(y) * frame->linesize[p];
             for (int x = 0; x < frame->width / 2; ++x)
             {
-                row[x] = static_cast<uint8_t>(64 + ((p == 1 ? x : y) * 5 + static_cast<int>(seed) * 29) % 128 + grain() / 4);
+                row[x] =
+                    static_cast<uint8_t>(64 + ((p == 1 ? x : y) * 5 + static_cast<int>(seed) * 29) % 128 + grain() / 2);
             }
         }
     }
 }
 
-// The picture coded as one intra picture (4:2:0, 8 bits, 64-pixel coding tree blocks, wavefront rows);
-// none when this libavcodec has no libx265 or the encoder fails.
-inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t height, uint32_t seed)
+// The picture coded as one intra picture (4:2:0, 8 bits, 64-pixel coding tree blocks, wavefront rows) in
+// the given number of slices; none when this libavcodec has no libx265 or the encoder fails.
+inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t height, uint32_t seed,
+                                                     uint32_t slices = 1)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
     if (codec == nullptr)
@@ -76,8 +79,9 @@ inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t he
         ctx->time_base = AVRational{1, 25};
         ctx->gop_size = 1;
         av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
-        av_opt_set(ctx->priv_data, "x265-params",
-                   "log-level=none:ctu=64:wpp=1:crf=16:keyint=1:frame-threads=1:info=0:hash=0", 0);
+        const std::string params = "log-level=none:ctu=64:wpp=1:crf=22:keyint=1:frame-threads=1:info=0:hash=0:slices=" +
+                                   std::to_string(slices);
+        av_opt_set(ctx->priv_data, "x265-params", params.c_str(), 0);
         frame->width = ctx->width;
         frame->height = ctx->height;
         frame->format = ctx->pix_fmt;
