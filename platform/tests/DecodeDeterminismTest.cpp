@@ -195,3 +195,30 @@ TEST(DecodeDeterminismTest, PictureMissingASliceIsRefused)
     }
 }
 
+// A grid with several broken tiles gives the reason of the first broken tile in the grid, though later
+// ones fail sooner on other workers.
+TEST(DecodeDeterminismTest, GridGivesTheReasonOfItsFirstBrokenTile)
+{
+    std::optional<CodedPicture> picture = encodeBusyPicture(512, 512, 5, 4);
+    std::optional<CodedPicture> small = encodeBusyPicture(256, 256, 6);
+    if (!picture || !small)
+    {
+        GTEST_SKIP() << "libavcodec has no libx265 encoder";
+    }
+    CodedPicture holed = *picture;  // slow to fail: decoded whole before its hole shows
+    holed.slices.erase(holed.slices.begin() + 1);
+    CodedPicture mismatched = *small;  // quick to fail: a small picture that claims the tiles' size
+    mismatched.width = 512;
+    mismatched.height = 512;
+    GridSpec spec;
+    spec.rows = 2;
+    spec.columns = 4;
+    spec.width = 2048;
+    spec.height = 1024;
+    spec.pattern = {0, 1, 2, 2, 2, 2, 2, 2};
+    const auto grid = std::make_shared<const std::vector<uint8_t>>(gridFile({*picture, holed, mismatched}, spec));
+    for (int run = 0; run < 10; ++run)
+    {
+        EXPECT_EQ(outcomeOf(grid), "refused: grid tile: HEVC picture is damaged");
+    }
+}
