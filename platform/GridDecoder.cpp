@@ -19,8 +19,7 @@ extern "C"
 namespace pravix
 {
 
-// One decoding thread's decoder (a fresh context for every tile), converter and tile-sized RGB scratch,
-// kept from band to band.
+// One decoding thread's decoder, converter and tile-sized RGB scratch, kept from band to band.
 struct TileWorker
 {
     HevcDecoder decoder{1};
@@ -119,7 +118,7 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers
             firstError = e.what();
         }
     };
-    // Each worker makes its converter and scratch on its own thread.
+    // Each worker makes its decoder on its own thread: opening a decoder costs as much as a small tile.
     auto work = [&](std::unique_ptr<TileWorker>& slot)
     {
         try
@@ -163,7 +162,7 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers
         }
         if (!keepWorkers)
         {
-            slot.reset();  // a worker out of tiles gives its scratch memory back while the others finish
+            slot.reset();  // a worker out of tiles gives its decoder's memory back while the others finish
         }
     };
     std::vector<std::thread> threads;

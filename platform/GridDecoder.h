@@ -19,10 +19,9 @@ struct TileWorker;
 // Decodes an image grid into a PictureTarget. Each distinct tile is read and decoded once, however
 // often the grid names it, and drawn at every place that names it; a tile is converted to RGB whole and
 // cut at the picture's edge afterwards, so the chroma of a picture of odd size is not stretched. Tiles
-// are decoded on all cores, one worker a core, each tile by a decoder context of its own. When the
-// target reduces the picture, the tiles are decoded a band of tile rows at a time and each band goes to
-// the target before the next is decoded; a tile named again in a later band is kept until then, within
-// a memory budget.
+// are decoded on all cores, one decoder per worker. When the target reduces the picture, the tiles are
+// decoded a band of tile rows at a time and each band goes to the target before the next is decoded;
+// a tile named again in a later band is kept until then, within a memory budget.
 class GridDecoder
 {
 public:
@@ -51,8 +50,8 @@ private:
     void decodeWhole(PictureTarget& target);
     void decodeInBands(PictureTarget& target);
     // Decodes the listed tiles (indexes into mTiles) on all cores and hands each, as its worker's
-    // frame, to `use` on that worker's thread. The workers' converters and scratch are kept for the next
-    // call when keepWorkers is set, else freed as each worker runs out of tiles.
+    // frame, to `use` on that worker's thread. The workers' decoders are kept for the next call when
+    // keepWorkers is set, else closed as each worker runs out of tiles.
     void decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers,
                      const std::function<void(size_t tile, TileWorker& worker)>& use);
     // The worker's frame converted to RGB whole into its scratch bitmap.

@@ -48,10 +48,53 @@ int swsColourspace(int matrixCoefficients)
     }
 }
 
-struct ContextDeleter
+// What decode needs to know of a stream before it is decoded: its parameter sets end to end, and how
+// many of its units are slices. Units are split at start codes, as libavcodec splits them.
+struct StreamOutline
 {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
+    std::vector<uint8_t> parameterSets;
+    size_t slices = 0;
 };
+
+StreamOutline outlineOf(const uint8_t* data, size_t size)
+{
+    StreamOutline outline;
+    size_t start = 0;  // first byte of the current unit, 0 before the first start code
+    bool inUnit = false;
+    auto endUnit = [&](size_t end)
+    {
+        if (!inUnit || end <= start)
+        {
+            return;
+        }
+        const int type = (data[start] >> 1) & 0x3F;
+        if (type < 32)
+        {
+            ++outline.slices;
+        }
+        else if (type <= 34)  // video, sequence and picture parameter sets
+        {
+            const auto length = static_cast<uint32_t>(end - start);
+            for (int shift = 24; shift >= 0; shift -= 8)
+            {
+                outline.parameterSets.push_back(static_cast<uint8_t>(length >> shift));
+            }
+            outline.parameterSets.insert(outline.parameterSets.end(), data + start, data + end);
+        }
+    };
+    for (size_t i = 0; i + 3 <= size; ++i)
+    {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)
+        {
+            endUnit(i);
+            start = i + 3;
+            inUnit = true;
+            i += 2;
+        }
+    }
+    endUnit(size);
+    return outline;
+}
 
 // The luma planes the decoder of one picture allocated, each marked as unwritten when it was handed out.
 struct PictureBuffers
@@ -141,10 +184,17 @@ void FrameDeleter::operator()(AVFrame* f) const
     av_frame_free(&f);
 }
 
+void CodecContextDeleter::operator()(AVCodecContext* context) const
+{
+    avcodec_free_context(&context);
+}
+
 HevcDecoder::HevcDecoder(int threads) : mThreads(threads < 1 ? 1 : std::min(threads, kMaxSliceThreads))
 {
     quietLibav();
 }
+
+HevcDecoder::~HevcDecoder() = default;
 
 FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error)
 {
@@ -153,46 +203,53 @@ FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixel
         error = "empty or oversized HEVC stream";
         return nullptr;
     }
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
-    if (codec == nullptr)
+    // The context of the picture before keeps its parameter sets, and filter parameters of every block
+    // that picture decoded. A picture in one slice reads the latter only for blocks it decoded itself;
+    // with several slices, a lost one leaves blocks that the filters of later ones still reach. So the
+    // context is kept only for a picture in one slice with the same parameter sets.
+    StreamOutline outline = outlineOf(data, size);
+    if (!mContext || outline.slices != 1 || outline.parameterSets != mParameterSets)
     {
-        error = "no HEVC decoder";
-        return nullptr;
+        mContext.reset();
+        mParameterSets.clear();
+        const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
+        std::unique_ptr<AVCodecContext, CodecContextDeleter> context(codec != nullptr ? avcodec_alloc_context3(codec)
+                                                                                      : nullptr);
+        if (!context)
+        {
+            error = codec == nullptr ? "no HEVC decoder" : "out of memory";
+            return nullptr;
+        }
+        context->thread_count = mThreads;
+        context->thread_type = FF_THREAD_SLICE;
+        // Damage must fail the picture rather than be concealed into a plausible-looking output.
+        context->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
+        context->get_buffer2 = allocateMarkedPicture;
+        if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        {
+            error = "no HEVC decoder";
+            return nullptr;
+        }
+        mContext = std::move(context);
+        mParameterSets = std::move(outline.parameterSets);
     }
+    AVCodecContext* const context = mContext.get();
     PictureBuffers buffers;
-    std::unique_ptr<AVCodecContext, ContextDeleter> context(avcodec_alloc_context3(codec));
-    if (!context)
-    {
-        error = "out of memory";
-        return nullptr;
-    }
-    context->thread_count = mThreads;
-    context->thread_type = FF_THREAD_SLICE;
-    // Damage must fail the picture rather than be concealed into a plausible-looking output.
-    context->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
     context->max_pixels = static_cast<int64_t>(maxPixels);
     context->opaque = &buffers;
-    context->get_buffer2 = allocateMarkedPicture;
-    if (avcodec_open2(context.get(), codec, nullptr) < 0)
-    {
-        error = "no HEVC decoder";
-        return nullptr;
-    }
-    AVPacket* packet = av_packet_alloc();
-    if (packet == nullptr || av_new_packet(packet, static_cast<int>(size)) < 0)
-    {
-        av_packet_free(&packet);
-        error = "out of memory";
-        return nullptr;
-    }
-    std::memcpy(packet->data, data, size);
     FramePtr result;
     bool damaged = false;
-    int rc = avcodec_send_packet(context.get(), packet);
+    int rc = AVERROR(ENOMEM);
+    AVPacket* packet = av_packet_alloc();
+    if (packet != nullptr && av_new_packet(packet, static_cast<int>(size)) >= 0)
+    {
+        std::memcpy(packet->data, data, size);
+        rc = avcodec_send_packet(context, packet);
+    }
     av_packet_free(&packet);
     if (rc >= 0)
     {
-        avcodec_send_packet(context.get(), nullptr);  // drain: a still picture is complete with its stream
+        avcodec_send_packet(context, nullptr);  // drain: a still picture is complete with its stream
         while (true)
         {
             FramePtr frame(av_frame_alloc());
@@ -201,7 +258,7 @@ FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixel
                 rc = AVERROR(ENOMEM);
                 break;
             }
-            rc = avcodec_receive_frame(context.get(), frame.get());
+            rc = avcodec_receive_frame(context, frame.get());
             if (rc < 0)
             {
                 break;
@@ -217,23 +274,30 @@ FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixel
             }
         }
     }
+    context->opaque = nullptr;
+    if (rc == AVERROR_EOF && !damaged && result)
+    {
+        avcodec_flush_buffers(context);
+        return result;
+    }
+    // A context that failed is not trusted with another picture.
+    mContext.reset();
+    mParameterSets.clear();
     // With slice threads, whether damage surfaces as an error or as rows left undecoded depends on which
     // thread meets it first, so both are one verdict with one reason.
-    if (damaged || (rc < 0 && rc != AVERROR_EOF && rc != AVERROR(ENOMEM)))
-    {
-        error = "HEVC picture is damaged";
-        return nullptr;
-    }
     if (rc == AVERROR(ENOMEM))
     {
         error = "out of memory";
-        return nullptr;
     }
-    if (!result)
+    else if (damaged || rc != AVERROR_EOF)
+    {
+        error = "HEVC picture is damaged";
+    }
+    else
     {
         error = "HEVC stream holds no picture";
     }
-    return result;
+    return nullptr;
 }
 
 ColourInfo colourOfFrame(const AVFrame* frame)

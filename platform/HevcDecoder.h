@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+struct AVCodecContext;
 struct AVFrame;
 struct SwsContext;
 
@@ -18,6 +20,11 @@ struct FrameDeleter
     void operator()(AVFrame* f) const;
 };
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+struct CodecContextDeleter
+{
+    void operator()(AVCodecContext* context) const;
+};
 
 // How YCbCr samples turn into RGB: the matrix coefficients code (as in ISO/IEC 23091-2) and the range.
 struct ColourInfo
@@ -33,25 +40,30 @@ struct ColourInfo
 // picture stalls for ever. That needs four rows in flight; with three threads it cannot happen.
 constexpr int kMaxSliceThreads = 3;
 
-// Decodes HEVC pictures with libavcodec. Each picture gets a decoder context of its own, so nothing of
-// one picture (parameter sets, filter parameters, buffer contents) can reach the next, and calls from
-// several threads do not meet.
+// One libavcodec HEVC decoder, used picture after picture. Nothing of one picture may shape the next:
+// a picture in one slice whose parameter sets are those of the picture before is decoded by the same
+// decoder context (what it keeps from that picture is either set again or not read, and its buffers are
+// marked as unwritten again); any other gets a context of its own. Not thread-safe: one per worker.
 class HevcDecoder
 {
 public:
     // threads: worker threads inside libavcodec for one picture (1 when the caller parallelises), at
     // most kMaxSliceThreads.
     explicit HevcDecoder(int threads = 1);
+    ~HevcDecoder();
     HevcDecoder(const HevcDecoder&) = delete;
     HevcDecoder& operator=(const HevcDecoder&) = delete;
 
     // Decodes the first picture of an Annex B byte stream (parameter sets then slices). maxPixels bounds
     // what the stream may make the decoder allocate. Null with `error` set on any damage the decoder
     // notices: an error, a picture it did not finish (some of it never written), or one that is not
-    // decodable on its own. The verdict depends on the bytes alone, not on how the slice threads ran.
+    // decodable on its own. The verdict depends on the bytes alone, not on how the slice threads ran or
+    // on what was decoded before.
     FramePtr decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error);
 
 private:
+    std::unique_ptr<AVCodecContext, CodecContextDeleter> mContext;
+    std::vector<uint8_t> mParameterSets;  // those mContext has seen, end to end
     int mThreads = 1;
 };
 

@@ -1,4 +1,5 @@
 #include "HeicImageSource.h"
+#include "HevcDecoder.h"
 #include "PlatformTestSupport.h"
 #include "TestPhotoEncoder.h"
 
@@ -7,7 +8,6 @@
 #include <map>
 #include <memory>
 #include <random>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -221,4 +221,83 @@ TEST(DecodeDeterminismTest, GridGivesTheReasonOfItsFirstBrokenTile)
     {
         EXPECT_EQ(outcomeOf(grid), "refused: grid tile: HEVC picture is damaged");
     }
+}
+
+namespace
+{
+
+Bytes annexB(const CodedPicture& picture)
+{
+    Bytes stream;
+    for (const Bytes* unit : {&picture.vps, &picture.sps, &picture.pps})
+    {
+        stream.insert(stream.end(), {0, 0, 0, 1});
+        stream.insert(stream.end(), unit->begin(), unit->end());
+    }
+    for (const Bytes& slice : picture.slices)
+    {
+        stream.insert(stream.end(), {0, 0, 0, 1});
+        stream.insert(stream.end(), slice.begin(), slice.end());
+    }
+    return stream;
+}
+
+// The decoder's verdict on a stream: its reason, or a digest of the picture's samples.
+std::string verdictOf(HevcDecoder& decoder, const Bytes& stream)
+{
+    std::string error;
+    const FramePtr frame = decoder.decode(stream.data(), stream.size(), uint64_t(1) << 22, error);
+    if (!frame)
+    {
+        return error;
+    }
+    uint64_t hash = 1469598103934665603ull;
+    for (int plane = 0; plane < 3 && frame->data[plane] != nullptr; ++plane)
+    {
+        const int rows = plane == 0 ? frame->height : frame->height / 2;
+        const int bytes = plane == 0 ? frame->width : frame->width / 2;
+        for (int y = 0; y < rows; ++y)
+        {
+            for (int x = 0; x < bytes; ++x)
+            {
+                hash = (hash ^ frame->data[plane][y * frame->linesize[plane] + x]) * 1099511628211ull;
+            }
+        }
+    }
+    return std::to_string(hash);
+}
+
+}  // namespace
+
+// A decoder that decoded other pictures before gives every picture, whole or damaged, what a new one
+// gives: the pictures before it, good or damaged, leave nothing in it that shows.
+TEST(DecodeDeterminismTest, DecoderUsedBeforeGivesWhatANewOneGives)
+{
+    std::optional<CodedPicture> first = encodeBusyPicture(512, 512, 21);
+    std::optional<CodedPicture> second = encodeBusyPicture(512, 512, 22);
+    if (!first || !second)
+    {
+        GTEST_SKIP() << "libavcodec has no libx265 encoder";
+    }
+    const Bytes good = annexB(*first);
+    const Bytes other = annexB(*second);
+    std::vector<std::pair<size_t, size_t>> spans;  // the slice's bytes in the stream
+    const auto at = std::search(other.begin(), other.end(), second->slices[0].begin(), second->slices[0].end());
+    spans.emplace_back(static_cast<size_t>(at - other.begin()) + 2,
+                       static_cast<size_t>(at - other.begin()) + second->slices[0].size());
+    uint32_t refused = 0;
+    HevcDecoder used(1);
+    for (uint32_t seed = 0; seed < 64; ++seed)
+    {
+        const Bytes damaged = damagedCopy(other, spans, seed);
+        HevcDecoder fresh(1);
+        const std::string expected = verdictOf(fresh, damaged);
+        refused += expected == "HEVC picture is damaged" ? 1 : 0;
+        EXPECT_EQ(verdictOf(used, good), verdictOf(fresh, good));
+        EXPECT_EQ(verdictOf(used, damaged), expected) << "seed " << seed << " after a good picture";
+        EXPECT_EQ(verdictOf(used, damaged), expected) << "seed " << seed << " after itself";
+    }
+    HevcDecoder fresh(1);
+    EXPECT_EQ(verdictOf(used, other), verdictOf(fresh, other));
+    EXPECT_GT(refused, 0u);
 }
