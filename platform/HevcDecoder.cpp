@@ -96,7 +96,8 @@ StreamOutline outlineOf(const uint8_t* data, size_t size)
     return outline;
 }
 
-// The luma planes the decoder of one picture allocated, each marked as unwritten when it was handed out.
+// The first planes (luma, or green) the decoder of one picture allocated, each marked as unwritten when
+// it was handed out.
 struct PictureBuffers
 {
     struct Plane
@@ -126,7 +127,26 @@ struct PictureBuffers
     }
 };
 
-// libavcodec's own buffers, with the luma plane marked as unwritten.
+// Bytes a sample of the frame's first plane takes (where the decoder puts the first colour component,
+// luma or, for RGB coding, green), or 0 when the format is not one of planes of 1 or 2 bytes a sample.
+uint32_t firstPlaneSampleBytes(const AVPixFmtDescriptor* desc)
+{
+    if (desc == nullptr || (desc->flags & (AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)) != 0)
+    {
+        return 0;
+    }
+    for (int c = 0; c < desc->nb_components; ++c)
+    {
+        if (desc->comp[c].plane == 0)
+        {
+            const int step = desc->comp[c].step;
+            return step == 1 || step == 2 ? static_cast<uint32_t>(step) : 0;
+        }
+    }
+    return 0;
+}
+
+// libavcodec's own buffers, with the first plane marked as unwritten.
 int allocateMarkedPicture(AVCodecContext* context, AVFrame* frame, int flags)
 {
     const int rc = avcodec_default_get_buffer2(context, frame, flags);
@@ -135,13 +155,12 @@ int allocateMarkedPicture(AVCodecContext* context, AVFrame* frame, int flags)
         return rc;
     }
     auto* buffers = static_cast<PictureBuffers*>(context->opaque);
-    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
-    if (buffers == nullptr || desc == nullptr || frame->buf[0] == nullptr || frame->data[0] == nullptr ||
-        (desc->flags & AV_PIX_FMT_FLAG_HWACCEL) != 0 || desc->comp[0].plane != 0 ||
-        (desc->comp[0].step != 1 && desc->comp[0].step != 2) || frame->width <= 0 || frame->height <= 0 ||
-        buffers->count == buffers->planes.size())
+    const uint32_t bytesPerSample =
+        firstPlaneSampleBytes(av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format)));
+    if (buffers == nullptr || bytesPerSample == 0 || frame->buf[0] == nullptr || frame->data[0] == nullptr ||
+        frame->width <= 0 || frame->height <= 0 || buffers->count == buffers->planes.size())
     {
-        return 0;
+        return 0;  // not recorded: a picture in it is taken as damaged
     }
     // Here the frame has the coded size, which cropping reduces afterwards.
     PictureBuffers::Plane& plane = buffers->planes[buffers->count++];
@@ -150,7 +169,7 @@ int allocateMarkedPicture(AVCodecContext* context, AVFrame* frame, int flags)
     plane.stride = frame->linesize[0];
     plane.width = static_cast<uint32_t>(frame->width);
     plane.height = static_cast<uint32_t>(frame->height);
-    plane.bytesPerSample = static_cast<uint32_t>(desc->comp[0].step);
+    plane.bytesPerSample = bytesPerSample;
     markUnwritten(plane.samples, plane.stride, plane.width, plane.height, plane.bytesPerSample);
     return 0;
 }

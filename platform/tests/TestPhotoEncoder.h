@@ -17,49 +17,64 @@ extern "C"
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 }
 
 namespace pravix::test
 {
 
 // A picture of gradients, edges and grain that differs in every place, so every coding block carries
-// data and a damaged byte anywhere in the slices lands among coefficients.
+// data and a damaged byte anywhere in the slices lands among coefficients. Any planar format of 8 to 16
+// bits a sample.
 inline void fillBusyPlanes(AVFrame* frame, uint32_t seed)
 {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format));
+    const int shift = desc->comp[0].depth - 8;
     uint32_t state = seed * 2654435761u + 1;
     auto grain = [&state]
     {
         state = state * 1664525u + 1013904223u;
         return static_cast<int>(state >> 29);  // 0 to 7
     };
-    for (int y = 0; y < frame->height; ++y)
+    const int planes = av_pix_fmt_count_planes(static_cast<AVPixelFormat>(frame->format));
+    for (int p = 0; p < planes; ++p)
     {
-        uint8_t* row = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
-        for (int x = 0; x < frame->width; ++x)
-        {
-            const int edge = ((x / 24 + y / 16 + static_cast<int>(seed)) & 1) ? 60 : 0;
-            row[x] =
-                static_cast<uint8_t>(16 + (x * 3 + y * 2 + static_cast<int>(seed) * 17) % 150 + edge / 2 + grain());
-        }
-    }
-    for (int p = 1; p <= 2; ++p)
-    {
-        for (int y = 0; y < frame->height / 2; ++y)
+        const bool subsampled = p > 0 && (desc->flags & AV_PIX_FMT_FLAG_RGB) == 0;
+        const int width = subsampled ? AV_CEIL_RSHIFT(frame->width, desc->log2_chroma_w) : frame->width;
+        const int height = subsampled ? AV_CEIL_RSHIFT(frame->height, desc->log2_chroma_h) : frame->height;
+        for (int y = 0; y < height; ++y)
         {
             uint8_t* row = frame->data[p] + static_cast<ptrdiff_t>(y) * frame->linesize[p];
-            for (int x = 0; x < frame->width / 2; ++x)
+            for (int x = 0; x < width; ++x)
             {
-                row[x] =
-                    static_cast<uint8_t>(64 + ((p == 1 ? x : y) * 5 + static_cast<int>(seed) * 29) % 128 + grain() / 2);
+                int value = 0;
+                if (p == 0)
+                {
+                    const int edge = ((x / 24 + y / 16 + static_cast<int>(seed)) & 1) ? 60 : 0;
+                    value = 16 + (x * 3 + y * 2 + static_cast<int>(seed) * 17) % 150 + edge / 2 + grain();
+                }
+                else
+                {
+                    value = 64 + ((p == 1 ? x : y) * 5 + static_cast<int>(seed) * 29) % 128 + grain() / 2;
+                }
+                if (shift > 0)
+                {
+                    reinterpret_cast<uint16_t*>(row)[x] = static_cast<uint16_t>(value << shift);
+                }
+                else
+                {
+                    row[x] = static_cast<uint8_t>(value);
+                }
             }
         }
     }
 }
 
-// The picture coded as one intra picture (4:2:0, 8 bits, 64-pixel coding tree blocks, wavefront rows) in
-// the given number of slices; none when this libavcodec has no libx265 or the encoder fails.
+// The picture coded as one intra picture (64-pixel coding tree blocks, wavefront rows) in the given
+// number of slices and format (4:2:0 8 bits unless said; an RGB format is coded as RGB); none when this
+// libavcodec has no libx265, or it cannot code the format.
 inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t height, uint32_t seed,
-                                                     uint32_t slices = 1)
+                                                     uint32_t slices = 1, AVPixelFormat format = AV_PIX_FMT_YUV420P)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx265");
     if (codec == nullptr)
@@ -75,7 +90,11 @@ inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t he
     {
         ctx->width = static_cast<int>(width);
         ctx->height = static_cast<int>(height);
-        ctx->pix_fmt = AV_PIX_FMT_YUV420P;
+        ctx->pix_fmt = format;
+        if ((av_pix_fmt_desc_get(format)->flags & AV_PIX_FMT_FLAG_RGB) != 0)
+        {
+            ctx->colorspace = AVCOL_SPC_RGB;
+        }
         ctx->time_base = AVRational{1, 25};
         ctx->gop_size = 1;
         av_opt_set(ctx->priv_data, "preset", "ultrafast", 0);
