@@ -103,9 +103,21 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers
         mWorkers.resize(workers);
     }
     std::atomic<size_t> next{0};
-    std::atomic<bool> failed{false};
+    // The reason given is that of the first failing tile of the list. Tiles are taken in list order, so
+    // every tile before a failed one has been taken and runs to its end: which tile fails first is the
+    // same whichever worker meets its failure first.
+    std::atomic<size_t> firstFailed{tiles.size()};
     std::mutex errorLock;
     std::string firstError;
+    auto fail = [&](size_t n, const std::exception& e)
+    {
+        std::lock_guard<std::mutex> lock(errorLock);
+        if (n < firstFailed)
+        {
+            firstFailed = n;
+            firstError = e.what();
+        }
+    };
     // Each worker makes its decoder on its own thread: opening a decoder costs as much as a small tile.
     auto work = [&](std::unique_ptr<TileWorker>& slot)
     {
@@ -118,18 +130,14 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers
         }
         catch (const std::exception& e)
         {
-            std::lock_guard<std::mutex> lock(errorLock);
-            if (!failed.exchange(true))
-            {
-                firstError = e.what();
-            }
+            fail(0, e);
             return;
         }
         TileWorker& worker = *slot;
-        while (!failed)
+        while (true)
         {
             const size_t n = next++;
-            if (n >= tiles.size())
+            if (n >= firstFailed)
             {
                 break;
             }
@@ -148,11 +156,8 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers
             }
             catch (const std::exception& e)
             {
-                std::lock_guard<std::mutex> lock(errorLock);
-                if (!failed.exchange(true))
-                {
-                    firstError = e.what();
-                }
+                worker.frame.reset();
+                fail(n, e);
             }
         }
         if (!keepWorkers)
@@ -173,7 +178,7 @@ void GridDecoder::decodeTiles(const std::vector<size_t>& tiles, bool keepWorkers
     {
         t.join();
     }
-    if (failed)
+    if (firstFailed < tiles.size())
     {
         throw HeifFormatError("grid tile: " + firstError);
     }

@@ -41,7 +41,12 @@ void decodeSingle(const HeifImageItems& items, uint32_t id, const ItemColour& co
     FramePtr frame;
     {
         const std::vector<uint8_t> stream = items.byteStream(id);
-        HevcDecoder decoder(static_cast<int>(std::min<unsigned>(kMaxSliceThreads, workerCount())));
+        // As many slice threads on every machine, however many cores it has: a damaged picture decoded
+        // by one thread can come out otherwise than by several, and the same file must give the same
+        // result everywhere. Only a caller that limited the threads gets fewer.
+        const unsigned limit = workerLimit();
+        HevcDecoder decoder(
+            static_cast<int>(limit == 0 ? kMaxSliceThreads : std::min<unsigned>(kMaxSliceThreads, limit)));
         frame = decodeCodedPicture(decoder, stream, *extent);
     }
     const ColourInfo info = colour.hasNclx ? colour.nclx : colourOfFrame(frame.get());

@@ -1,6 +1,9 @@
 #include "HevcDecoder.h"
 
+#include "UnwrittenMarks.h"
+
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 extern "C"
@@ -45,6 +48,154 @@ int swsColourspace(int matrixCoefficients)
     }
 }
 
+// What decode needs to know of a stream before it is decoded: its parameter sets end to end, and how
+// many of its units are slices. Units are split at start codes, as libavcodec splits them.
+struct StreamOutline
+{
+    std::vector<uint8_t> parameterSets;
+    size_t slices = 0;
+};
+
+StreamOutline outlineOf(const uint8_t* data, size_t size)
+{
+    StreamOutline outline;
+    size_t start = 0;  // first byte of the current unit, 0 before the first start code
+    bool inUnit = false;
+    auto endUnit = [&](size_t end)
+    {
+        if (!inUnit || end <= start)
+        {
+            return;
+        }
+        const int type = (data[start] >> 1) & 0x3F;
+        if (type < 32)
+        {
+            ++outline.slices;
+        }
+        else if (type <= 34)  // video, sequence and picture parameter sets
+        {
+            const auto length = static_cast<uint32_t>(end - start);
+            for (int shift = 24; shift >= 0; shift -= 8)
+            {
+                outline.parameterSets.push_back(static_cast<uint8_t>(length >> shift));
+            }
+            outline.parameterSets.insert(outline.parameterSets.end(), data + start, data + end);
+        }
+    };
+    for (size_t i = 0; i + 3 <= size; ++i)
+    {
+        if (data[i] == 0 && data[i + 1] == 0 && data[i + 2] == 1)
+        {
+            endUnit(i);
+            start = i + 3;
+            inUnit = true;
+            i += 2;
+        }
+    }
+    endUnit(size);
+    return outline;
+}
+
+// The first planes (luma, or green) the decoder of one picture allocated, each marked as unwritten when
+// it was handed out.
+struct PictureBuffers
+{
+    struct Plane
+    {
+        const uint8_t* buffer = nullptr;  // start of the plane's buffer, which cropping does not move
+        uint8_t* samples = nullptr;       // the first coded sample
+        ptrdiff_t stride = 0;
+        uint32_t width = 0;  // coded size: the decoder writes all of it
+        uint32_t height = 0;
+        uint32_t bytesPerSample = 0;
+    };
+    // The picture and the references a damaged stream may ask for fit many times over; a plane beyond
+    // these is not recorded, and a picture in it is taken as damaged.
+    std::array<Plane, 64> planes;
+    size_t count = 0;
+
+    const Plane* find(const uint8_t* buffer) const
+    {
+        for (size_t i = count; i-- > 0;)
+        {
+            if (planes[i].buffer == buffer)
+            {
+                return &planes[i];
+            }
+        }
+        return nullptr;
+    }
+};
+
+// Bytes a sample of the frame's first plane takes (where the decoder puts the first colour component,
+// luma or, for RGB coding, green), or 0 when the format is not one of planes of 1 or 2 bytes a sample.
+uint32_t firstPlaneSampleBytes(const AVPixFmtDescriptor* desc)
+{
+    if (desc == nullptr || (desc->flags & (AV_PIX_FMT_FLAG_HWACCEL | AV_PIX_FMT_FLAG_BITSTREAM)) != 0)
+    {
+        return 0;
+    }
+    for (int c = 0; c < desc->nb_components; ++c)
+    {
+        if (desc->comp[c].plane == 0)
+        {
+            const int step = desc->comp[c].step;
+            return step == 1 || step == 2 ? static_cast<uint32_t>(step) : 0;
+        }
+    }
+    return 0;
+}
+
+// libavcodec's own buffers, with the first plane marked as unwritten.
+int allocateMarkedPicture(AVCodecContext* context, AVFrame* frame, int flags)
+{
+    const int rc = avcodec_default_get_buffer2(context, frame, flags);
+    if (rc < 0)
+    {
+        return rc;
+    }
+    auto* buffers = static_cast<PictureBuffers*>(context->opaque);
+    const uint32_t bytesPerSample =
+        firstPlaneSampleBytes(av_pix_fmt_desc_get(static_cast<AVPixelFormat>(frame->format)));
+    if (buffers == nullptr || bytesPerSample == 0 || frame->buf[0] == nullptr || frame->data[0] == nullptr ||
+        frame->width <= 0 || frame->height <= 0 || buffers->count == buffers->planes.size())
+    {
+        return 0;  // not recorded: a picture in it is taken as damaged
+    }
+    // Here the frame has the coded size, which cropping reduces afterwards.
+    PictureBuffers::Plane& plane = buffers->planes[buffers->count++];
+    plane.buffer = frame->buf[0]->data;
+    plane.samples = frame->data[0];
+    plane.stride = frame->linesize[0];
+    plane.width = static_cast<uint32_t>(frame->width);
+    plane.height = static_cast<uint32_t>(frame->height);
+    plane.bytesPerSample = bytesPerSample;
+    markUnwritten(plane.samples, plane.stride, plane.width, plane.height, plane.bytesPerSample);
+    return 0;
+}
+
+bool isKeyFrame(const AVFrame* frame)
+{
+#ifdef AV_FRAME_FLAG_KEY
+    return (frame->flags & AV_FRAME_FLAG_KEY) != 0;
+#else
+    return frame->key_frame != 0;
+#endif
+}
+
+// A picture we keep: no error the decoder flagged, decodable on its own (a still picture that asks for
+// references would be predicted from made-up ones), and every part of it written.
+bool wholeIntraPicture(const AVFrame* frame, const PictureBuffers& buffers)
+{
+    if (frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0 || !isKeyFrame(frame) ||
+        frame->buf[0] == nullptr)
+    {
+        return false;
+    }
+    const PictureBuffers::Plane* plane = buffers.find(frame->buf[0]->data);
+    return plane != nullptr &&
+           everyCellWritten(plane->samples, plane->stride, plane->width, plane->height, plane->bytesPerSample);
+}
 }  // namespace
 
 void FrameDeleter::operator()(AVFrame* f) const
@@ -52,83 +203,88 @@ void FrameDeleter::operator()(AVFrame* f) const
     av_frame_free(&f);
 }
 
-HevcDecoder::HevcDecoder(int threads)
+void CodecContextDeleter::operator()(AVCodecContext* context) const
 {
-    quietLibav();
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
-    if (codec == nullptr)
-    {
-        return;
-    }
-    mContext = avcodec_alloc_context3(codec);
-    if (mContext == nullptr)
-    {
-        return;
-    }
-    mContext->thread_count = threads < 1 ? 1 : std::min(threads, kMaxSliceThreads);
-    mContext->thread_type = FF_THREAD_SLICE;
-    // Damage must fail the picture rather than be concealed into a plausible-looking output.
-    mContext->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
-    if (avcodec_open2(mContext, codec, nullptr) < 0)
-    {
-        avcodec_free_context(&mContext);
-    }
+    avcodec_free_context(&context);
 }
 
-HevcDecoder::~HevcDecoder()
+HevcDecoder::HevcDecoder(int threads) : mThreads(threads < 1 ? 1 : std::min(threads, kMaxSliceThreads))
 {
-    avcodec_free_context(&mContext);
+    quietLibav();
 }
+
+HevcDecoder::~HevcDecoder() = default;
 
 FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error)
 {
-    if (mContext == nullptr)
-    {
-        error = "no HEVC decoder";
-        return nullptr;
-    }
     if (data == nullptr || size == 0 || size > (1u << 30))
     {
         error = "empty or oversized HEVC stream";
         return nullptr;
     }
-    mContext->max_pixels = static_cast<int64_t>(maxPixels);
-    AVPacket* packet = av_packet_alloc();
-    if (packet == nullptr || av_new_packet(packet, static_cast<int>(size)) < 0)
+    // The context of the picture before keeps its parameter sets, and filter parameters of every block
+    // that picture decoded. A picture in one slice reads the latter only for blocks it decoded itself;
+    // with several slices, a lost one leaves blocks that the filters of later ones still reach. So the
+    // context is kept only for a picture in one slice with the same parameter sets.
+    StreamOutline outline = outlineOf(data, size);
+    if (!mContext || outline.slices != 1 || outline.parameterSets != mParameterSets)
     {
-        av_packet_free(&packet);
-        error = "out of memory";
-        return nullptr;
+        mContext.reset();
+        mParameterSets.clear();
+        const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_HEVC);
+        std::unique_ptr<AVCodecContext, CodecContextDeleter> context(codec != nullptr ? avcodec_alloc_context3(codec)
+                                                                                      : nullptr);
+        if (!context)
+        {
+            error = codec == nullptr ? "no HEVC decoder" : "out of memory";
+            return nullptr;
+        }
+        context->thread_count = mThreads;
+        context->thread_type = FF_THREAD_SLICE;
+        // Damage must fail the picture rather than be concealed into a plausible-looking output.
+        context->err_recognition = AV_EF_EXPLODE | AV_EF_BITSTREAM | AV_EF_BUFFER | AV_EF_CAREFUL | AV_EF_CRCCHECK;
+        context->get_buffer2 = allocateMarkedPicture;
+        if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        {
+            error = "no HEVC decoder";
+            return nullptr;
+        }
+        mContext = std::move(context);
+        mParameterSets = std::move(outline.parameterSets);
     }
-    std::memcpy(packet->data, data, size);
+    AVCodecContext* const context = mContext.get();
+    PictureBuffers buffers;
+    context->max_pixels = static_cast<int64_t>(maxPixels);
+    context->opaque = &buffers;
     FramePtr result;
-    int rc = avcodec_send_packet(mContext, packet);
+    bool damaged = false;
+    int rc = AVERROR(ENOMEM);
+    AVPacket* packet = av_packet_alloc();
+    if (packet != nullptr && av_new_packet(packet, static_cast<int>(size)) >= 0)
+    {
+        std::memcpy(packet->data, data, size);
+        rc = avcodec_send_packet(context, packet);
+    }
     av_packet_free(&packet);
     if (rc >= 0)
     {
-        avcodec_send_packet(mContext, nullptr);  // drain: a still picture is complete with its stream
+        avcodec_send_packet(context, nullptr);  // drain: a still picture is complete with its stream
         while (true)
         {
             FramePtr frame(av_frame_alloc());
             if (!frame)
             {
+                rc = AVERROR(ENOMEM);
                 break;
             }
-            rc = avcodec_receive_frame(mContext, frame.get());
+            rc = avcodec_receive_frame(context, frame.get());
             if (rc < 0)
             {
-                if (rc != AVERROR_EOF)
-                {
-                    result.reset();
-                }
                 break;
             }
-            const bool corrupt = frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT) != 0;
-            if (corrupt)
+            if (!wholeIntraPicture(frame.get(), buffers))
             {
-                error = "picture decoded with errors";
-                result.reset();
-                rc = AVERROR_INVALIDDATA;
+                damaged = true;
                 break;
             }
             if (!result)
@@ -137,12 +293,30 @@ FramePtr HevcDecoder::decode(const uint8_t* data, size_t size, uint64_t maxPixel
             }
         }
     }
-    avcodec_flush_buffers(mContext);
-    if (!result && error.empty())
+    context->opaque = nullptr;
+    if (rc == AVERROR_EOF && !damaged && result)
     {
-        error = rc < 0 && rc != AVERROR_EOF ? "HEVC stream could not be decoded" : "HEVC stream holds no picture";
+        avcodec_flush_buffers(context);
+        return result;
     }
-    return result;
+    // A context that failed is not trusted with another picture.
+    mContext.reset();
+    mParameterSets.clear();
+    // With slice threads, whether damage surfaces as an error or as rows left undecoded depends on which
+    // thread meets it first, so both are one verdict with one reason.
+    if (rc == AVERROR(ENOMEM))
+    {
+        error = "out of memory";
+    }
+    else if (damaged || rc != AVERROR_EOF)
+    {
+        error = "HEVC picture is damaged";
+    }
+    else
+    {
+        error = "HEVC stream holds no picture";
+    }
+    return nullptr;
 }
 
 ColourInfo colourOfFrame(const AVFrame* frame)

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct AVCodecContext;
 struct AVFrame;
@@ -19,6 +20,11 @@ struct FrameDeleter
     void operator()(AVFrame* f) const;
 };
 using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+
+struct CodecContextDeleter
+{
+    void operator()(AVCodecContext* context) const;
+};
 
 // How YCbCr samples turn into RGB: the matrix coefficients code (as in ISO/IEC 23091-2) and the range.
 struct ColourInfo
@@ -34,7 +40,10 @@ struct ColourInfo
 // picture stalls for ever. That needs four rows in flight; with three threads it cannot happen.
 constexpr int kMaxSliceThreads = 3;
 
-// One libavcodec HEVC decoder context, reused picture after picture. Not thread-safe: one per worker.
+// One libavcodec HEVC decoder, used picture after picture. Nothing of one picture may shape the next:
+// a picture in one slice whose parameter sets are those of the picture before is decoded by the same
+// decoder context (what it keeps from that picture is either set again or not read, and its buffers are
+// marked as unwritten again); any other gets a context of its own. Not thread-safe: one per worker.
 class HevcDecoder
 {
 public:
@@ -46,12 +55,16 @@ public:
     HevcDecoder& operator=(const HevcDecoder&) = delete;
 
     // Decodes the first picture of an Annex B byte stream (parameter sets then slices). maxPixels bounds
-    // what the stream may make the decoder allocate. Null with `error` set on any damage: a picture that
-    // decoded with errors is not returned.
+    // what the stream may make the decoder allocate. Null with `error` set on any damage the decoder
+    // notices: an error, a picture it did not finish (some of it never written), or one that is not
+    // decodable on its own. The verdict depends on the bytes alone, not on how the slice threads ran or
+    // on what was decoded before.
     FramePtr decode(const uint8_t* data, size_t size, uint64_t maxPixels, std::string& error);
 
 private:
-    AVCodecContext* mContext = nullptr;
+    std::unique_ptr<AVCodecContext, CodecContextDeleter> mContext;
+    std::vector<uint8_t> mParameterSets;  // those mContext has seen, end to end
+    int mThreads = 1;
 };
 
 // Colour of a decoded picture: the container's nclx when it has one, else the stream's VUI, else BT.601

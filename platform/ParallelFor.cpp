@@ -115,6 +115,11 @@ void limitWorkers(unsigned count)
     gWorkerLimit = count;
 }
 
+unsigned workerLimit()
+{
+    return gWorkerLimit;
+}
+
 void parallelFor(size_t count, size_t minChunk, const std::function<void(size_t begin, size_t end)>& body)
 {
     if (count == 0)

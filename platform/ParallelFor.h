@@ -11,6 +11,8 @@ unsigned workerCount();
 // Limits the threads of every later piece of work (0: the machine's cores again), for callers that must
 // run on one thread, such as a fuzzer.
 void limitWorkers(unsigned count);
+// The limit limitWorkers set (0: none).
+unsigned workerLimit();
 
 // Runs body(begin, end) over [0, count) split into contiguous chunks of at least minChunk, on up to
 // workerCount() threads, the calling thread among them; returns when all are done. The first
