@@ -124,6 +124,16 @@ std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path
     {
         return nullptr;
     }
+    return openStream(std::move(file));
+}
+
+std::unique_ptr<HeifImageItems> HeifImageItems::openStream(std::unique_ptr<std::streambuf> file)
+{
+    if (!file)
+    {
+        return nullptr;
+    }
+    file->pubseekpos(0, std::ios_base::in);
     return std::unique_ptr<HeifImageItems>(new HeifImageItems(std::move(file)));
 }
 
