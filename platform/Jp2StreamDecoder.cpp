@@ -47,8 +47,11 @@ OPJ_OFF_T skipData(OPJ_OFF_T count, void* user)
     {
         return -1;
     }
-    const int64_t target = std::clamp<int64_t>(int64_t(here) + count, 0, int64_t(s->size));
-    return stream::seek(*s->file, static_cast<uint64_t>(target)) ? target - here : -1;
+    const int64_t at = here;
+    const int64_t size = static_cast<int64_t>(s->size);
+    // Clamped to the file without adding what may overflow.
+    const int64_t target = count < -at ? 0 : (count > size - at ? size : at + count);
+    return stream::seek(*s->file, static_cast<uint64_t>(target)) ? target - at : -1;
 }
 
 OPJ_BOOL seekData(OPJ_OFF_T position, void* user)

@@ -43,22 +43,31 @@ tsize_t writeNothing(thandle_t, tdata_t, tsize_t)
 toff_t seekData(thandle_t handle, toff_t offset, int whence)
 {
     auto* f = static_cast<TiffFile*>(handle);
-    uint64_t base = 0;
+    int64_t base = 0;
     if (whence == SEEK_CUR)
     {
-        const std::streamoff here = f->file->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
-        if (here < 0)
-        {
-            return static_cast<toff_t>(-1);
-        }
-        base = static_cast<uint64_t>(here);
+        base = f->file->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
     }
     else if (whence == SEEK_END)
     {
-        base = f->size;
+        base = static_cast<int64_t>(f->size);
     }
-    const uint64_t target = base + offset;
-    if (target < base || target > f->size || !stream::seek(*f->file, target))
+    if (base < 0)
+    {
+        return static_cast<toff_t>(-1);
+    }
+    uint64_t target = offset;
+    if (whence != SEEK_SET)
+    {
+        // Offsets from the current position or the end may be negative.
+        const int64_t step = static_cast<int64_t>(offset);
+        if (step < -base || step > static_cast<int64_t>(f->size) - base)
+        {
+            return static_cast<toff_t>(-1);
+        }
+        target = static_cast<uint64_t>(base + step);
+    }
+    if (target > f->size || !stream::seek(*f->file, target))
     {
         return static_cast<toff_t>(-1);
     }
@@ -308,7 +317,7 @@ private:
         }
         std::vector<uint32_t> raster(static_cast<size_t>(bandRows) * mWidth);
         const size_t stride = static_cast<size_t>(mWidth) * 3;
-        std::vector<uint8_t> rgb(stride * bandRows);
+        std::vector<uint8_t> rgb(stride * kBandRows);
         sink.begin(mWidth, mHeight);
         for (uint32_t y = 0; y < mHeight; y += bandRows)
         {
@@ -320,13 +329,18 @@ private:
                 fail("cannot read a strip");
             }
             // Colour comes premultiplied by alpha: over black as it is.
-            for (size_t i = 0; i < static_cast<size_t>(count) * mWidth; ++i)
+            for (uint32_t first = 0; first < count; first += kBandRows)
             {
-                rgb[i * 3] = static_cast<uint8_t>(TIFFGetR(raster[i]));
-                rgb[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(raster[i]));
-                rgb[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(raster[i]));
+                const uint32_t rows = std::min(kBandRows, count - first);
+                const uint32_t* from = raster.data() + static_cast<size_t>(first) * mWidth;
+                for (size_t i = 0; i < static_cast<size_t>(rows) * mWidth; ++i)
+                {
+                    rgb[i * 3] = static_cast<uint8_t>(TIFFGetR(from[i]));
+                    rgb[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(from[i]));
+                    rgb[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(from[i]));
+                }
+                sink.rows(rgb.data(), stride, rows);
             }
-            sink.rows(rgb.data(), stride, count);
         }
     }
 
