@@ -1,6 +1,9 @@
 // PNG through libpng, in memory; errors jump back out of the library.
 #include "ImageCodecs.h"
+#include "ParallelFor.h"
+#include "PngBandEncoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -88,6 +91,42 @@ std::vector<uint8_t> encodePng(const Bitmap& image)
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return out;
+}
+
+std::vector<uint8_t> encodePngParallel(const Bitmap& image)
+{
+    if (image.empty() || (image.channels != 3 && image.channels != 4))
+    {
+        return {};
+    }
+    // Bands of at least 64 rows, a few per core so that uneven ones even out.
+    const uint32_t bandRows = std::max<uint32_t>(64, (image.height + workerCount() * 4 - 1) / (workerCount() * 4));
+    const uint32_t count = (image.height + bandRows - 1) / bandRows;
+    std::vector<PngBand> bands(count);
+    try
+    {
+        parallelFor(count, 1,
+                    [&](size_t begin, size_t end)
+                    {
+                        for (size_t b = begin; b < end; ++b)
+                        {
+                            const uint32_t top = static_cast<uint32_t>(b) * bandRows;
+                            const uint32_t bottom = std::min(image.height, top + bandRows);
+                            PngBandEncoder encoder(image.width, image.channels, top > 0 ? image.row(top - 1) : nullptr,
+                                                   true);
+                            for (uint32_t y = top; y < bottom; ++y)
+                            {
+                                encoder.addRow(image.row(y));
+                            }
+                            bands[b] = encoder.finish(b + 1 == count);
+                        }
+                    });
+        return joinPngBands(image.width, image.height, image.channels, image.iccProfile, bands);
+    }
+    catch (const std::exception&)
+    {
+        return {};
+    }
 }
 
 std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
