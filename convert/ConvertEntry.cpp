@@ -248,20 +248,28 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
         return failed(kConversionFailure);
     }
 
-    // The picture the final encode reads: the first JPEG decoded again, scaled when asked.
-    std::optional<Bitmap> picture = decodeJpegParallel(jpeg.data(), jpeg.size());
-    jpeg = {};
-    if (picture && options.imageZooming < 1.0f)
-    {
-        const double zoom = static_cast<double>(options.imageZooming);
-        picture = ZLImage::resizeImage(*picture, ImageSize{picture->width * zoom, picture->height * zoom});
-    }
+    // The picture the final encode reads: the first JPEG decoded again, scaled when asked. Unscaled, the
+    // JPEG goes to the output type straight away, a PNG band by band without the picture held whole.
     std::vector<uint8_t> outData;
-    if (picture)
+    if (options.imageZooming < 1.0f)
     {
-        outData = encodeImage(*picture, finalType, EncodeProperties{});
+        std::optional<Bitmap> picture = decodeJpegParallel(jpeg.data(), jpeg.size());
+        jpeg = {};
+        if (picture)
+        {
+            const double zoom = static_cast<double>(options.imageZooming);
+            picture = ZLImage::resizeImage(*picture, ImageSize{picture->width * zoom, picture->height * zoom});
+        }
+        if (picture)
+        {
+            outData = encodeImage(*picture, finalType, EncodeProperties{});
+        }
     }
-    picture.reset();
+    else
+    {
+        outData = transcodeJpeg(jpeg.data(), jpeg.size(), finalType, EncodeProperties{});
+    }
+    jpeg = {};
 
     const std::string wantedFolder = options.savePath ? *options.savePath : entry.originalFilePath;
     const std::optional<std::string> folder = createDirectory(wantedFolder);
