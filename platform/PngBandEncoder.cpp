@@ -60,9 +60,9 @@ struct PngBandEncoder::Stream
 };
 
 PngBandEncoder::PngBandEncoder(uint32_t width, uint32_t channels, const uint8_t* previous, bool previousKnown)
-    : mWidth(width), mChannels(channels), mRowBytes(static_cast<size_t>(width) * channels),
-      mPrevious(mRowBytes, 0), mPreviousKnown(previous != nullptr || previousKnown),
-      mCandidates(5 * (mRowBytes + 1)), mStream(std::make_unique<Stream>())
+    : mWidth(width), mChannels(channels), mRowBytes(static_cast<size_t>(width) * channels), mPrevious(mRowBytes, 0),
+      mPreviousKnown(previous != nullptr || previousKnown), mCandidates(5 * (mRowBytes + 1)),
+      mStream(std::make_unique<Stream>())
 {
     if (previous != nullptr)
     {
@@ -209,7 +209,7 @@ std::vector<uint8_t> joinPngBands(uint32_t width, uint32_t height, uint32_t chan
     {
         static const char kName[] = "ICC Profile";
         std::vector<uint8_t> iccp(kName, kName + sizeof kName);  // with its terminating zero
-        iccp.push_back(0);                                      // deflate
+        iccp.push_back(0);                                       // deflate
         uLongf size = compressBound(static_cast<uLong>(iccProfile.size()));
         const size_t at = iccp.size();
         iccp.resize(at + size);
