@@ -26,6 +26,7 @@ public:
         const bool swap = mOrientation >= 5 && mOrientation <= 8;
         const uint32_t turnedWidth = swap ? height : width;
         const uint32_t turnedHeight = swap ? width : height;
+        mWidth = width;
         mTarget = std::make_unique<PictureTarget>(width, height, PictureWindow{0, 0, width, height}, mOrientation,
                                                   std::min(mOutWidth, turnedWidth), std::min(mOutHeight, turnedHeight));
     }
@@ -37,6 +38,12 @@ public:
             throw PictureDecodeError("rows before the picture's size");
         }
         mTarget->pushRows(count, pixels, stride);
+        mRowsPushed += count;
+    }
+
+    uint8_t* placeForRows(uint32_t count, size_t& stride) override
+    {
+        return mTarget ? mTarget->directRect(0, mRowsPushed, mWidth, count, stride) : nullptr;
     }
 
     Bitmap take()
@@ -52,6 +59,8 @@ private:
     uint32_t mOrientation;
     uint32_t mOutWidth;
     uint32_t mOutHeight;
+    uint32_t mWidth = 0;
+    uint32_t mRowsPushed = 0;
     std::unique_ptr<PictureTarget> mTarget;
 };
 

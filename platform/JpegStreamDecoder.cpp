@@ -7,6 +7,7 @@
 #include "PictureDecoding.h"
 #include "PictureStreamDecoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -309,14 +310,17 @@ public:
         std::vector<uint8_t> band(stride * kBandRows);
         std::vector<uint8_t> rgb(cmyk ? static_cast<size_t>(width) * 3 * kBandRows : 0);
         std::vector<JSAMPROW> rows(kBandRows);
-        for (JDIMENSION r = 0; r < kBandRows; ++r)
-        {
-            rows[r] = band.data() + r * stride;
-        }
         while (s->cinfo.output_scanline < s->cinfo.output_height)
         {
+            const JDIMENSION want = std::min<JDIMENSION>(kBandRows, s->cinfo.output_height - s->cinfo.output_scanline);
+            size_t placeStride = 0;
+            uint8_t* place = cmyk ? nullptr : sink.placeForRows(want, placeStride);
+            for (JDIMENSION r = 0; r < want; ++r)
+            {
+                rows[r] = place != nullptr ? place + r * placeStride : band.data() + r * stride;
+            }
             JDIMENSION done = 0;
-            if (!readRows(s, rows.data(), kBandRows, &done))
+            if (!readRows(s, rows.data(), want, &done))
             {
                 throw PictureDecodeError(std::string("JPEG: ") + s->message);
             }
@@ -326,7 +330,7 @@ public:
             }
             if (!cmyk)
             {
-                sink.rows(band.data(), stride, done);
+                sink.rows(rows[0], place != nullptr ? placeStride : stride, done);
                 continue;
             }
             // Each channel is what the ink and the black leave uncovered. Adobe's files, which most CMYK

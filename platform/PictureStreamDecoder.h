@@ -50,6 +50,14 @@ public:
     virtual void begin(uint32_t width, uint32_t height) = 0;
     // The next `count` rows of 8-bit RGB (transparent parts already put over black), in stored order.
     virtual void rows(const uint8_t* pixels, size_t stride, uint32_t count) = 0;
+    // Where the next `count` rows may be written in place, so that handing them on (rows() at that
+    // address) copies nothing; null when they must come from the decoder's own buffer.
+    virtual uint8_t* placeForRows(uint32_t count, size_t& stride)
+    {
+        (void)count;
+        (void)stride;
+        return nullptr;
+    }
 };
 
 // Decodes one picture file format from a stream of the whole file: first its header, then its rows.

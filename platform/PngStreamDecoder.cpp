@@ -207,20 +207,22 @@ public:
         PixelBuffer band(stride * bandRows);
         std::vector<uint8_t> rgb(channels == 4 ? static_cast<size_t>(width) * 3 * kBandRows : 0);
         std::vector<png_bytep> rows(bandRows);
-        for (uint32_t r = 0; r < bandRows; ++r)
-        {
-            rows[r] = band.data() + r * stride;
-        }
         for (uint32_t y = 0; y < height; y += bandRows)
         {
             const uint32_t count = std::min(bandRows, height - y);
+            size_t placeStride = 0;
+            uint8_t* place = channels == 3 && !mInterlaced ? sink.placeForRows(count, placeStride) : nullptr;
+            for (uint32_t r = 0; r < count; ++r)
+            {
+                rows[r] = place != nullptr ? place + r * placeStride : band.data() + r * stride;
+            }
             if (!(mInterlaced ? readImage(s, rows.data()) : readRows(s, rows.data(), count)))
             {
                 fail();
             }
             if (channels == 3)
             {
-                sink.rows(band.data(), stride, count);
+                sink.rows(rows[0], place != nullptr ? placeStride : stride, count);
                 continue;
             }
             // Pushed in bands so that a gathered interlaced picture is flattened a band at a time.

@@ -246,13 +246,17 @@ private:
         const size_t stride = static_cast<size_t>(mWidth) * 3;
         std::vector<uint8_t> band(stride * kBandRows);
         sink.begin(mWidth, mHeight);
+        const bool direct = colours == 3 && samples == 3;
         for (uint32_t y = 0; y < mHeight; y += kBandRows)
         {
             const uint32_t count = std::min(kBandRows, mHeight - y);
+            size_t placeStride = 0;
+            uint8_t* place = direct ? sink.placeForRows(count, placeStride) : nullptr;
+            uint8_t* first = place != nullptr ? place : band.data();
+            const size_t firstStride = place != nullptr ? placeStride : stride;
             for (uint32_t r = 0; r < count; ++r)
             {
-                uint8_t* out = band.data() + r * stride;
-                const bool direct = colours == 3 && samples == 3;
+                uint8_t* out = first + r * firstStride;
                 if (TIFFReadScanline(mTiff.get(), direct ? out : row.data(), y + r, 0) < 0)
                 {
                     fail("cannot read a row");
@@ -275,7 +279,7 @@ private:
                     out[x * 3 + 2] = p[colours == 3 ? 2 : 0];
                 }
             }
-            sink.rows(band.data(), stride, count);
+            sink.rows(first, firstStride, count);
         }
     }
 
