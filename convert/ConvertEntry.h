@@ -52,8 +52,9 @@ struct ExifHooks
 // The Exif module's own functions.
 ExifHooks defaultExifHooks();
 
-// Converts one entry: read (as the picture its bytes are, whatever its name), Exif, decode upright, first JPEG encode at the quality, scaling, final
-// encode for the output type, output folder, free name, write probe, write (with the Exif splice).
+// Converts one entry: read (as the picture its bytes are, whatever its name), Exif, decode upright,
+// first JPEG encode at the quality, scaling, final encode for the output type, output folder, free name,
+// write probe, write (with the Exif splice).
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options,
                           const ExifHooks& exif = defaultExifHooks());
 
