@@ -20,9 +20,9 @@ namespace pravix
 class HeifImageItems;
 
 // The image source over a HEIF file: the primary image of the file is image 0. The project's HEIF reader
-// hands out each picture's coded data with its parameter sets, which libavcodec decodes. The pixels go straight into their place in the upright picture (GridDecoder,
-// PictureTarget): cut to the clean aperture, turned, and, when the picture is larger than asked for,
-// reduced while the rows arrive. The first verdict on the picture stands: once it failed to decode, every
+// hands out each picture's coded data with its parameter sets, which libavcodec decodes. The pixels go
+// straight into their place in the upright picture (GridDecoder, PictureTarget): cut to the clean
+// aperture, turned, and, when the picture is larger than asked for, reduced while the rows arrive. The first verdict on the picture stands: once it failed to decode, every
 // later call fails at once with the same reason.
 class HeicImageSource : public ImageSource
 {
