@@ -324,3 +324,12 @@ TEST(CodecTest, PngBandsJoinIntoOnePng)
     }
     EXPECT_TRUE(encodePngFromJpeg(nullptr, 0).empty());
 }
+
+// libjpeg refusing a picture wider than it can code jumps back out of the encoder, which answers nothing
+// and leaves nothing behind (the sanitizer build checks the latter).
+TEST(CodecTest, JpegEncoderErrorsComeBackAsNothing)
+{
+    const std::vector<uint8_t> row(3 * 8, 0);
+    EXPECT_TRUE(encodeJpegRows(row.data(), 0, 70000, 2, 3, {}, 90).empty());
+    EXPECT_FALSE(encodeJpegRows(row.data(), 0, 8, 2, 3, {}, 90).empty());
+}
