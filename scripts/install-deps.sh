@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libexif-dev libjsoncpp-dev
   libavcodec-dev libswscale-dev libavutil-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev libopenjp2-7-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   qt6-base-dev qt6-svg-dev xvfb fonts-dejavu-core fonts-wqy-microhei
   xdg-utils desktop-file-utils
   clang libclang-rt-14-dev
