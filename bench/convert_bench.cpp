@@ -1,14 +1,16 @@
-// Times the conversion of one entry against heif-convert on the same files, in the same run.
+// Times the conversion of one entry against other programs on the same files, in the same run.
 //
-//   convert_bench [--runs N] [--types JPG,PNG,...] [--peer heif-convert | --no-peer] FILE...
+//   convert_bench [--runs N] [--types JPG,PNG,...] [--peer heif-convert|vips|magick]... [--no-peer] FILE...
 //
-// Every measurement is a fresh process (this program re-run with --one, or the peer), so wall time, CPU
-// time (user + system) and peak resident memory are each the process's own. Ours and the peer alternate
-// run by run; the medians are printed. "stage1" is the HEIC decode with orientation plus a JPEG encode at
-// quality 70 alone; "JPG" etc. are the whole conversion of one entry (quality 70, scale 100 %); "open"
-// is opening the file as an image source and reading its properties.
+// Every measurement is a fresh process (this program re-run with --one, or a peer), so wall time, CPU
+// time (user + system) and peak resident memory are each the process's own. Ours and the peers alternate
+// run by run; the medians are printed. "stage1" is the picture's decode with orientation plus a JPEG
+// encode at quality 70 alone; "JPG" etc. are the whole conversion of one entry (quality 70, scale
+// 100 %); "open" is opening the file as an image source and reading its properties. The peers convert to
+// JPEG at quality 70 (stage1 and JPG) or to PNG: heif-convert (HEIC only), vips and ImageMagick (both
+// read the file by its bytes, whatever its name).
 #include "ConvertEntry.h"
-#include "HeicImageSource.h"
+#include "ImageSource.h"
 #include "ImageCodecs.h"
 #include "SafeHEICLoader.h"
 
@@ -109,7 +111,7 @@ int runOne(const std::string& what, const std::string& file, const std::string& 
 {
     if (what == "open")
     {
-        std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(file);
+        std::unique_ptr<ImageSource> source = ImageSource::createWithFile(file);
         return source && source->count() == 1 && source->propertiesAtIndex(0) ? 0 : 1;
     }
     if (what == "stage1")
@@ -138,15 +140,29 @@ int runOne(const std::string& what, const std::string& file, const std::string& 
     return outcome.converted ? 0 : 1;
 }
 
-std::string peerOutput(const std::string& what, const std::string& outDir)
+// The peer's command line converting `file` for the type, or none when the peer has no such output.
+std::vector<std::string> peerCommand(const std::string& peer, const std::string& what, const std::string& file,
+                                     const std::string& outDir)
 {
-    if (what == "JPG" || what == "stage1")
+    const bool jpeg = what == "JPG" || what == "stage1";
+    if (!jpeg && what != "PNG")
     {
-        return outDir + "/peer.jpg";
+        return {};
     }
-    if (what == "PNG")
+    const std::string out = outDir + "/peer." + (jpeg ? "jpg" : "png");
+    if (peer == "heif-convert")
     {
-        return outDir + "/peer.png";
+        return {"heif-convert", "-q", "70", file, out};
+    }
+    if (peer == "vips")
+    {
+        return {"vips", "copy", file, jpeg ? out + "[Q=70]" : out};
+    }
+    if (peer == "magick")
+    {
+        // Debian's ImageMagick under its own name, whatever `convert` stands for on the PATH.
+        return jpeg ? std::vector<std::string>{"convert-im6.q16", file, "-quality", "70", out}
+                    : std::vector<std::string>{"convert-im6.q16", file, out};
     }
     return {};
 }
@@ -161,8 +177,19 @@ int main(int argc, char** argv)
     }
     int runs = 5;
     std::vector<std::string> types = {"stage1", "JPG"};
-    std::string peer = "heif-convert";
+    std::vector<std::string> peers;
+    bool noPeer = false;
     std::vector<std::string> files;
+    auto split = [](const std::string& list)
+    {
+        std::vector<std::string> items;
+        std::stringstream in(list);
+        for (std::string item; std::getline(in, item, ',');)
+        {
+            items.push_back(item);
+        }
+        return items;
+    };
     for (int i = 1; i < argc; ++i)
     {
         const std::string a = argv[i];
@@ -172,31 +199,37 @@ int main(int argc, char** argv)
         }
         else if (a == "--types" && i + 1 < argc)
         {
-            types.clear();
-            std::stringstream list(argv[++i]);
-            for (std::string t; std::getline(list, t, ',');)
-            {
-                types.push_back(t);
-            }
+            types = split(argv[++i]);
         }
         else if (a == "--peer" && i + 1 < argc)
         {
-            peer = argv[++i];
+            for (const std::string& p : split(argv[++i]))
+            {
+                peers.push_back(p);
+            }
         }
         else if (a == "--no-peer")
         {
-            peer.clear();
+            noPeer = true;
         }
         else
         {
             files.push_back(a);
         }
     }
+    if (noPeer)
+    {
+        peers.clear();
+    }
+    else if (peers.empty())
+    {
+        peers = {"heif-convert"};
+    }
     if (files.empty())
     {
         std::fprintf(stderr,
-                     "usage: %s [--runs N] [--types open,stage1,JPG,PNG,BMP,TIFF,JPEG] [--peer heif-convert | "
-                     "--no-peer] FILE...\n",
+                     "usage: %s [--runs N] [--types open,stage1,JPG,PNG,BMP,TIFF,JPEG] "
+                     "[--peer heif-convert|vips|magick]... [--no-peer] FILE...\n",
                      argv[0]);
         return 2;
     }
@@ -207,36 +240,59 @@ int main(int argc, char** argv)
     }
     const std::string outDir = dirTemplate;
     const std::string self = fs::canonical("/proc/self/exe").string();
-    std::printf("%-34s %-6s | %8s %8s %8s | %8s %8s %8s | %6s %6s\n", "file", "type", "wall s", "cpu s", "peak MB",
-                "peer s", "peer cpu", "peer MB", "wall x", "mem x");
+    std::printf("%-30s %-6s %-12s | %8s %8s %8s | %6s %6s\n", "file", "type", "who", "wall s", "cpu s", "peak MB",
+                "wall x", "mem x");
     for (const std::string& file : files)
     {
         for (const std::string& what : types)
         {
-            std::vector<Sample> ours;
-            std::vector<Sample> theirs;
-            const std::string peerOut = peer.empty() ? std::string() : peerOutput(what, outDir);
-            for (int r = 0; r < runs; ++r)
+            std::vector<std::string> who = {"pravix"};
+            std::vector<std::vector<std::string>> commands = {{self, "--one", what, file, outDir}};
+            for (const std::string& peer : peers)
             {
-                ours.push_back(runProcess({self, "--one", what, file, outDir}));
-                if (!peerOut.empty())
+                std::vector<std::string> command = peerCommand(peer, what, file, outDir);
+                if (!command.empty())
                 {
-                    theirs.push_back(runProcess({peer, "-q", "70", file, peerOut}));
+                    who.push_back(peer);
+                    commands.push_back(std::move(command));
                 }
             }
-            const Summary o = summarise(ours);
-            const std::string name = fs::path(file).filename().string();
-            if (peerOut.empty())
+            std::vector<std::vector<Sample>> samples(commands.size());
+            for (int r = 0; r < runs; ++r)
             {
-                std::printf("%-34s %-6s | %8.3f %8.3f %8.1f | %8s %8s %8s | %6s %6s%s\n", name.c_str(), what.c_str(),
-                            o.wall, o.cpu, o.peakMb, "-", "-", "-", "-", "-", o.failures ? "  (failures)" : "");
-                continue;
+                for (size_t c = 0; c < commands.size(); ++c)
+                {
+                    samples[c].push_back(runProcess(commands[c]));
+                }
             }
-            const Summary t = summarise(theirs);
-            std::printf("%-34s %-6s | %8.3f %8.3f %8.1f | %8.3f %8.3f %8.1f | %6.2f %6.2f%s\n", name.c_str(),
-                        what.c_str(), o.wall, o.cpu, o.peakMb, t.wall, t.cpu, t.peakMb,
-                        t.wall > 0 ? o.wall / t.wall : 0, t.peakMb > 0 ? o.peakMb / t.peakMb : 0,
-                        o.failures || t.failures ? "  (failures)" : "");
+            std::vector<Summary> summaries;
+            for (const auto& s : samples)
+            {
+                summaries.push_back(summarise(s));
+            }
+            // Ours against the faster peer (by wall time).
+            const Summary* fastest = nullptr;
+            for (size_t c = 1; c < summaries.size(); ++c)
+            {
+                if (summaries[c].failures < runs && (fastest == nullptr || summaries[c].wall < fastest->wall))
+                {
+                    fastest = &summaries[c];
+                }
+            }
+            const std::string name = fs::path(file).filename().string();
+            for (size_t c = 0; c < summaries.size(); ++c)
+            {
+                const Summary& o = summaries[c];
+                char ratios[32] = "     -      -";
+                if (c == 0 && fastest != nullptr && fastest->wall > 0 && fastest->peakMb > 0)
+                {
+                    std::snprintf(ratios, sizeof ratios, "%6.2f %6.2f", o.wall / fastest->wall,
+                                  o.peakMb / fastest->peakMb);
+                }
+                std::printf("%-30s %-6s %-12s | %8.3f %8.3f %8.1f | %s%s\n", c == 0 ? name.c_str() : "",
+                            c == 0 ? what.c_str() : "", who[c].c_str(), o.wall, o.cpu, o.peakMb, ratios,
+                            o.failures ? "  (failures)" : "");
+            }
         }
     }
     fs::remove_all(outDir);

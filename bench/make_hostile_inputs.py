@@ -5,7 +5,8 @@
     make_hostile_inputs.py --fuzz-seeds OUT_FOLDER    small crafted seeds of the conversion fuzzer
 
 Each file is small, stays inside every per-box limit, and names counts that once made one conversion
-take a gigabyte or many seconds. Pictures are coded with ffmpeg/libx265 through the test fixtures'
+take a gigabyte or many seconds; the files of other formats named .heic are small pictures of 2^28
+pixels and headers claiming that size. Pictures are coded with ffmpeg/libx265 through the test fixtures'
 generator (platform/tests/data/make_fixtures.py). Beside them stand three special files named like
 photos (a FIFO, a Unix socket, a device); the FIFO once made a conversion wait for ever."""
 import os
@@ -15,6 +16,7 @@ import struct
 import subprocess
 import sys
 import tempfile
+import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "platform", "tests", "data"))
 from make_fixtures import box, full_box, encode_hevc, hvcc_and_data, ispe, nclx  # noqa: E402
@@ -169,6 +171,71 @@ def special_files(out):
         os.symlink("/dev/zero", device)
 
 
+def png_chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+
+def zeros_deflated(rows, row_bytes, wrap=True):
+    """rows x row_bytes zero bytes deflated at the highest level (zlib-wrapped or raw)."""
+    z = zlib.compressobj(9, zlib.DEFLATED, 15 if wrap else -15)
+    row, out = bytes(row_bytes), []
+    for _ in range(rows):
+        out.append(z.compress(row))
+    out.append(z.flush())
+    return b"".join(out)
+
+
+def other_formats(out):
+    """Files of the other formats a file named .heic may hold: valid pictures that decompress to 2^28
+    pixels from under a megabyte, and headers that claim that size over a few bytes."""
+    def put(name, data):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+    side = 16384
+    ihdr = png_chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0))
+    signature = b"\x89PNG\r\n\x1a\n"
+    # Every row: filter byte 0, then black.
+    put("png_bomb_16384x16384.heic", signature + ihdr +
+        png_chunk(b"IDAT", zeros_deflated(side, 1 + 3 * side)) + png_chunk(b"IEND", b""))
+    put("png_claims_16384x16384.heic", signature + ihdr + png_chunk(b"IDAT", zlib.compress(bytes(64))) +
+        png_chunk(b"IEND", b""))
+
+    # One deflated strip of black 8-bit RGB.
+    strip = zeros_deflated(1, 3 * side * side)
+    entries = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 1, 8), (259, 3, 1, 8), (262, 3, 1, 2),
+               (273, 4, 1, 0), (277, 3, 1, 3), (278, 4, 1, side), (279, 4, 1, len(strip))]
+    ifd_size = 2 + 12 * len(entries) + 4
+    data_at = 8 + ifd_size
+    ifd = struct.pack("<H", len(entries))
+    for tag, kind, count, value in entries:
+        value = data_at if tag == 273 else value
+        ifd += struct.pack("<HHI", tag, kind, count) + (struct.pack("<HH", value, 0) if kind == 3 else
+                                                         struct.pack("<I", value))
+    put("tiff_deflate_bomb_16384x16384.heic", b"II*\x00" + struct.pack("<I", 8) + ifd + b"\x00" * 4 + strip)
+
+    bmp = b"BM" + struct.pack("<IHHI", 54 + 64, 0, 0, 54) + struct.pack("<IiiHHIIiiII", 40, side, side, 1, 24, 0,
+                                                                     0, 2835, 2835, 0, 0) + bytes(64)
+    put("bmp_claims_16384x16384.heic", bmp)
+
+    with tempfile.TemporaryDirectory() as folder:
+        jpg, j2k = os.path.join(folder, "p.jpg"), os.path.join(folder, "p.j2k")
+        for target, codec in ((jpg, "mjpeg"), (j2k, "jpeg2000")):
+            subprocess.run(["ffmpeg", "-v", "error", "-f", "lavfi", "-i", "testsrc2=size=64x64", "-frames:v", "1",
+                            "-c:v", codec, "-pix_fmt", "yuvj420p" if codec == "mjpeg" else "rgb24", target],
+                           check=True)
+        jpeg = bytearray(open(jpg, "rb").read())
+        codestream = bytearray(open(j2k, "rb").read())
+    sof = jpeg.find(b"\xff\xc0")
+    jpeg[sof + 5:sof + 9] = struct.pack(">HH", side, side)
+    put("jpeg_claims_16384x16384.heic", bytes(jpeg))
+    # SIZ: a 4096 x 4096 picture in tiles of one pixel.
+    siz = codestream.find(b"\xff\x51")
+    codestream[siz + 6:siz + 14] = struct.pack(">II", 4096, 4096)
+    codestream[siz + 22:siz + 30] = struct.pack(">II", 1, 1)
+    put("jpeg2000_16M_tiles.heic", bytes(codestream))
+
+
 def main():
     seeds = len(sys.argv) > 1 and sys.argv[1] == "--fuzz-seeds"
     out = sys.argv[2 if seeds else 1] if len(sys.argv) > (2 if seeds else 1) else "."
@@ -220,6 +287,7 @@ def main():
     write("damaged_picture.heic", h)
 
     special_files(out)
+    other_formats(out)
 
 
 if __name__ == "__main__":

@@ -4,6 +4,7 @@
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
 #include "ImageCodecs.h"
+#include "ImageSource.h"
 #include "RenameWithoutReplacing.h"
 #include "SafeHEICLoader.h"
 #include "ZLImage.h"
@@ -276,6 +277,7 @@ ExifHooks defaultExifHooks()
     ExifHooks hooks;
     hooks.create = [](const ImageFileReaderInterface& reader) { return CreateExifDataFromReader(reader).release(); };
     hooks.splice = JpgAddExif;
+    hooks.createFromBlock = [](const std::vector<uint8_t>& block) { return CreateExifDataFromBlock(block).release(); };
     return hooks;
 }
 
@@ -327,22 +329,48 @@ bool writeFileAtomically(const std::string& path, const std::vector<uint8_t>& da
 
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options, const ExifHooks& exif)
 {
-    // One parse of the file serves the Exif module and the decoder; its items are read as they are needed.
+    // The file is read as the picture its bytes are, whatever its name says. One parse of a HEIF file
+    // serves the Exif module and the decoder; its items are read as they are needed.
     std::string whyNot;
-    std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(entry.heicPath, &whyNot);
+    std::unique_ptr<ImageSource> source = ImageSource::createWithFile(entry.heicPath, &whyNot);
     if (!source)
     {
         std::cout << "【日志】无法读取源文件[" << entry.heicPath << "]: " << whyNot << std::endl;
         return failed(kConversionFailure);
     }
     std::cout << "【日志】使用OSXAPI 进行转换" << std::endl;
+    const PictureFormat format = source->format();
+    if (format != PictureFormat::Heif && format != PictureFormat::Unknown)
+    {
+        std::cout << "【日志】文件内容为 " << pictureFormatName(format) << "，不是 HEIC[" << entry.heicPath << "]"
+                  << std::endl;
+    }
 
     const ImageFileType finalType = finalTypeFor(options.saveSuff);
     // The tree only ever goes into JPEG output; for other types it would be made and dropped unused.
     ExifPtr exifTree;
-    if (options.bExif && finalType == ImageFileType::Jpeg && exif.create && source->reader() != nullptr)
+    if (options.bExif && finalType == ImageFileType::Jpeg)
     {
-        exifTree.reset(exif.create(*source->reader()));
+        if (source->reader() != nullptr)
+        {
+            if (exif.create)
+            {
+                exifTree.reset(exif.create(*source->reader()));
+            }
+        }
+        else if (const std::vector<uint8_t> block = source->exifBlock(); !block.empty())
+        {
+            if (exif.createFromBlock)
+            {
+                exifTree.reset(exif.createFromBlock(block));
+            }
+        }
+        else if (format != PictureFormat::Heif && source->count() > 0)
+        {
+            // Only HEIF Exif items and a JPEG's Exif segment are carried over.
+            std::cout << "【日志】" << pictureFormatName(format) << " 文件没有可保留的 Exif，不带 Exif 写入["
+                      << entry.heicPath << "]" << std::endl;
+        }
     }
 
     std::optional<Bitmap> decoded = SafeHEICLoader::loadHEICWithImageIOFromSource(source.get(), entry.heicPath);
@@ -360,20 +388,28 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
         return failed(kConversionFailure);
     }
 
-    // The picture the final encode reads: the first JPEG decoded again, scaled when asked.
-    std::optional<Bitmap> picture = decodeJpegParallel(jpeg.data(), jpeg.size());
-    jpeg = {};
-    if (picture && options.imageZooming < 1.0f)
-    {
-        const double zoom = static_cast<double>(options.imageZooming);
-        picture = ZLImage::resizeImage(*picture, ImageSize{picture->width * zoom, picture->height * zoom});
-    }
+    // The picture the final encode reads: the first JPEG decoded again, scaled when asked. Unscaled, the
+    // JPEG goes to the output type straight away, a PNG band by band without the picture held whole.
     std::vector<uint8_t> outData;
-    if (picture)
+    if (options.imageZooming < 1.0f)
     {
-        outData = encodeImage(*picture, finalType, EncodeProperties{});
+        std::optional<Bitmap> picture = decodeJpegParallel(jpeg.data(), jpeg.size());
+        jpeg = {};
+        if (picture)
+        {
+            const double zoom = static_cast<double>(options.imageZooming);
+            picture = ZLImage::resizeImage(*picture, ImageSize{picture->width * zoom, picture->height * zoom});
+        }
+        if (picture)
+        {
+            outData = encodeImage(*picture, finalType, EncodeProperties{});
+        }
     }
-    picture.reset();
+    else
+    {
+        outData = transcodeJpeg(jpeg.data(), jpeg.size(), finalType, EncodeProperties{});
+    }
+    jpeg = {};
 
     const std::string wantedFolder = options.savePath ? *options.savePath : entry.originalFilePath;
     const std::optional<std::string> folder = createDirectory(wantedFolder);

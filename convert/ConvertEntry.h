@@ -38,22 +38,25 @@ struct EntryOutcome
     std::string errorKey;  // "ConversionFailure", "FileNotThereTitle" or "FolderReadOnly" otherwise
 };
 
-// The Exif module's two entries; replaceable so tests can make them fail. `create` reads the Exif item
-// through the conversion's one parse of the file; an ExifData tree it makes is released by the
-// conversion.
+// The Exif module's entries; replaceable so tests can make them fail. `create` reads the Exif item of a
+// HEIF file through the conversion's one parse of the file; `createFromBlock` builds the tree from the
+// Exif block another picture file carries (a JPEG's APP1 segment). An ExifData tree either makes is
+// released by the conversion.
 struct ExifHooks
 {
     std::function<ExifData*(const ImageFileReaderInterface& reader)> create;
     std::function<int(const char* jpegPath, const char* outputPath, ExifData* exif)> splice;
+    std::function<ExifData*(const std::vector<uint8_t>& block)> createFromBlock;
 };
 
 // The Exif module's own functions.
 ExifHooks defaultExifHooks();
 
-// Converts one entry: read, Exif, decode upright, first JPEG encode at the quality, scaling, final
-// encode for the output type, output folder, free name, write probe, write (with the Exif splice).
-// The source is opened only when it is a regular file. The output never replaces a file: when the
-// free name is taken while the output is written, it takes the next free one (the outcome's toPath).
+// Converts one entry: read (as the picture its bytes are, whatever its name), Exif, decode upright,
+// first JPEG encode at the quality, scaling, final encode for the output type, output folder, free name,
+// write probe, write (with the Exif splice). The source is opened only when it is a regular file. The
+// output never replaces a file: when the free name is taken while the output is written, it takes the
+// next free one (the outcome's toPath).
 EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& options,
                           const ExifHooks& exif = defaultExifHooks());
 

@@ -610,9 +610,6 @@ std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reade
     return {};
 }
 
-namespace
-{
-/// The tree of an Exif block as found (empty when none), or null after printing the module's line.
 ExifDataPtr CreateExifDataFromBlock(const std::vector<std::uint8_t>& block)
 {
     const ParsedExif parsed = ParseExifBlock(block);
@@ -624,6 +621,8 @@ ExifDataPtr CreateExifDataFromBlock(const std::vector<std::uint8_t>& block)
     return CreateExifDataFromParsed(parsed);
 }
 
+namespace
+{
 /// The Exif block of the root meta box of a parsed file; empty when there is none or the reader throws.
 std::vector<std::uint8_t> RootExifBlock(const ImageFileReaderInterface& reader)
 {

@@ -73,6 +73,10 @@ std::vector<std::uint8_t> GetHeicExifBlock(const ImageFileReaderInterface& reade
 /// be read as HEIF or has no Exif block.
 std::vector<std::uint8_t> GetHeicExifBlockFromBytes(const std::uint8_t* bytes, std::size_t length);
 
+/// Parses an Exif block ("Exif", 0, 0, then its TIFF structure: a HEIF Exif item's block, or a JPEG's
+/// APP1 segment) and builds the output tree. Null, after printing a line, when it cannot be parsed.
+ExifDataPtr CreateExifDataFromBlock(const std::vector<std::uint8_t>& block);
+
 /// Reads the HEIC file's bytes, finds and parses its Exif block and builds the output tree. Null,
 /// after printing a line, when there is no usable Exif.
 ExifDataPtr CreateExifDataFromHeic(const std::uint8_t* bytes, std::size_t length);

@@ -22,7 +22,8 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromPath(const std::str
         {
             return std::nullopt;
         }
-        std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithFile(path);
+        // The platform's image source reads whatever picture the file holds, whatever its name says.
+        std::unique_ptr<ImageSource> source = ImageSource::createWithFile(path);
         if (!source)
         {
             std::cout << "无法创建图片源" << std::endl;
@@ -37,7 +38,7 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromPath(const std::str
     }
 }
 
-std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromSource(const HeicImageSource* source,
+std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromSource(const ImageSource* source,
                                                                      const std::string& path)
 {
     if (source == nullptr)
@@ -74,7 +75,7 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromSource(const HeicIm
     }
 }
 
-std::optional<Bitmap> SafeHEICLoader::loadHEICWithAutoOrientationCorrection(const HeicImageSource* source)
+std::optional<Bitmap> SafeHEICLoader::loadHEICWithAutoOrientationCorrection(const ImageSource* source)
 {
     if (source == nullptr)
     {
@@ -95,7 +96,7 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICWithAutoOrientationCorrection(cons
     return picture;
 }
 
-std::optional<Bitmap> SafeHEICLoader::loadHEICWithManualOrientationCorrection(const HeicImageSource* source)
+std::optional<Bitmap> SafeHEICLoader::loadHEICWithManualOrientationCorrection(const ImageSource* source)
 {
     if (source == nullptr)
     {
@@ -123,7 +124,7 @@ std::optional<Bitmap> SafeHEICLoader::applyManualOrientationCorrection(const Bit
     return applyOrientation(*image, orientation);
 }
 
-uint32_t SafeHEICLoader::getImageOrientationFromSource(const HeicImageSource* source)
+uint32_t SafeHEICLoader::getImageOrientationFromSource(const ImageSource* source)
 {
     if (source == nullptr)
     {

@@ -1,7 +1,8 @@
-// One list entry's whole conversion on arbitrary bytes taken as a HEIC file: the image source and its
-// reader, the Exif module, the grid and picture decoders, orientation, reduction, the encoders, naming
-// and the write. One thread and a picture cap of four megapixels keep each run short; the output goes
-// to a temporary folder and is removed.
+// One list entry's whole conversion on arbitrary bytes in a file named .heic: the image source that
+// tells the format from the bytes, the HEIF reader, the JPEG, PNG, TIFF, BMP and JPEG 2000 decoders, the
+// Exif module (a HEIF Exif item or a JPEG's Exif segment), the grid and picture decoders, orientation,
+// reduction, the encoders, naming and the write. One thread and a picture cap of four megapixels keep
+// each run short; the output goes to a temporary folder and is removed.
 #include <unistd.h>
 
 #include <cstddef>

@@ -1,5 +1,6 @@
 #include "HeicImageSource.h"
 
+#include "FileReadBuffer.h"
 #include "GridDecoder.h"
 #include "HevcImageFileReader.h"
 #include "HeifImageItems.h"
@@ -161,18 +162,6 @@ Bitmap applyCleanAperture(const Bitmap& image, const ItemTransform& clap)
     return std::move(*cropped);
 }
 
-// The size a picture is reduced to so that its longer side is at most maxSide (0: no limit).
-std::pair<uint32_t, uint32_t> reducedSize(uint32_t width, uint32_t height, uint32_t maxSide)
-{
-    const uint32_t longer = std::max(width, height);
-    if (maxSide == 0 || longer <= maxSide)
-    {
-        return {width, height};
-    }
-    const double zoom = static_cast<double>(maxSide) / longer;
-    return {width >= height ? maxSide : scaledSide(width, zoom), height > width ? maxSide : scaledSide(height, zoom)};
-}
-
 uint32_t orientationOfTransform(const ItemTransform& t)
 {
     if (t.kind == ItemTransform::Kind::Rotation)
@@ -212,14 +201,24 @@ std::unique_ptr<HeicImageSource> HeicImageSource::createWithFile(const std::stri
 {
     // The file is read as its items are asked for, like the platform's image source does, rather than
     // held in memory whole. A file that cannot be opened gives no source at all.
+    std::unique_ptr<FileReadBuffer> file = FileReadBuffer::open(path, whyNot);
+    if (!file)
+    {
+        return nullptr;
+    }
+    return createWithStream(std::move(file));
+}
+
+std::unique_ptr<HeicImageSource> HeicImageSource::createWithStream(std::unique_ptr<std::streambuf> file)
+{
+    if (!file)
+    {
+        return nullptr;
+    }
     std::unique_ptr<HeifImageItems> items;
     try
     {
-        items = HeifImageItems::openFile(path, whyNot);
-        if (!items)
-        {
-            return nullptr;
-        }
+        items = HeifImageItems::openStream(std::move(file));
     }
     catch (const std::exception& e)
     {
@@ -408,7 +407,7 @@ Bitmap HeicImageSource::decodeUpright(bool applyTransforms, uint32_t maxPixelSiz
     {
         const bool swap = orientation >= 5 && orientation <= 8;
         const auto [w, h] =
-            reducedSize(swap ? window.height : window.width, swap ? window.width : window.height, maxPixelSize);
+            reducedToLongerSide(swap ? window.height : window.width, swap ? window.width : window.height, maxPixelSize);
         PictureTarget target(canvas.width, canvas.height, window, orientation, w, h);
         decodeInto(target);
         return target.take();
@@ -429,7 +428,7 @@ Bitmap HeicImageSource::decodeUpright(bool applyTransforms, uint32_t maxPixelSiz
             image = applyOrientation(image, orientationOfTransform(t));
         }
     }
-    const auto [w, h] = reducedSize(image.width, image.height, maxPixelSize);
+    const auto [w, h] = reducedToLongerSide(image.width, image.height, maxPixelSize);
     if (w == image.width && h == image.height)
     {
         return image;

@@ -3,6 +3,7 @@
 #include "ColourInformationBox.h"
 #include "FileReadBuffer.h"
 #include "HevcImageFileReader.h"
+#include "MemoryReadBuffer.h"
 
 #include <stdexcept>
 #include <streambuf>
@@ -70,50 +71,10 @@ void checkRootBoxes(std::streambuf& file)
     file.pubseekpos(0, std::ios_base::in);
 }
 
-// Reads the file's bytes in place, for the reader, without a copy.
-class BytesStreamBuffer : public std::streambuf
-{
-public:
-    explicit BytesStreamBuffer(const std::vector<uint8_t>& bytes)
-    {
-        char* begin = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
-        setg(begin, begin, begin + bytes.size());
-    }
-
-protected:
-    pos_type seekoff(off_type offset, std::ios_base::seekdir way, std::ios_base::openmode which) override
-    {
-        if ((which & std::ios_base::in) == 0)
-        {
-            return pos_type(off_type(-1));
-        }
-        off_type base = 0;
-        if (way == std::ios_base::cur)
-        {
-            base = gptr() - eback();
-        }
-        else if (way == std::ios_base::end)
-        {
-            base = egptr() - eback();
-        }
-        const off_type target = base + offset;
-        if (target < 0 || target > egptr() - eback())
-        {
-            return pos_type(off_type(-1));
-        }
-        setg(eback(), eback() + target, egptr());
-        return pos_type(target);
-    }
-    pos_type seekpos(pos_type position, std::ios_base::openmode which) override
-    {
-        return seekoff(off_type(position), std::ios_base::beg, which);
-    }
-};
-
 }  // namespace
 
 HeifImageItems::HeifImageItems(const std::vector<uint8_t>& bytes)
-    : HeifImageItems(std::make_unique<BytesStreamBuffer>(bytes))
+    : HeifImageItems(std::make_unique<MemoryReadBuffer>(bytes.data(), bytes.size()))
 {
 }
 
@@ -124,6 +85,16 @@ std::unique_ptr<HeifImageItems> HeifImageItems::openFile(const std::string& path
     {
         return nullptr;
     }
+    return openStream(std::move(file));
+}
+
+std::unique_ptr<HeifImageItems> HeifImageItems::openStream(std::unique_ptr<std::streambuf> file)
+{
+    if (!file)
+    {
+        return nullptr;
+    }
+    file->pubseekpos(0, std::ios_base::in);
     return std::unique_ptr<HeifImageItems>(new HeifImageItems(std::move(file)));
 }
 

@@ -77,6 +77,8 @@ public:
     // The file at path, read as items are asked for rather than held in memory; null when it cannot be
     // opened (why in `whyNot`). Throws as the constructor does.
     static std::unique_ptr<HeifImageItems> openFile(const std::string& path, std::string* whyNot = nullptr);
+    // The same over a file already open (read from its start); throws as the constructor does.
+    static std::unique_ptr<HeifImageItems> openStream(std::unique_ptr<std::streambuf> file);
     ~HeifImageItems();
 
     // The parse of the file, for whoever reads its other items (the Exif module); not thread-safe.

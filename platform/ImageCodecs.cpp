@@ -27,7 +27,7 @@ std::vector<uint8_t> encodeImage(const Bitmap& image, ImageFileType type, const 
         return encodeJpegParallel(image, quality);
     }
     case ImageFileType::Png:
-        return encodePng(image);
+        return encodePngParallel(image);
     case ImageFileType::Tiff:
         return encodeTiff(image);
     case ImageFileType::Jpeg2000:
@@ -36,6 +36,17 @@ std::vector<uint8_t> encodeImage(const Bitmap& image, ImageFileType type, const 
         return encodeBmp(image);
     }
     return {};
+}
+
+std::vector<uint8_t> transcodeJpeg(const uint8_t* data, size_t size, ImageFileType type,
+                                   const EncodeProperties& properties)
+{
+    if (type == ImageFileType::Png)
+    {
+        return encodePngFromJpeg(data, size);
+    }
+    const std::optional<Bitmap> picture = decodeJpegParallel(data, size);
+    return picture ? encodeImage(*picture, type, properties) : std::vector<uint8_t>();
 }
 
 std::optional<ImageFileType> sniffImageType(const uint8_t* data, size_t size)

@@ -38,6 +38,8 @@ std::vector<uint8_t> encodeImage(const Bitmap& image, ImageFileType type, const 
 
 std::vector<uint8_t> encodeJpeg(const Bitmap& image, int quality);
 std::vector<uint8_t> encodePng(const Bitmap& image);
+// The same PNG encoding on all cores: bands of rows filtered and compressed apart, joined into one stream.
+std::vector<uint8_t> encodePngParallel(const Bitmap& image);
 std::vector<uint8_t> encodeTiff(const Bitmap& image);
 std::vector<uint8_t> encodeJp2(const Bitmap& image);
 std::vector<uint8_t> encodeBmp(const Bitmap& image);
@@ -61,6 +63,12 @@ bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstSt
 // JPEG; a JPEG whose restart intervals start at MCU rows decoded band by band in parallel.
 std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality);
 std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size);
+// A JPEG's picture as a PNG without the whole picture held: each band between the restart markers of a
+// banded JPEG decoded and compressed on its own core, a band of rows at a time. Empty on failure.
+std::vector<uint8_t> encodePngFromJpeg(const uint8_t* data, size_t size);
+// A JPEG's picture encoded as the type (PNG through encodePngFromJpeg, the others decoded whole first).
+std::vector<uint8_t> transcodeJpeg(const uint8_t* data, size_t size, ImageFileType type,
+                                   const EncodeProperties& properties = {});
 std::optional<Bitmap> decodePng(const uint8_t* data, size_t size);
 std::optional<Bitmap> decodeTiff(const uint8_t* data, size_t size);
 std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size);

@@ -26,6 +26,17 @@ uint32_t scaledSide(uint32_t side, double zoom)
     return v > 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(v);
 }
 
+std::pair<uint32_t, uint32_t> reducedToLongerSide(uint32_t width, uint32_t height, uint32_t maxSide)
+{
+    const uint32_t longer = std::max(width, height);
+    if (maxSide == 0 || longer <= maxSide)
+    {
+        return {width, height};
+    }
+    const double zoom = static_cast<double>(maxSide) / longer;
+    return {width >= height ? maxSide : scaledSide(width, zoom), height > width ? maxSide : scaledSide(height, zoom)};
+}
+
 std::optional<Bitmap> resizeBitmap(const Bitmap& source, uint32_t width, uint32_t height)
 {
     if (source.empty() || !bitmapSizeAllowed(width, height))

@@ -17,6 +17,10 @@ std::optional<Bitmap> resizeBitmap(const Bitmap& source, uint32_t width, uint32_
 // Target size of a scale: round(side x zoom), at least one pixel.
 uint32_t scaledSide(uint32_t side, double zoom);
 
+// The size a width x height picture is reduced to so that its longer side is at most maxSide (0: no
+// limit), the shorter side scaled alike.
+std::pair<uint32_t, uint32_t> reducedToLongerSide(uint32_t width, uint32_t height, uint32_t maxSide);
+
 // Mirrors left-right.
 Bitmap flipHorizontal(const Bitmap& source);
 

@@ -1,4 +1,5 @@
-// JPEG through libjpeg-turbo; errors jump back out of the library instead of exiting the process.
+// JPEG through libjpeg-turbo; errors jump back out of the library instead of exiting the process, into
+// frames that hold nothing with a destructor.
 #include "ImageCodecs.h"
 
 #include <csetjmp>
@@ -47,6 +48,70 @@ std::vector<uint8_t> encodeJpeg(const Bitmap& image, int quality)
                           image.iccProfile, quality);
 }
 
+namespace
+{
+
+struct RowSource
+{
+    const uint8_t* pixels;
+    size_t stride;
+    uint32_t width;
+    uint32_t height;
+    uint32_t channels;
+    const std::vector<uint8_t>* iccProfile;
+    int quality;
+    uint8_t* rgbRow;  // one row of width x 3 bytes, for 4-channel pixels
+};
+
+// The whole compression in a frame of its own that holds nothing with a destructor: libjpeg's errors jump
+// back here. The output buffer libjpeg allocates is handed out through out/outSize, also on failure.
+bool compressRows(jpeg_compress_struct* cinfo, ErrorManager* err, const RowSource* src, unsigned char** out,
+                  unsigned long* outSize)
+{
+    if (setjmp(err->jump))
+    {
+        return false;
+    }
+    jpeg_create_compress(cinfo);
+    jpeg_mem_dest(cinfo, out, outSize);
+    cinfo->image_width = src->width;
+    cinfo->image_height = src->height;
+    cinfo->input_components = 3;
+    cinfo->in_color_space = JCS_RGB;
+    jpeg_set_defaults(cinfo);
+    jpeg_set_quality(cinfo, src->quality < 1 ? 1 : (src->quality > 100 ? 100 : src->quality), TRUE);
+    cinfo->dct_method = JDCT_ISLOW;
+    jpeg_start_compress(cinfo, TRUE);
+    if (!src->iccProfile->empty())
+    {
+        jpeg_write_icc_profile(cinfo, src->iccProfile->data(), static_cast<unsigned>(src->iccProfile->size()));
+    }
+    while (cinfo->next_scanline < cinfo->image_height)
+    {
+        const uint8_t* row = src->pixels + cinfo->next_scanline * src->stride;
+        JSAMPROW line;
+        if (src->channels == 4)
+        {
+            for (uint32_t x = 0; x < src->width; ++x)
+            {
+                src->rgbRow[x * 3] = row[x * 4];
+                src->rgbRow[x * 3 + 1] = row[x * 4 + 1];
+                src->rgbRow[x * 3 + 2] = row[x * 4 + 2];
+            }
+            line = src->rgbRow;
+        }
+        else
+        {
+            line = const_cast<JSAMPROW>(row);
+        }
+        jpeg_write_scanlines(cinfo, &line, 1);
+    }
+    jpeg_finish_compress(cinfo);
+    return true;
+}
+
+}  // namespace
+
 std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32_t width, uint32_t height,
                                     uint32_t channels, const std::vector<uint8_t>& iccProfile, int quality)
 {
@@ -59,56 +124,17 @@ std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32
     cinfo.err = jpeg_std_error(&err.pub);
     err.pub.error_exit = onError;
     err.pub.emit_message = onMessage;
+    std::vector<uint8_t> rgbRow(channels == 4 ? static_cast<size_t>(width) * 3 : 0);
+    const RowSource source{pixels, stride, width, height, channels, &iccProfile, quality, rgbRow.data()};
     unsigned char* out = nullptr;
     unsigned long outSize = 0;
-    std::vector<uint8_t> rgbRow;
-    if (setjmp(err.jump))
-    {
-        jpeg_destroy_compress(&cinfo);
-        std::free(out);
-        return {};
-    }
-    jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = width;
-    cinfo.image_height = height;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, quality < 1 ? 1 : (quality > 100 ? 100 : quality), TRUE);
-    cinfo.dct_method = JDCT_ISLOW;
-    jpeg_start_compress(&cinfo, TRUE);
-    if (!iccProfile.empty())
-    {
-        jpeg_write_icc_profile(&cinfo, iccProfile.data(), static_cast<unsigned>(iccProfile.size()));
-    }
-    if (channels == 4)
-    {
-        rgbRow.resize(static_cast<size_t>(width) * 3);
-    }
-    while (cinfo.next_scanline < cinfo.image_height)
-    {
-        const uint8_t* src = pixels + cinfo.next_scanline * stride;
-        JSAMPROW row;
-        if (channels == 4)
-        {
-            for (uint32_t x = 0; x < width; ++x)
-            {
-                rgbRow[x * 3] = src[x * 4];
-                rgbRow[x * 3 + 1] = src[x * 4 + 1];
-                rgbRow[x * 3 + 2] = src[x * 4 + 2];
-            }
-            row = rgbRow.data();
-        }
-        else
-        {
-            row = const_cast<JSAMPROW>(src);
-        }
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
+    const bool ok = compressRows(&cinfo, &err, &source, &out, &outSize);
     jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> result(out, out + outSize);
+    std::vector<uint8_t> result;
+    if (ok && out != nullptr)
+    {
+        result.assign(out, out + outSize);
+    }
     std::free(out);
     return result;
 }

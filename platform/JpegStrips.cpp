@@ -3,10 +3,14 @@
 // with a restart marker between bands (the restart interval is one band), which any decoder reads.
 // Decoding splits a JPEG with such row-aligned restart intervals back into bands that decode in parallel.
 #include "ImageCodecs.h"
+#include "MemoryReadBuffer.h"
 #include "ParallelFor.h"
+#include "PictureStreamDecoder.h"
+#include "PngBandEncoder.h"
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
 
 namespace pravix
 {
@@ -305,6 +309,93 @@ std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
     // The profile sits in the header all bands share.
     out.iccProfile = readJpegIccProfile(data, layout.sosOffset);
     return out;
+}
+
+}  // namespace pravix
+
+namespace pravix
+{
+
+std::vector<uint8_t> encodePngFromJpeg(const uint8_t* data, size_t size)
+{
+    if (data == nullptr || size == 0)
+    {
+        return {};
+    }
+    // The parts decoded apart: each restart interval of a banded JPEG whose intervals start at rows, else
+    // the whole file as one part.
+    JpegLayout layout;
+    std::vector<std::pair<size_t, size_t>> intervals;
+    uint32_t rowsPerInterval = 0;
+    if (parseLayout(data, size, layout) && layout.hasDri && layout.restartInterval != 0)
+    {
+        const uint32_t mcusPerRow = (layout.width + 8 * layout.maxH - 1) / (8 * layout.maxH);
+        if (layout.restartInterval % mcusPerRow == 0)
+        {
+            rowsPerInterval = layout.restartInterval / mcusPerRow * 8 * layout.maxV;
+            size_t begin = layout.dataBegin;
+            for (size_t p = layout.dataBegin; p + 1 < layout.dataEnd; ++p)
+            {
+                if (data[p] == 0xFF && data[p + 1] >= 0xD0 && data[p + 1] <= 0xD7)
+                {
+                    intervals.emplace_back(begin, p);
+                    begin = p + 2;
+                    ++p;
+                }
+            }
+            intervals.emplace_back(begin, layout.dataEnd);
+            if (intervals.size() != (layout.height + rowsPerInterval - 1) / rowsPerInterval)
+            {
+                intervals.clear();
+            }
+        }
+    }
+    const size_t parts = std::max<size_t>(1, intervals.size());
+    std::vector<PngBand> bands(parts);
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> iccProfile;
+    try
+    {
+        parallelFor(parts, 1,
+                    [&](size_t begin, size_t end)
+                    {
+                        for (size_t i = begin; i < end; ++i)
+                        {
+                            std::vector<uint8_t> part;
+                            if (!intervals.empty())
+                            {
+                                const uint32_t rows =
+                                    std::min<uint32_t>(rowsPerInterval, layout.height - static_cast<uint32_t>(i) *
+                                                                                            rowsPerInterval);
+                                part.assign(data, data + layout.dataBegin);
+                                putBe16(&part[layout.sofOffset + 5], rows);
+                                part.insert(part.end(), data + intervals[i].first, data + intervals[i].second);
+                                part.push_back(0xFF);
+                                part.push_back(0xD9);
+                            }
+                            MemoryReadBuffer file(part.empty() ? data : part.data(), part.empty() ? size : part.size());
+                            const std::unique_ptr<PictureStreamDecoder> decoder = makeJpegStreamDecoder(file);
+                            const PictureHeader header = decoder->readHeader();
+                            if (i == 0)
+                            {
+                                width = header.width;
+                                height = intervals.empty() ? header.height : layout.height;
+                                iccProfile = header.iccProfile;
+                            }
+                            // Only the first part starts at the picture's top; the others' row above is
+                            // being decoded elsewhere.
+                            PngBandEncoder encoder(header.width, 3, nullptr, i == 0);
+                            decoder->decodeRows(header.width, header.height, encoder);
+                            bands[i] = encoder.finish(i + 1 == parts);
+                        }
+                    });
+        return joinPngBands(width, height, 3, iccProfile, bands);
+    }
+    catch (const std::exception&)
+    {
+        return {};
+    }
 }
 
 }  // namespace pravix

@@ -57,7 +57,13 @@ PictureTarget::~PictureTarget() = default;
 void PictureTarget::placeOutput(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)
 {
     const auto [ox, oy] = orientedOrigin(mOrientation, x, y, w, h, mPlainWidth, mPlainHeight);
-    drawOriented(pixels, stride, w, h, 3, mOrientation, mOut.row(oy) + static_cast<size_t>(ox) * 3, mOut.stride());
+    uint8_t* into = mOut.row(oy) + static_cast<size_t>(ox) * 3;
+    // Rows a decoder wrote in place, where directRect told it, are there already.
+    if (pixels == into && stride == mOut.stride() && mOrientation == 1)
+    {
+        return;
+    }
+    drawOriented(pixels, stride, w, h, 3, mOrientation, into, mOut.stride());
 }
 
 void PictureTarget::place(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)

@@ -37,7 +37,8 @@ public:
     // turned into its place. Any order, from several threads, as long as the rectangles do not overlap.
     void place(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride);
     // Not reducing, not turned: where the canvas rectangle's pixels go when it lies wholly inside the
-    // window, for writing them there directly; null otherwise.
+    // window, for writing them there directly (placing or pushing them from there then copies nothing);
+    // null otherwise.
     uint8_t* directRect(uint32_t x, uint32_t y, uint32_t w, uint32_t h, size_t& stride);
     // The next `count` whole-width RGB rows of the canvas, top to bottom (either mode).
     void pushRows(uint32_t count, const uint8_t* rows, size_t stride);

@@ -1,6 +1,10 @@
-// PNG through libpng, in memory; errors jump back out of the library.
+// PNG through libpng, in memory; errors jump back out of the library, into frames that hold nothing with a
+// destructor.
 #include "ImageCodecs.h"
+#include "ParallelFor.h"
+#include "PngBandEncoder.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -47,6 +51,71 @@ void quietWarning(png_structp, png_const_charp) {}
 
 }  // namespace
 
+namespace
+{
+
+// The calls into libpng that may jump back on an error, each in a frame of its own that holds nothing
+// with a destructor; the C++ objects they fill live in their callers' frames.
+
+bool writeWholePng(png_structp png, png_infop info, const Bitmap* image, std::vector<uint8_t>* out)
+{
+    if (setjmp(png_jmpbuf(png)))
+    {
+        return false;
+    }
+    png_set_write_fn(png, out, writeToVector, flushNothing);
+    // Level 3 keeps most of the size gain of the default level at a fraction of its time on photos.
+    png_set_compression_level(png, 3);
+    png_set_IHDR(png, info, image->width, image->height, 8,
+                 image->channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!image->iccProfile.empty())
+    {
+        // libpng checks the profile; a profile it does not like is left out rather than failing the image.
+        png_set_benign_errors(png, 1);
+        png_set_option(png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
+        png_set_iCCP(png, info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, image->iccProfile.data(),
+                     static_cast<png_uint_32>(image->iccProfile.size()));
+    }
+    png_write_info(png, info);
+    for (uint32_t y = 0; y < image->height; ++y)
+    {
+        png_write_row(png, const_cast<png_bytep>(image->row(y)));
+    }
+    png_write_end(png, nullptr);
+    return true;
+}
+
+bool readPngInfo(png_structp png, png_infop info, ReadCursor* cursor)
+{
+    if (setjmp(png_jmpbuf(png)))
+    {
+        return false;
+    }
+    png_set_read_fn(png, cursor, readFromMemory);
+    png_set_user_limits(png, kMaxBitmapSide, kMaxBitmapSide);
+    png_read_info(png, info);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return true;
+}
+
+bool readPngRows(png_structp png, png_bytepp rows)
+{
+    if (setjmp(png_jmpbuf(png)))
+    {
+        return false;
+    }
+    png_read_image(png, rows);
+    png_read_end(png, nullptr);
+    return true;
+}
+
+}  // namespace
+
 std::vector<uint8_t> encodePng(const Bitmap& image)
 {
     if (image.empty())
@@ -60,34 +129,46 @@ std::vector<uint8_t> encodePng(const Bitmap& image)
     }
     png_infop info = png_create_info_struct(png);
     std::vector<uint8_t> out;
-    if (info == nullptr || setjmp(png_jmpbuf(png)))
+    out.reserve(image.pixels.size() / 2);
+    const bool written = info != nullptr && writeWholePng(png, info, &image, &out);
+    png_destroy_write_struct(&png, &info);
+    return written ? out : std::vector<uint8_t>();
+}
+
+std::vector<uint8_t> encodePngParallel(const Bitmap& image)
+{
+    if (image.empty() || (image.channels != 3 && image.channels != 4))
     {
-        png_destroy_write_struct(&png, &info);
         return {};
     }
-    out.reserve(image.pixels.size() / 2);
-    png_set_write_fn(png, &out, writeToVector, flushNothing);
-    // Level 3 keeps most of the size gain of the default level at a fraction of its time on photos.
-    png_set_compression_level(png, 3);
-    png_set_IHDR(png, info, image.width, image.height, 8,
-                 image.channels == 4 ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (!image.iccProfile.empty())
+    // Bands of at least 64 rows, a few per core so that uneven ones even out.
+    const uint32_t bandRows = std::max<uint32_t>(64, (image.height + workerCount() * 4 - 1) / (workerCount() * 4));
+    const uint32_t count = (image.height + bandRows - 1) / bandRows;
+    std::vector<PngBand> bands(count);
+    try
     {
-        // libpng checks the profile; a profile it does not like is left out rather than failing the image.
-        png_set_benign_errors(png, 1);
-        png_set_option(png, PNG_SKIP_sRGB_CHECK_PROFILE, PNG_OPTION_ON);
-        png_set_iCCP(png, info, "ICC Profile", PNG_COMPRESSION_TYPE_BASE, image.iccProfile.data(),
-                     static_cast<png_uint_32>(image.iccProfile.size()));
+        parallelFor(count, 1,
+                    [&](size_t begin, size_t end)
+                    {
+                        for (size_t b = begin; b < end; ++b)
+                        {
+                            const uint32_t top = static_cast<uint32_t>(b) * bandRows;
+                            const uint32_t bottom = std::min(image.height, top + bandRows);
+                            PngBandEncoder encoder(image.width, image.channels, top > 0 ? image.row(top - 1) : nullptr,
+                                                   true);
+                            for (uint32_t y = top; y < bottom; ++y)
+                            {
+                                encoder.addRow(image.row(y));
+                            }
+                            bands[b] = encoder.finish(b + 1 == count);
+                        }
+                    });
+        return joinPngBands(image.width, image.height, image.channels, image.iccProfile, bands);
     }
-    png_write_info(png, info);
-    for (uint32_t y = 0; y < image.height; ++y)
+    catch (const std::exception&)
     {
-        png_write_row(png, const_cast<png_bytep>(image.row(y)));
+        return {};
     }
-    png_write_end(png, nullptr);
-    png_destroy_write_struct(&png, &info);
-    return out;
 }
 
 std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
@@ -103,49 +184,35 @@ std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
     }
     png_infop info = png_create_info_struct(png);
     ReadCursor cursor{data, size, 0};
-    // Declared before the jump point: a jump back from libpng must still release them.
     Bitmap bitmap;
     std::vector<png_bytep> rows;
-    if (info == nullptr || setjmp(png_jmpbuf(png)))
+    bool ok = info != nullptr && readPngInfo(png, info, &cursor);
+    const uint32_t width = ok ? png_get_image_width(png, info) : 0;
+    const uint32_t height = ok ? png_get_image_height(png, info) : 0;
+    const int channels = ok ? png_get_channels(png, info) : 0;
+    ok = ok && (channels == 3 || channels == 4) && bitmap.allocate(width, height, static_cast<uint32_t>(channels));
+    if (ok)
     {
-        png_destroy_read_struct(&png, &info, nullptr);
+        png_charp name = nullptr;
+        int compression = 0;
+        png_bytep profile = nullptr;
+        png_uint_32 profileLength = 0;
+        if (png_get_iCCP(png, info, &name, &compression, &profile, &profileLength) && profile != nullptr)
+        {
+            bitmap.iccProfile.assign(profile, profile + profileLength);
+        }
+        rows.resize(height);
+        for (uint32_t y = 0; y < height; ++y)
+        {
+            rows[y] = bitmap.row(y);
+        }
+        ok = readPngRows(png, rows.data());
+    }
+    png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
+    if (!ok)
+    {
         return std::nullopt;
     }
-    png_set_read_fn(png, &cursor, readFromMemory);
-    png_set_user_limits(png, kMaxBitmapSide, kMaxBitmapSide);
-    png_read_info(png, info);
-    png_uint_32 width = 0;
-    png_uint_32 height = 0;
-    int bitDepth = 0;
-    int colorType = 0;
-    png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, nullptr, nullptr, nullptr);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    const int channels = png_get_channels(png, info);
-    if ((channels != 3 && channels != 4) || !bitmap.allocate(width, height, static_cast<uint32_t>(channels)))
-    {
-        png_destroy_read_struct(&png, &info, nullptr);
-        return std::nullopt;
-    }
-    png_charp name = nullptr;
-    int compression = 0;
-    png_bytep profile = nullptr;
-    png_uint_32 profileLength = 0;
-    if (png_get_iCCP(png, info, &name, &compression, &profile, &profileLength) && profile != nullptr)
-    {
-        bitmap.iccProfile.assign(profile, profile + profileLength);
-    }
-    rows.resize(height);
-    for (uint32_t y = 0; y < height; ++y)
-    {
-        rows[y] = bitmap.row(y);
-    }
-    png_read_image(png, rows.data());
-    png_read_end(png, nullptr);
-    png_destroy_read_struct(&png, &info, nullptr);
     return bitmap;
 }
 

@@ -2,7 +2,8 @@
 # Installs every Debian 12 package needed to build, run and test Pravix. Safe to run twice:
 # packages already present are left alone and apt is not touched at all then.
 #   --tools   also install the programs that make or cross-check test files and feed
-#             the benchmark (heif-enc/heif-convert, exiftool, ffmpeg, x265). No test needs them.
+#             the benchmark (heif-enc/heif-convert, exiftool, ffmpeg, x265, and vips and
+#             ImageMagick as the benchmark's peers). No test needs them.
 set -euo pipefail
 
 packages=(
@@ -10,14 +11,14 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libexif-dev libjsoncpp-dev
   libavcodec-dev libswscale-dev libavutil-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev libopenjp2-7-dev
+  libjpeg62-turbo-dev libpng-dev zlib1g-dev libtiff-dev libopenjp2-7-dev
   qt6-base-dev qt6-svg-dev qt6-translations-l10n xvfb fonts-dejavu-core fonts-wqy-microhei
   xdg-utils desktop-file-utils
   clang libclang-rt-14-dev
 )
 for arg in "$@"; do
   case "$arg" in
-    --tools) packages+=(libheif-examples libimage-exiftool-perl ffmpeg x265) ;;
+    --tools) packages+=(libheif-examples libimage-exiftool-perl ffmpeg x265 libvips-tools imagemagick) ;;
     *) echo "usage: $0 [--tools]" >&2; exit 2 ;;
   esac
 done

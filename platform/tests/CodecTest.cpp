@@ -301,3 +301,55 @@ TEST(CodecTest, BandedJpegIsOneValidJpeg)
         EXPECT_EQ(fallback->height, 1003u);
     }
 }
+
+// PNGs compressed band by band on all cores are one valid PNG of the same pixels, about the size of the
+// one-stream encoding; a JPEG goes to PNG band by band with the pixels its parallel decode gives.
+TEST(CodecTest, PngBandsJoinIntoOnePng)
+{
+    for (uint32_t channels : {3u, 4u})
+    {
+        Bitmap source = patternBitmap(1500, 1003, channels);
+        source.iccProfile = smallIccProfile();
+        const std::vector<uint8_t> banded = encodePngParallel(source);
+        const std::vector<uint8_t> single = encodePng(source);
+        ASSERT_FALSE(banded.empty());
+        EXPECT_LT(banded.size(), single.size() * 11 / 10);
+        const auto back = decodePng(banded.data(), banded.size());
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->channels, channels);
+        EXPECT_EQ(psnr(*back, source), 99.0);
+        EXPECT_EQ(pngProfile(banded), source.iccProfile);
+        png_image image{};
+        image.version = PNG_IMAGE_VERSION;
+        ASSERT_TRUE(png_image_begin_read_from_memory(&image, banded.data(), banded.size()));
+        std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+        EXPECT_TRUE(png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) << image.message;
+        png_image_free(&image);
+    }
+
+    Bitmap photo = patternBitmap(1500, 1003);
+    photo.iccProfile = smallIccProfile();
+    for (const bool bandedJpeg : {true, false})
+    {
+        SCOPED_TRACE(bandedJpeg);
+        const std::vector<uint8_t> jpeg = bandedJpeg ? encodeJpegParallel(photo, 80) : encodeJpeg(photo, 80);
+        const std::vector<uint8_t> png = transcodeJpeg(jpeg.data(), jpeg.size(), ImageFileType::Png);
+        const auto fromPng = decodePng(png.data(), png.size());
+        const auto fromJpeg = decodeJpegParallel(jpeg.data(), jpeg.size());
+        ASSERT_TRUE(fromPng && fromJpeg);
+        EXPECT_EQ(fromPng->pixels, fromJpeg->pixels);
+        EXPECT_EQ(pngProfile(png), photo.iccProfile);
+        std::vector<uint8_t> cut(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(jpeg.size() / 2));
+        EXPECT_TRUE(encodePngFromJpeg(cut.data(), cut.size()).empty());
+    }
+    EXPECT_TRUE(encodePngFromJpeg(nullptr, 0).empty());
+}
+
+// libjpeg refusing a picture wider than it can code jumps back out of the encoder, which answers nothing
+// and leaves nothing behind (the sanitizer build checks the latter).
+TEST(CodecTest, JpegEncoderErrorsComeBackAsNothing)
+{
+    const std::vector<uint8_t> row(3 * 8, 0);
+    EXPECT_TRUE(encodeJpegRows(row.data(), 0, 70000, 2, 3, {}, 90).empty());
+    EXPECT_FALSE(encodeJpegRows(row.data(), 0, 8, 2, 3, {}, 90).empty());
+}

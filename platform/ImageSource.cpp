@@ -1,0 +1,29 @@
+#include "ImageSource.h"
+
+#include "CodecImageSource.h"
+#include "FileReadBuffer.h"
+#include "HeicImageSource.h"
+#include "PictureStreamDecoder.h"
+
+namespace pravix
+{
+
+ImageSource::~ImageSource() = default;
+
+std::unique_ptr<ImageSource> ImageSource::createWithFile(const std::string& path, std::string* whyNot)
+{
+    std::unique_ptr<FileReadBuffer> file = FileReadBuffer::open(path, whyNot);
+    if (!file)
+    {
+        return nullptr;
+    }
+    uint8_t head[kPictureFormatHeadBytes];
+    const PictureFormat format = identifyPictureFormat(head, stream::read(*file, head, sizeof head));
+    if (format == PictureFormat::Heif)
+    {
+        return HeicImageSource::createWithStream(std::move(file));
+    }
+    return CodecImageSource::create(std::move(file), format);
+}
+
+}  // namespace pravix

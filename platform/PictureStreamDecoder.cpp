@@ -1,0 +1,111 @@
+#include "PictureStreamDecoder.h"
+
+#include <cstdint>
+#include <exception>
+#include <ios>
+
+namespace pravix
+{
+
+std::unique_ptr<PictureStreamDecoder> PictureStreamDecoder::create(PictureFormat format, std::streambuf& file)
+{
+    stream::seek(file, 0);
+    switch (format)
+    {
+    case PictureFormat::Jpeg:
+        return makeJpegStreamDecoder(file);
+    case PictureFormat::Png:
+        return makePngStreamDecoder(file);
+    case PictureFormat::Tiff:
+        return makeTiffStreamDecoder(file);
+    case PictureFormat::Bmp:
+        return makeBmpStreamDecoder(file);
+    case PictureFormat::Jpeg2000:
+        return makeJp2StreamDecoder(file);
+    case PictureFormat::Heif:
+    case PictureFormat::Unknown:
+        break;
+    }
+    return nullptr;
+}
+
+namespace stream
+{
+
+uint64_t size(std::streambuf& file)
+{
+    try
+    {
+        const std::streamoff here = file.pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+        const std::streamoff end = file.pubseekoff(0, std::ios_base::end, std::ios_base::in);
+        if (here < 0 || end < 0)
+        {
+            return 0;
+        }
+        file.pubseekpos(here, std::ios_base::in);
+        return static_cast<uint64_t>(end);
+    }
+    catch (const std::exception&)
+    {
+        return 0;
+    }
+}
+
+bool seek(std::streambuf& file, uint64_t position)
+{
+    try
+    {
+        return file.pubseekpos(static_cast<std::streamoff>(position), std::ios_base::in) ==
+               static_cast<std::streamoff>(position);
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+
+bool skip(std::streambuf& file, uint64_t count)
+{
+    try
+    {
+        const std::streamoff here = file.pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+        return here >= 0 && count <= static_cast<uint64_t>(INT64_MAX - here) &&
+               file.pubseekoff(static_cast<std::streamoff>(count), std::ios_base::cur, std::ios_base::in) >= 0;
+    }
+    catch (const std::exception&)
+    {
+        return false;
+    }
+}
+
+size_t read(std::streambuf& file, void* into, size_t count)
+{
+    try
+    {
+        const std::streamsize n = file.sgetn(static_cast<char*>(into), static_cast<std::streamsize>(count));
+        return n > 0 ? static_cast<size_t>(n) : 0;
+    }
+    catch (const std::exception&)
+    {
+        return 0;
+    }
+}
+
+}  // namespace stream
+
+void flattenOverBlack(const uint8_t* pixels, uint32_t channels, uint32_t width, uint8_t* rgb)
+{
+    const uint32_t alpha = channels - 1;
+    for (uint32_t x = 0; x < width; ++x)
+    {
+        const uint8_t* p = pixels + static_cast<size_t>(x) * channels;
+        const uint32_t a = p[alpha];
+        for (uint32_t c = 0; c < 3; ++c)
+        {
+            const uint32_t v = (channels >= 3 ? p[c] : p[0]) * a + 128;
+            rgb[x * 3 + c] = static_cast<uint8_t>((v + (v >> 8)) >> 8);
+        }
+    }
+}
+
+}  // namespace pravix

@@ -1,0 +1,364 @@
+// TIFF through libtiff, read from the file as it asks for it. Plain 8-bit RGB and grey strips are read a row
+// at a time; everything else (palettes, 16-bit samples, YCbCr, CMYK, tiles, separate planes) goes
+// through libtiff's RGBA reader a strip or a row of tiles at a time. Only the first picture of the file
+// is read. libtiff's messages go to this decoder (the first error is its reason), never to the standard
+// streams, and no single allocation of its own may exceed the codec memory budget.
+#include "PictureDecoding.h"
+#include "PictureStreamDecoder.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <tiffio.h>
+
+namespace pravix
+{
+namespace
+{
+
+constexpr uint32_t kBandRows = 32;
+
+struct TiffFile
+{
+    std::streambuf* file = nullptr;
+    uint64_t size = 0;
+    std::string error;
+};
+
+tsize_t readData(thandle_t handle, tdata_t into, tsize_t count)
+{
+    auto* f = static_cast<TiffFile*>(handle);
+    return count <= 0 ? 0 : static_cast<tsize_t>(stream::read(*f->file, into, static_cast<size_t>(count)));
+}
+
+tsize_t writeNothing(thandle_t, tdata_t, tsize_t)
+{
+    return -1;
+}
+
+toff_t seekData(thandle_t handle, toff_t offset, int whence)
+{
+    auto* f = static_cast<TiffFile*>(handle);
+    int64_t base = 0;
+    if (whence == SEEK_CUR)
+    {
+        base = f->file->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+    }
+    else if (whence == SEEK_END)
+    {
+        base = static_cast<int64_t>(f->size);
+    }
+    if (base < 0)
+    {
+        return static_cast<toff_t>(-1);
+    }
+    uint64_t target = offset;
+    if (whence != SEEK_SET)
+    {
+        // Offsets from the current position or the end may be negative.
+        const int64_t step = static_cast<int64_t>(offset);
+        if (step < -base || step > static_cast<int64_t>(f->size) - base)
+        {
+            return static_cast<toff_t>(-1);
+        }
+        target = static_cast<uint64_t>(base + step);
+    }
+    if (target > f->size || !stream::seek(*f->file, target))
+    {
+        return static_cast<toff_t>(-1);
+    }
+    return target;
+}
+
+int closeNothing(thandle_t)
+{
+    return 0;
+}
+
+toff_t sizeOf(thandle_t handle)
+{
+    return static_cast<TiffFile*>(handle)->size;
+}
+
+int mapNothing(thandle_t, tdata_t*, toff_t*)
+{
+    return 0;
+}
+
+void unmapNothing(thandle_t, tdata_t, toff_t) {}
+
+int onError(TIFF*, void* user, const char* module, const char* format, va_list args)
+{
+    auto* f = static_cast<TiffFile*>(user);
+    if (f->error.empty())
+    {
+        char text[256];
+        std::vsnprintf(text, sizeof text, format, args);
+        f->error = module != nullptr ? std::string(module) + ": " + text : std::string(text);
+    }
+    return 1;
+}
+
+int onWarning(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
+
+struct TiffClose
+{
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+
+struct OptionsFree
+{
+    void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
+};
+
+// Colour samples with alpha, premultiplied or not, as libtiff's extra-samples field says.
+enum class Alpha
+{
+    None,
+    Associated,
+    Unassociated,
+};
+
+class TiffStreamDecoder : public PictureStreamDecoder
+{
+public:
+    explicit TiffStreamDecoder(std::streambuf& file) : mFile(std::make_unique<TiffFile>())
+    {
+        mFile->file = &file;
+        mFile->size = stream::size(file);
+    }
+
+    PictureHeader readHeader() override
+    {
+        std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+        if (!options)
+        {
+            throw PictureDecodeError("TIFF: out of memory");
+        }
+        TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), static_cast<tmsize_t>(kDecoderMemoryBudget));
+        TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, mFile.get());
+        TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, mFile.get());
+        mTiff.reset(TIFFClientOpenExt("picture", "rm", mFile.get(), readData, writeNothing, seekData, closeNothing,
+                                      sizeOf, mapNothing, unmapNothing, options.get()));
+        if (!mTiff)
+        {
+            fail("cannot be opened");
+        }
+        TIFF* tif = mTiff.get();
+        PictureHeader header;
+        if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &header.width) ||
+            !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &header.height))
+        {
+            fail("no picture size");
+        }
+        checkDecodableSize(header.width, header.height);
+        uint16_t compression = COMPRESSION_NONE;
+        uint16_t planar = PLANARCONFIG_CONTIG;
+        uint16_t samples = 1;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        // Uncompressed rows take their full size in the file.
+        const uint64_t rowBytes = static_cast<uint64_t>(std::max<int64_t>(TIFFScanlineSize64(tif), 0));
+        const uint64_t planes = planar == PLANARCONFIG_SEPARATE ? samples : 1;
+        if (compression == COMPRESSION_NONE && mFile->size / header.height / planes < rowBytes)
+        {
+            throw PictureDecodeError("TIFF: " + std::to_string(header.width) + "x" + std::to_string(header.height) +
+                                     " uncompressed pixels do not fit in " + std::to_string(mFile->size) + " bytes");
+        }
+        uint16_t orientation = ORIENTATION_TOPLEFT;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+        header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+        uint32_t iccLength = 0;
+        void* icc = nullptr;
+        if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc != nullptr)
+        {
+            const auto* p = static_cast<const uint8_t*>(icc);
+            header.iccProfile.assign(p, p + iccLength);
+        }
+        mWidth = header.width;
+        mHeight = header.height;
+        return header;
+    }
+
+    void decodeRows(uint32_t, uint32_t, PictureRowSink& sink) override
+    {
+        TIFF* tif = mTiff.get();
+        uint16_t bits = 0;
+        uint16_t samples = 0;
+        uint16_t planar = PLANARCONFIG_CONTIG;
+        uint16_t photometric = 0;
+        uint16_t compression = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        const bool hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
+        const uint32_t colours = photometric == PHOTOMETRIC_RGB ? 3 : 1;
+        const bool plain = hasPhotometric && !TIFFIsTiled(tif) && bits == 8 && planar == PLANARCONFIG_CONTIG &&
+                           compression != COMPRESSION_OJPEG &&
+                           (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_MINISBLACK) &&
+                           samples >= colours && samples <= colours + 1 &&
+                           TIFFScanlineSize64(tif) == static_cast<int64_t>(mWidth) * samples;
+        if (plain)
+        {
+            decodeScanlines(samples, colours, sink);
+        }
+        else
+        {
+            decodeThroughRgba(sink);
+        }
+    }
+
+private:
+    [[noreturn]] void fail(const char* what) const
+    {
+        throw PictureDecodeError("TIFF: " + (mFile->error.empty() ? std::string(what) : mFile->error));
+    }
+
+    Alpha alphaOf(uint32_t samples, uint32_t colours) const
+    {
+        uint16_t count = 0;
+        uint16_t* types = nullptr;
+        if (samples == colours || !TIFFGetField(mTiff.get(), TIFFTAG_EXTRASAMPLES, &count, &types) || count == 0 ||
+            types == nullptr)
+        {
+            return Alpha::None;
+        }
+        if (types[0] == EXTRASAMPLE_ASSOCALPHA)
+        {
+            return Alpha::Associated;
+        }
+        return types[0] == EXTRASAMPLE_UNASSALPHA ? Alpha::Unassociated : Alpha::None;
+    }
+
+    void decodeScanlines(uint32_t samples, uint32_t colours, PictureRowSink& sink)
+    {
+        const Alpha alpha = alphaOf(samples, colours);
+        std::vector<uint8_t> row(static_cast<size_t>(mWidth) * samples);
+        const size_t stride = static_cast<size_t>(mWidth) * 3;
+        std::vector<uint8_t> band(stride * kBandRows);
+        sink.begin(mWidth, mHeight);
+        const bool direct = colours == 3 && samples == 3;
+        for (uint32_t y = 0; y < mHeight; y += kBandRows)
+        {
+            const uint32_t count = std::min(kBandRows, mHeight - y);
+            size_t placeStride = 0;
+            uint8_t* place = direct ? sink.placeForRows(count, placeStride) : nullptr;
+            uint8_t* first = place != nullptr ? place : band.data();
+            const size_t firstStride = place != nullptr ? placeStride : stride;
+            for (uint32_t r = 0; r < count; ++r)
+            {
+                uint8_t* out = first + r * firstStride;
+                if (TIFFReadScanline(mTiff.get(), direct ? out : row.data(), y + r, 0) < 0)
+                {
+                    fail("cannot read a row");
+                }
+                if (direct)
+                {
+                    continue;
+                }
+                if (alpha == Alpha::Unassociated)
+                {
+                    flattenOverBlack(row.data(), samples, mWidth, out);
+                    continue;
+                }
+                // Grey widened to RGB; a premultiplied or unknown extra sample is left out.
+                for (uint32_t x = 0; x < mWidth; ++x)
+                {
+                    const uint8_t* p = row.data() + static_cast<size_t>(x) * samples;
+                    out[x * 3] = p[0];
+                    out[x * 3 + 1] = p[colours == 3 ? 1 : 0];
+                    out[x * 3 + 2] = p[colours == 3 ? 2 : 0];
+                }
+            }
+            sink.rows(first, firstStride, count);
+        }
+    }
+
+    void decodeThroughRgba(PictureRowSink& sink)
+    {
+        TIFF* tif = mTiff.get();
+        char message[1024] = {};
+        if (!TIFFRGBAImageOK(tif, message))
+        {
+            throw PictureDecodeError(std::string("TIFF: ") + message);
+        }
+        TIFFRGBAImage image{};
+        if (!TIFFRGBAImageBegin(&image, tif, 1, message))
+        {
+            throw PictureDecodeError(std::string("TIFF: ") + message);
+        }
+        struct End
+        {
+            TIFFRGBAImage* image;
+            ~End() { TIFFRGBAImageEnd(image); }
+        } end{&image};
+        // Rows as stored: the orientation is applied by whoever receives them.
+        image.req_orientation = image.orientation;
+        // Whole strips (or rows of tiles) a band, so that each is decoded once.
+        uint32_t unit = 0;
+        if (TIFFIsTiled(tif))
+        {
+            TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+        }
+        else
+        {
+            TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
+        }
+        unit = std::clamp<uint32_t>(unit, 1, mHeight);
+        const uint32_t bandRows = std::min(mHeight, unit * ((kBandRows + unit - 1) / unit));
+        if (uint64_t(bandRows) * mWidth * 4 > kDecoderMemoryBudget)
+        {
+            throw PictureDecodeError("TIFF: strips of " + std::to_string(bandRows) + " rows are too large");
+        }
+        std::vector<uint32_t> raster(static_cast<size_t>(bandRows) * mWidth);
+        const size_t stride = static_cast<size_t>(mWidth) * 3;
+        std::vector<uint8_t> rgb(stride * kBandRows);
+        sink.begin(mWidth, mHeight);
+        for (uint32_t y = 0; y < mHeight; y += bandRows)
+        {
+            const uint32_t count = std::min(bandRows, mHeight - y);
+            image.row_offset = static_cast<int>(y);
+            image.col_offset = 0;
+            if (!TIFFRGBAImageGet(&image, raster.data(), mWidth, count))
+            {
+                fail("cannot read a strip");
+            }
+            // Colour comes premultiplied by alpha: over black as it is.
+            for (uint32_t first = 0; first < count; first += kBandRows)
+            {
+                const uint32_t rows = std::min(kBandRows, count - first);
+                const uint32_t* from = raster.data() + static_cast<size_t>(first) * mWidth;
+                for (size_t i = 0; i < static_cast<size_t>(rows) * mWidth; ++i)
+                {
+                    rgb[i * 3] = static_cast<uint8_t>(TIFFGetR(from[i]));
+                    rgb[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(from[i]));
+                    rgb[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(from[i]));
+                }
+                sink.rows(rgb.data(), stride, rows);
+            }
+        }
+    }
+
+    std::unique_ptr<TiffFile> mFile;
+    std::unique_ptr<TIFF, TiffClose> mTiff;
+    uint32_t mWidth = 0;
+    uint32_t mHeight = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<PictureStreamDecoder> makeTiffStreamDecoder(std::streambuf& file)
+{
+    return std::make_unique<TiffStreamDecoder>(file);
+}
+
+}  // namespace pravix
