@@ -1,5 +1,6 @@
 // JPEG 2000 (.jp2 files) through OpenJPEG over memory streams.
 #include "ImageCodecs.h"
+#include "OpenJpegHandles.h"
 #include "ParallelFor.h"
 
 #include <algorithm>
@@ -76,19 +77,6 @@ OPJ_BOOL streamSeek(OPJ_OFF_T n, void* user)
 }
 
 void quietMessage(const char*, void*) {}
-
-struct CodecDeleter
-{
-    void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
-};
-struct StreamDeleter
-{
-    void operator()(opj_stream_t* s) const { opj_stream_destroy(s); }
-};
-struct ImageDeleter
-{
-    void operator()(opj_image_t* i) const { opj_image_destroy(i); }
-};
 
 void muteCodec(opj_codec_t* codec)
 {
@@ -175,7 +163,7 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
         params[c].prec = 8;
         params[c].sgnd = 0;
     }
-    std::unique_ptr<opj_image_t, ImageDeleter> img(opj_image_create(comps, params, OPJ_CLRSPC_SRGB));
+    OpenJpegImage img(opj_image_create(comps, params, OPJ_CLRSPC_SRGB));
     if (!img)
     {
         return {};
@@ -213,7 +201,7 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
     }
     cp.numresolution = resolutions;
 
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_compress(OPJ_CODEC_JP2));
+    OpenJpegCodec codec(opj_create_compress(OPJ_CODEC_JP2));
     if (!codec)
     {
         return {};
@@ -227,7 +215,7 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
     std::vector<uint8_t> out;
     MemoryStream ms;
     ms.out = &out;
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(1 << 20, OPJ_FALSE));
+    OpenJpegStream stream(opj_stream_create(1 << 20, OPJ_FALSE));
     if (!stream)
     {
         return {};
@@ -258,7 +246,7 @@ std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size)
         return std::nullopt;
     }
     const bool codestream = data[0] == 0xFF && data[1] == 0x4F;
-    std::unique_ptr<opj_codec_t, CodecDeleter> codec(opj_create_decompress(codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
+    OpenJpegCodec codec(opj_create_decompress(codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
     if (!codec)
     {
         return std::nullopt;
@@ -274,7 +262,7 @@ std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size)
     MemoryStream ms;
     ms.in = data;
     ms.size = size;
-    std::unique_ptr<opj_stream_t, StreamDeleter> stream(opj_stream_create(1 << 16, OPJ_TRUE));
+    OpenJpegStream stream(opj_stream_create(1 << 16, OPJ_TRUE));
     if (!stream)
     {
         return std::nullopt;
@@ -290,7 +278,7 @@ std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size)
         opj_image_destroy(raw);
         return std::nullopt;
     }
-    std::unique_ptr<opj_image_t, ImageDeleter> img(raw);
+    OpenJpegImage img(raw);
     const uint64_t width = static_cast<uint64_t>(img->x1) - img->x0;
     const uint64_t height = static_cast<uint64_t>(img->y1) - img->y0;
     if (img->x1 <= img->x0 || img->y1 <= img->y0 || !bitmapSizeAllowed(width, height) || img->numcomps == 0 ||

@@ -3,6 +3,7 @@
 // up every tile while it reads the header. OpenJPEG holds every sample of the picture as a 32-bit number
 // while it decodes, so a picture is decoded at the lowest resolution level that still gives the size
 // asked for, and at a lower one when its samples would exceed the codec memory budget.
+#include "OpenJpegHandles.h"
 #include "ParallelFor.h"
 #include "PictureDecoding.h"
 #include "PictureStreamDecoder.h"
@@ -88,18 +89,6 @@ uint32_t be32(const uint8_t* p)
     return (be16(p) << 16) | be16(p + 2);
 }
 
-struct CodecDestroy
-{
-    void operator()(opj_codec_t* c) const { opj_destroy_codec(c); }
-};
-struct StreamDestroy
-{
-    void operator()(opj_stream_t* s) const { opj_stream_destroy(s); }
-};
-struct ImageDestroy
-{
-    void operator()(opj_image_t* i) const { opj_image_destroy(i); }
-};
 struct InfoDestroy
 {
     void operator()(opj_codestream_info_v2_t* i) const { opj_destroy_cstr_info(&i); }
@@ -349,9 +338,9 @@ private:
     }
 
     std::unique_ptr<Jp2Stream> mStream;
-    std::unique_ptr<opj_codec_t, CodecDestroy> mCodec;
-    std::unique_ptr<opj_stream_t, StreamDestroy> mOpjStream;
-    std::unique_ptr<opj_image_t, ImageDestroy> mImage;
+    OpenJpegCodec mCodec;
+    OpenJpegStream mOpjStream;
+    OpenJpegImage mImage;
     uint32_t mLevels = 1;
     uint32_t mWidth = 0;
     uint32_t mHeight = 0;

@@ -143,6 +143,41 @@ std::vector<uint8_t> readJpegIccProfile(const uint8_t* d, size_t end)
     return profile;
 }
 
+// The entropy-coded data of each restart interval (after the SOS segment and after each restart
+// marker) of a JPEG whose intervals start at rows of the picture, with the rows each holds; empty when
+// the intervals do not start at rows or their count does not cover the picture's height.
+std::vector<std::pair<size_t, size_t>> rowIntervals(const uint8_t* data, const JpegLayout& layout,
+                                                    uint32_t& rowsPerInterval)
+{
+    std::vector<std::pair<size_t, size_t>> intervals;
+    if (!layout.hasDri || layout.restartInterval == 0)
+    {
+        return intervals;
+    }
+    const uint32_t mcusPerRow = (layout.width + 8 * layout.maxH - 1) / (8 * layout.maxH);
+    if (mcusPerRow == 0 || layout.restartInterval % mcusPerRow != 0)
+    {
+        return intervals;
+    }
+    rowsPerInterval = layout.restartInterval / mcusPerRow * 8 * layout.maxV;
+    size_t begin = layout.dataBegin;
+    for (size_t p = layout.dataBegin; p + 1 < layout.dataEnd; ++p)
+    {
+        if (data[p] == 0xFF && data[p + 1] >= 0xD0 && data[p + 1] <= 0xD7)
+        {
+            intervals.emplace_back(begin, p);
+            begin = p + 2;
+            ++p;
+        }
+    }
+    intervals.emplace_back(begin, layout.dataEnd);
+    if (intervals.size() != (static_cast<uint64_t>(layout.height) + rowsPerInterval - 1) / rowsPerInterval)
+    {
+        intervals.clear();
+    }
+    return intervals;
+}
+
 }  // namespace
 
 std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
@@ -230,31 +265,11 @@ std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
     {
         return decodeJpeg(data, size);
     }
-    const uint32_t mcuW = 8 * layout.maxH;
-    const uint32_t mcuH = 8 * layout.maxV;
-    const uint32_t mcusPerRow = (layout.width + mcuW - 1) / mcuW;
-    if (layout.restartInterval % mcusPerRow != 0)
+    uint32_t rowsPerInterval = 0;
+    const std::vector<std::pair<size_t, size_t>> intervals = rowIntervals(data, layout, rowsPerInterval);
+    if (intervals.size() < 2)
     {
-        return decodeJpeg(data, size);  // intervals do not start at row starts
-    }
-    const uint32_t rowsPerInterval = layout.restartInterval / mcusPerRow * mcuH;
-    // Start of each interval's data: after the SOS segment and after each restart marker.
-    std::vector<std::pair<size_t, size_t>> intervals;
-    size_t begin = layout.dataBegin;
-    for (size_t p = layout.dataBegin; p + 1 < layout.dataEnd; ++p)
-    {
-        if (data[p] == 0xFF && data[p + 1] >= 0xD0 && data[p + 1] <= 0xD7)
-        {
-            intervals.emplace_back(begin, p);
-            begin = p + 2;
-            ++p;
-        }
-    }
-    intervals.emplace_back(begin, layout.dataEnd);
-    const uint64_t expected = (layout.height + rowsPerInterval - 1) / rowsPerInterval;
-    if (intervals.size() != expected || intervals.size() < 2)
-    {
-        return decodeJpeg(data, size);
+        return decodeJpeg(data, size);  // intervals do not start at row starts, or only one
     }
     Bitmap out;
     if (!out.allocate(layout.width, layout.height, 3))
@@ -327,28 +342,9 @@ std::vector<uint8_t> encodePngFromJpeg(const uint8_t* data, size_t size)
     JpegLayout layout;
     std::vector<std::pair<size_t, size_t>> intervals;
     uint32_t rowsPerInterval = 0;
-    if (parseLayout(data, size, layout) && layout.hasDri && layout.restartInterval != 0)
+    if (parseLayout(data, size, layout))
     {
-        const uint32_t mcusPerRow = (layout.width + 8 * layout.maxH - 1) / (8 * layout.maxH);
-        if (layout.restartInterval % mcusPerRow == 0)
-        {
-            rowsPerInterval = layout.restartInterval / mcusPerRow * 8 * layout.maxV;
-            size_t begin = layout.dataBegin;
-            for (size_t p = layout.dataBegin; p + 1 < layout.dataEnd; ++p)
-            {
-                if (data[p] == 0xFF && data[p + 1] >= 0xD0 && data[p + 1] <= 0xD7)
-                {
-                    intervals.emplace_back(begin, p);
-                    begin = p + 2;
-                    ++p;
-                }
-            }
-            intervals.emplace_back(begin, layout.dataEnd);
-            if (intervals.size() != (layout.height + rowsPerInterval - 1) / rowsPerInterval)
-            {
-                intervals.clear();
-            }
-        }
+        intervals = rowIntervals(data, layout, rowsPerInterval);
     }
     const size_t parts = std::max<size_t>(1, intervals.size());
     std::vector<PngBand> bands(parts);

@@ -21,18 +21,6 @@ namespace
 
 using Clock = std::chrono::steady_clock;
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kUnderSanitizers = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kUnderSanitizers = true;
-#else
-constexpr bool kUnderSanitizers = false;
-#endif
-#else
-constexpr bool kUnderSanitizers = false;
-#endif
-
 // A picture whose decode runs longer than this is taken as stalled: the whole photo decodes in a
 // fraction of a second even on a loaded machine or under the sanitizers.
 constexpr auto kStallLimit = std::chrono::seconds(20);

@@ -27,18 +27,6 @@ extern "C" const char* __lsan_default_suppressions()
 namespace
 {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kUnderSanitizers = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kUnderSanitizers = true;
-#else
-constexpr bool kUnderSanitizers = false;
-#endif
-#else
-constexpr bool kUnderSanitizers = false;
-#endif
-
 // Every damaged file is decoded this many times in one process, as a batch of copies of it would be.
 constexpr int kRuns = 20;
 const uint32_t kSeeds = kUnderSanitizers ? 8 : 24;

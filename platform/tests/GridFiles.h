@@ -24,18 +24,11 @@ struct CodedPicture
     uint32_t height = 0;
 };
 
-// A coded picture of a fixture file (its primary image unless an item is named), split into its NAL units.
-inline CodedPicture codedPictureOf(const std::string& fixture, uint32_t itemId = 0)
+// The NAL units of an HEVC byte stream sorted into the picture: parameter sets to their places, slices
+// (types 0 to 31) in order; anything else (an encoder's SEI) is left out. Units start after each 00 00 01
+// and run to the next start code (its leading zeros excluded).
+inline void sortUnits(const std::vector<uint8_t>& stream, CodedPicture& picture)
 {
-    const std::vector<uint8_t> file = readBytes(dataPath(fixture));
-    HeifImageItems items(file);
-    const uint32_t id = itemId != 0 ? itemId : items.primaryItemId();
-    const std::vector<uint8_t> stream = items.byteStream(id);
-    CodedPicture picture;
-    const auto size = items.spatialExtent(id);
-    picture.width = size->width;
-    picture.height = size->height;
-    // Units start after each 00 00 01 and run to the next start code (its leading zero excluded).
     std::vector<size_t> starts;
     for (size_t i = 0; i + 3 <= stream.size(); ++i)
     {
@@ -53,21 +46,38 @@ inline CodedPicture codedPictureOf(const std::string& fixture, uint32_t itemId =
             --end;
         }
         const Bytes unit(stream.begin() + static_cast<long>(starts[k]), stream.begin() + static_cast<long>(end));
-        switch ((unit[0] >> 1) & 0x3F)
+        const int type = unit.empty() ? -1 : (unit[0] >> 1) & 0x3F;
+        if (type == 32)
         {
-        case 32:
             picture.vps = unit;
-            break;
-        case 33:
+        }
+        else if (type == 33)
+        {
             picture.sps = unit;
-            break;
-        case 34:
+        }
+        else if (type == 34)
+        {
             picture.pps = unit;
-            break;
-        default:
+        }
+        else if (type >= 0 && type < 32)
+        {
             picture.slices.push_back(unit);
         }
     }
+}
+
+// A coded picture of a fixture file (its primary image unless an item is named), split into its NAL units.
+inline CodedPicture codedPictureOf(const std::string& fixture, uint32_t itemId = 0)
+{
+    const std::vector<uint8_t> file = readBytes(dataPath(fixture));
+    HeifImageItems items(file);
+    const uint32_t id = itemId != 0 ? itemId : items.primaryItemId();
+    const std::vector<uint8_t> stream = items.byteStream(id);
+    CodedPicture picture;
+    const auto size = items.spatialExtent(id);
+    picture.width = size->width;
+    picture.height = size->height;
+    sortUnits(stream, picture);
     return picture;
 }
 

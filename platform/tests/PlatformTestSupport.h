@@ -13,6 +13,19 @@
 namespace pravix::test
 {
 
+// The sanitizer build decodes several times slower: the long seeded tests take fewer files there.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kUnderSanitizers = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kUnderSanitizers = true;
+#else
+constexpr bool kUnderSanitizers = false;
+#endif
+#else
+constexpr bool kUnderSanitizers = false;
+#endif
+
 inline std::string dataPath(const std::string& name)
 {
     return std::string(PRAVIX_SOURCE_DIR) + "/platform/tests/data/" + name;

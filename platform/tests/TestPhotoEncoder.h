@@ -126,41 +126,7 @@ inline std::optional<CodedPicture> encodeBusyPicture(uint32_t width, uint32_t he
     CodedPicture picture;
     picture.width = width;
     picture.height = height;
-    std::vector<size_t> starts;
-    for (size_t i = 0; i + 3 <= stream.size(); ++i)
-    {
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1)
-        {
-            starts.push_back(i + 3);
-            i += 2;
-        }
-    }
-    for (size_t k = 0; k < starts.size(); ++k)
-    {
-        size_t end = k + 1 < starts.size() ? starts[k + 1] - 3 : stream.size();
-        while (end > starts[k] && stream[end - 1] == 0)
-        {
-            --end;
-        }
-        const Bytes unit(stream.begin() + static_cast<long>(starts[k]), stream.begin() + static_cast<long>(end));
-        const int type = unit.empty() ? -1 : (unit[0] >> 1) & 0x3F;
-        if (type == 32)
-        {
-            picture.vps = unit;
-        }
-        else if (type == 33)
-        {
-            picture.sps = unit;
-        }
-        else if (type == 34)
-        {
-            picture.pps = unit;
-        }
-        else if (type >= 0 && type < 32)
-        {
-            picture.slices.push_back(unit);
-        }
-    }
+    sortUnits(stream, picture);
     if (!picture.vps.empty() && !picture.sps.empty() && !picture.pps.empty() && !picture.slices.empty())
     {
         result = std::move(picture);
