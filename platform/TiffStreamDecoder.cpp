@@ -206,7 +206,7 @@ public:
                            compression != COMPRESSION_OJPEG &&
                            (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_MINISBLACK) &&
                            samples >= colours && samples <= colours + 1 &&
-                           TIFFScanlineSize64(tif) == static_cast<int64_t>(mWidth) * samples;
+                           TIFFScanlineSize64(tif) == static_cast<uint64_t>(mWidth) * samples;
         if (plain)
         {
             decodeScanlines(samples, colours, sink);
