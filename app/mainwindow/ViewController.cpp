@@ -117,6 +117,22 @@ QPixmap mirrored(const QPixmap& pixmap)
     return flipped;
 }
 
+// A transparent canvas of width x height pixels for the drawing helpers; none when that size is empty or
+// beyond what a picture of the image layer may hold.
+std::optional<QImage> blankCanvas(double width, double height, QImage::Format format)
+{
+    if (!(width >= 1 && height >= 1) || width > kMaxBitmapSide || height > kMaxBitmapSide ||
+        !bitmapSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
+        return std::nullopt;
+    }
+    QImage canvas(static_cast<int>(width), static_cast<int>(height), format);
+    if (canvas.isNull()) {
+        return std::nullopt;
+    }
+    canvas.fill(Qt::transparent);
+    return canvas;
+}
+
 }  // namespace
 
 ViewController::ViewController(MainWindowEnvironment environment, QWidget* parent)
@@ -768,24 +784,19 @@ std::optional<Bitmap> ViewController::RotateImage(const Bitmap& image, double by
     // Quarter turns land on whole pixels; anything else grows to the pixels the corners touch.
     const double width = std::ceil(bounds.width() - 1e-6);
     const double height = std::ceil(bounds.height() - 1e-6);
-    if (!(width >= 1 && height >= 1) || width > kMaxBitmapSide || height > kMaxBitmapSide ||
-        !bitmapSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
+    std::optional<QImage> canvas = blankCanvas(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (!canvas) {
         return std::nullopt;
     }
-    QImage canvas(static_cast<int>(width), static_cast<int>(height), QImage::Format_ARGB32_Premultiplied);
-    if (canvas.isNull()) {
-        return std::nullopt;
-    }
-    canvas.fill(Qt::transparent);
     {
-        QPainter painter(&canvas);
+        QPainter painter(&*canvas);
         // Quarter turns move whole pixels; filtering them would only blur their edges.
         painter.setRenderHint(QPainter::SmoothPixmapTransform, std::fmod(a, 90.0) != 0);
         painter.translate(width / 2, height / 2);
         painter.setTransform(turn, true);
         painter.drawImage(QPointF(-source.width() / 2.0, -source.height() / 2.0), source);
     }
-    std::optional<Bitmap> turned = bitmapFromImage(canvas);
+    std::optional<Bitmap> turned = bitmapFromImage(*canvas);
     if (turned) {
         turned->iccProfile = image.iccProfile;
     }
@@ -812,19 +823,20 @@ std::optional<Bitmap> ViewController::ImageZoom(const Bitmap& img, ImageSize for
     const QImage source = imageFromBitmap(img);
     const double width = std::round(forSize.width);
     const double height = std::round(forSize.height);
-    if (source.isNull() || !(width >= 1 && height >= 1) || width > kMaxBitmapSide || height > kMaxBitmapSide ||
-        !bitmapSizeAllowed(static_cast<uint64_t>(width), static_cast<uint64_t>(height))) {
+    if (source.isNull()) {
         return std::nullopt;
     }
-    QImage canvas(static_cast<int>(width), static_cast<int>(height),
-                  source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
-    canvas.fill(Qt::transparent);
+    std::optional<QImage> canvas = blankCanvas(
+        width, height, source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    if (!canvas) {
+        return std::nullopt;
+    }
     {
-        QPainter painter(&canvas);
+        QPainter painter(&*canvas);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(0, 0, width, height), source);
     }
-    std::optional<Bitmap> zoomed = bitmapFromImage(canvas);
+    std::optional<Bitmap> zoomed = bitmapFromImage(*canvas);
     if (zoomed) {
         zoomed->iccProfile = img.iccProfile;
     }
