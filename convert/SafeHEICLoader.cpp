@@ -3,6 +3,7 @@
 #include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "ImageOps.h"
+#include "PictureLoading.h"
 #include "RegularFile.h"
 
 #include <cctype>
@@ -221,15 +222,20 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromPath(const std::string& p
 {
     try
     {
-        if (const auto bytes = readWholeFile(path))
+        std::unique_ptr<ImageSource> source = path.empty() ? nullptr : ImageSource::createWithFile(path);
+        if (!source || source->format() == PictureFormat::Heif)
         {
-            std::optional<Bitmap> image = decodeImage(bytes->data(), bytes->size());
-            if (image && !image->empty())
-            {
-                return image;
-            }
+            return loadHEICWithImageIOFromPath(path);
         }
-        return loadHEICWithImageIOFromPath(path);
+        // Other pictures as stored, alpha kept, reduced to at most kMaxPixelSize like the ImageIO path.
+        // The source keeps its verdict, so the fallback does not decode a refused picture again.
+        ThumbnailOptions options = defaultLoadOptions();
+        options.maxPixelSize = kMaxPixelSize;
+        if (std::optional<Bitmap> image = source->count() > 0 ? source->thumbnailAtIndex(0, options) : std::nullopt)
+        {
+            return image;
+        }
+        return loadHEICWithImageIOFromSource(source.get(), path);
     }
     catch (const std::exception& e)
     {

@@ -40,7 +40,8 @@ public:
     static uint32_t getImageOrientationFromSource(const ImageSource* source);
 
     // Kept for callers to come; each answers nothing rather than throwing.
-    // Any image file the codecs read; otherwise the HEIC through loadHEICWithImageIOFromPath.
+    // A JPEG, PNG, TIFF, BMP or JPEG 2000 file as stored with its alpha, at most kMaxPixelSize on its
+    // longer side; a HEIC file, or a picture that does not load so, through the ImageIO path (upright).
     static std::optional<Bitmap> loadHEICImageFromPath(const std::string& path);
     // A local file URL ("file:///path", "file://localhost/path", "file:/path", percent-encoded)
     // by its path; any other URL is refused, since nothing is fetched from the network.

@@ -3,6 +3,7 @@
 #include "ConvertEntry.h"
 #include "ImageCodecs.h"
 #include "ImageOps.h"
+#include "PictureLoading.h"
 
 #include <algorithm>
 #include <cctype>

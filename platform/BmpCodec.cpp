@@ -1,4 +1,4 @@
-// Uncompressed Windows bitmaps, written and read by hand: 24-bit out; 24- and 32-bit in.
+// Uncompressed 24-bit Windows bitmaps, written by hand.
 #include "ImageCodecs.h"
 
 #include <cstring>
@@ -18,16 +18,6 @@ void putU32(uint8_t* p, uint32_t v)
 {
     putU16(p, v & 0xFFFF);
     putU16(p + 2, v >> 16);
-}
-
-uint32_t getU16(const uint8_t* p)
-{
-    return p[0] | (p[1] << 8);
-}
-
-uint32_t getU32(const uint8_t* p)
-{
-    return getU16(p) | (getU16(p + 2) << 16);
 }
 
 constexpr size_t kFileHeader = 14;
@@ -76,58 +66,6 @@ std::vector<uint8_t> encodeBmp(const Bitmap& image)
         }
     }
     return out;
-}
-
-std::optional<Bitmap> decodeBmp(const uint8_t* data, size_t size)
-{
-    if (data == nullptr || size < kFileHeader + kInfoHeader || data[0] != 'B' || data[1] != 'M')
-    {
-        return std::nullopt;
-    }
-    const uint32_t pixelOffset = getU32(data + 10);
-    const uint32_t headerSize = getU32(data + 14);
-    if (headerSize < kInfoHeader || headerSize > size - kFileHeader)
-    {
-        return std::nullopt;
-    }
-    const int32_t width = static_cast<int32_t>(getU32(data + 18));
-    const int32_t rawHeight = static_cast<int32_t>(getU32(data + 22));
-    const uint32_t bpp = getU16(data + 28);
-    const uint32_t compression = getU32(data + 30);
-    if (width <= 0 || rawHeight == 0 || rawHeight == INT32_MIN || (bpp != 24 && bpp != 32) ||
-        !(compression == 0 || (compression == 3 && bpp == 32)))
-    {
-        return std::nullopt;
-    }
-    const bool topDown = rawHeight < 0;
-    const uint32_t height = static_cast<uint32_t>(topDown ? -rawHeight : rawHeight);
-    Bitmap bitmap;
-    if (!bitmapSizeAllowed(static_cast<uint32_t>(width), height))
-    {
-        return std::nullopt;
-    }
-    const uint32_t srcBytes = bpp / 8;
-    const uint64_t rowBytes = (static_cast<uint64_t>(width) * srcBytes + 3) & ~uint64_t(3);
-    if (pixelOffset > size || rowBytes * height > size - pixelOffset)
-    {
-        return std::nullopt;
-    }
-    if (!bitmap.allocate(static_cast<uint32_t>(width), height, 3))
-    {
-        return std::nullopt;
-    }
-    for (uint32_t y = 0; y < height; ++y)
-    {
-        const uint8_t* src = data + pixelOffset + (topDown ? y : height - 1 - y) * rowBytes;
-        uint8_t* dst = bitmap.row(y);
-        for (uint32_t x = 0; x < bitmap.width; ++x)
-        {
-            dst[x * 3] = src[x * srcBytes + 2];
-            dst[x * 3 + 1] = src[x * srcBytes + 1];
-            dst[x * 3 + 2] = src[x * srcBytes];
-        }
-    }
-    return bitmap;
 }
 
 }  // namespace pravix

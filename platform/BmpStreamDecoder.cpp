@@ -94,7 +94,7 @@ public:
         std::vector<uint8_t> stored(static_cast<size_t>(mRowBytes) * kBandRows);
         const size_t stride = static_cast<size_t>(mWidth) * 3;
         std::vector<uint8_t> rgb(stride * kBandRows);
-        sink.begin(mWidth, mHeight);
+        sink.begin(mWidth, mHeight, 3);
         for (uint32_t y = 0; y < mHeight; y += kBandRows)
         {
             const uint32_t count = std::min(kBandRows, mHeight - y);

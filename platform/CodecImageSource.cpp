@@ -21,14 +21,15 @@ public:
     {
     }
 
-    void begin(uint32_t width, uint32_t height) override
+    void begin(uint32_t width, uint32_t height, uint32_t channels) override
     {
         const bool swap = mOrientation >= 5 && mOrientation <= 8;
         const uint32_t turnedWidth = swap ? height : width;
         const uint32_t turnedHeight = swap ? width : height;
         mWidth = width;
         mTarget = std::make_unique<PictureTarget>(width, height, PictureWindow{0, 0, width, height}, mOrientation,
-                                                  std::min(mOutWidth, turnedWidth), std::min(mOutHeight, turnedHeight));
+                                                  std::min(mOutWidth, turnedWidth), std::min(mOutHeight, turnedHeight),
+                                                  channels);
     }
 
     void rows(const uint8_t* pixels, size_t stride, uint32_t count) override
@@ -126,7 +127,7 @@ std::optional<Bitmap> CodecImageSource::imageAtIndex(size_t index) const
     {
         return std::nullopt;
     }
-    return decode(false, 0);
+    return decode(false, 0, false);
 }
 
 std::optional<Bitmap> CodecImageSource::thumbnailAtIndex(size_t index, const ThumbnailOptions& options) const
@@ -135,7 +136,7 @@ std::optional<Bitmap> CodecImageSource::thumbnailAtIndex(size_t index, const Thu
     {
         return std::nullopt;
     }
-    return decode(options.createWithTransform, options.maxPixelSize);
+    return decode(options.createWithTransform, options.maxPixelSize, options.keepAlpha);
 }
 
 std::vector<uint8_t> CodecImageSource::exifBlock() const
@@ -143,7 +144,7 @@ std::vector<uint8_t> CodecImageSource::exifBlock() const
     return mHeader ? mHeader->exifBlock : std::vector<uint8_t>();
 }
 
-std::optional<Bitmap> CodecImageSource::decode(bool upright, uint32_t maxPixelSize) const
+std::optional<Bitmap> CodecImageSource::decode(bool upright, uint32_t maxPixelSize, bool keepAlpha) const
 {
     if (!mHeader || mDecodeFailed)
     {
@@ -158,6 +159,7 @@ std::optional<Bitmap> CodecImageSource::decode(bool upright, uint32_t maxPixelSi
             decoder = PictureStreamDecoder::create(mFormat, *mFile);
             decoder->readHeader();
         }
+        decoder->keepAlpha(keepAlpha);
         // Rows stored bottom up are turned over whatever is asked; the file's orientation only upright.
         uint32_t orientation = mHeader->bottomUp ? 4 : 1;
         if (upright)

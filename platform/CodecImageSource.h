@@ -33,8 +33,8 @@ public:
 private:
     CodecImageSource(std::unique_ptr<std::streambuf> file, PictureFormat format);
     // The picture, turned upright when asked, reduced to at most maxPixelSize on its longer side (0: as
-    // it is); nullopt with mError set on failure.
-    std::optional<Bitmap> decode(bool upright, uint32_t maxPixelSize) const;
+    // it is), RGBA when asked and it has alpha; nullopt with mError set on failure.
+    std::optional<Bitmap> decode(bool upright, uint32_t maxPixelSize, bool keepAlpha) const;
 
     std::unique_ptr<std::streambuf> mFile;
     PictureFormat mFormat;

@@ -75,31 +75,4 @@ std::optional<ImageFileType> sniffImageType(const uint8_t* data, size_t size)
     return std::nullopt;
 }
 
-std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size)
-{
-    if (data == nullptr)
-    {
-        return std::nullopt;
-    }
-    auto type = sniffImageType(data, size);
-    if (!type)
-    {
-        return std::nullopt;
-    }
-    switch (*type)
-    {
-    case ImageFileType::Jpeg:
-        return decodeJpegParallel(data, size);
-    case ImageFileType::Png:
-        return decodePng(data, size);
-    case ImageFileType::Tiff:
-        return decodeTiff(data, size);
-    case ImageFileType::Bmp:
-        return decodeBmp(data, size);
-    case ImageFileType::Jpeg2000:
-        return decodeJp2(data, size);
-    }
-    return std::nullopt;
-}
-
 }  // namespace pravix

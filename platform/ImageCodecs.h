@@ -44,23 +44,21 @@ std::vector<uint8_t> encodeTiff(const Bitmap& image);
 std::vector<uint8_t> encodeJp2(const Bitmap& image);
 std::vector<uint8_t> encodeBmp(const Bitmap& image);
 
-// Decodes JPEG, PNG, TIFF, BMP or JPEG 2000 (.jp2 or a bare codestream) by its signature; nullopt when
-// the data is none of these, is damaged, or claims a size beyond the bitmap bounds.
-std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size);
+// The file type of encoded data by its signature (decoding goes through PictureLoading.h).
 std::optional<ImageFileType> sniffImageType(const uint8_t* data, size_t size);
 
-std::optional<Bitmap> decodeJpeg(const uint8_t* data, size_t size);
-// Width and height from a JPEG's frame header, without decoding it; nullopt when libjpeg cannot read
-// the header.
+// Width and height from a JPEG's frame header, without decoding it; nullopt when the JPEG decoder cannot
+// read the header or refuses its size.
 std::optional<std::pair<uint32_t, uint32_t>> readJpegSize(const uint8_t* data, size_t size);
-// The row-level forms of the JPEG codec: encode rows at any stride; decode into a caller's buffer of
-// exactly width x height RGB (dst), or, with `whole`, into a new bitmap with the ICC profile.
+// The row-level forms of the JPEG codec: encode rows at any stride; decode a baseline RGB JPEG into a
+// caller's buffer of exactly width x height RGB (one band of the parallel decode).
 std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32_t width, uint32_t height,
                                     uint32_t channels, const std::vector<uint8_t>& iccProfile, int quality);
-bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstStride, uint32_t width, uint32_t height,
-                    Bitmap* whole);
+bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstStride, uint32_t width, uint32_t height);
 // Large pictures on all cores: bands encoded apart and joined with restart markers into one baseline
-// JPEG; a JPEG whose restart intervals start at MCU rows decoded band by band in parallel.
+// JPEG; a JPEG whose restart intervals start at MCU rows decoded band by band in parallel, any other
+// through the JPEG stream decoder. Either way the header passes the stream decoder's size checks first;
+// the picture comes out RGB, as stored, at its full size.
 std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality);
 std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size);
 // A JPEG's picture as a PNG without the whole picture held: each band between the restart markers of a
@@ -69,9 +67,5 @@ std::vector<uint8_t> encodePngFromJpeg(const uint8_t* data, size_t size);
 // A JPEG's picture encoded as the type (PNG through encodePngFromJpeg, the others decoded whole first).
 std::vector<uint8_t> transcodeJpeg(const uint8_t* data, size_t size, ImageFileType type,
                                    const EncodeProperties& properties = {});
-std::optional<Bitmap> decodePng(const uint8_t* data, size_t size);
-std::optional<Bitmap> decodeTiff(const uint8_t* data, size_t size);
-std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size);
-std::optional<Bitmap> decodeBmp(const uint8_t* data, size_t size);
 
 }  // namespace pravix

@@ -17,7 +17,17 @@ std::unique_ptr<ImageSource> ImageSource::createWithFile(const std::string& path
     {
         return nullptr;
     }
+    return createWithStream(std::move(file));
+}
+
+std::unique_ptr<ImageSource> ImageSource::createWithStream(std::unique_ptr<std::streambuf> file)
+{
+    if (!file)
+    {
+        return nullptr;
+    }
     uint8_t head[kPictureFormatHeadBytes];
+    stream::seek(*file, 0);
     const PictureFormat format = identifyPictureFormat(head, stream::read(*file, head, sizeof head));
     if (format == PictureFormat::Heif)
     {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ struct ThumbnailOptions
     bool createFromImageAlways = false;  // always from the full image (the only source this layer has)
     bool allowFloat = false;             // accepted; pictures come out 8-bit
     uint32_t maxPixelSize = 0;           // 0: no limit; else the longer side is reduced to at most this
+    // RGBA out for a picture with alpha (a JPEG, PNG, TIFF or JPEG 2000 file's); otherwise, and for HEIF,
+    // transparent parts are put over black.
+    bool keepAlpha = false;
 };
 
 struct ImageProperties
@@ -47,6 +51,8 @@ public:
     // why: not a regular file, permission denied, ...); a source with count 0 (its reason in lastError)
     // when it is none of these or its header cannot be read.
     static std::unique_ptr<ImageSource> createWithFile(const std::string& path, std::string* whyNot = nullptr);
+    // The same over a file already open (or bytes in memory), read from its start; null for no stream.
+    static std::unique_ptr<ImageSource> createWithStream(std::unique_ptr<std::streambuf> file);
     virtual ~ImageSource();
 
     virtual PictureFormat format() const = 0;

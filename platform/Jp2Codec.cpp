@@ -1,4 +1,4 @@
-// JPEG 2000 (.jp2 files) through OpenJPEG over memory streams.
+// JPEG 2000 (.jp2 files) written through OpenJPEG into a memory stream.
 #include "ImageCodecs.h"
 #include "OpenJpegHandles.h"
 #include "ParallelFor.h"
@@ -18,23 +18,9 @@ namespace
 struct MemoryStream
 {
     std::vector<uint8_t>* out = nullptr;
-    const uint8_t* in = nullptr;
     size_t size = 0;
     size_t pos = 0;
 };
-
-OPJ_SIZE_T streamRead(void* buffer, OPJ_SIZE_T n, void* user)
-{
-    auto* s = static_cast<MemoryStream*>(user);
-    if (s->pos >= s->size)
-    {
-        return static_cast<OPJ_SIZE_T>(-1);
-    }
-    const size_t count = std::min<size_t>(n, s->size - s->pos);
-    std::memcpy(buffer, s->in + s->pos, count);
-    s->pos += count;
-    return count;
-}
 
 OPJ_SIZE_T streamWrite(void* buffer, OPJ_SIZE_T n, void* user)
 {
@@ -57,10 +43,6 @@ OPJ_OFF_T streamSkip(OPJ_OFF_T n, void* user)
     {
         return -1;
     }
-    if (s->in != nullptr && n > 0 && static_cast<size_t>(n) > s->size - std::min(s->pos, s->size))
-    {
-        n = static_cast<OPJ_OFF_T>(s->size - std::min(s->pos, s->size));
-    }
     s->pos = static_cast<size_t>(static_cast<OPJ_OFF_T>(s->pos) + n);
     return n;
 }
@@ -68,7 +50,7 @@ OPJ_OFF_T streamSkip(OPJ_OFF_T n, void* user)
 OPJ_BOOL streamSeek(OPJ_OFF_T n, void* user)
 {
     auto* s = static_cast<MemoryStream*>(user);
-    if (n < 0 || (s->in != nullptr && static_cast<size_t>(n) > s->size))
+    if (n < 0)
     {
         return OPJ_FALSE;
     }
@@ -237,106 +219,6 @@ std::vector<uint8_t> encodeJp2(const Bitmap& image)
         return withIccProfile(out, image.iccProfile);
     }
     return out;
-}
-
-std::optional<Bitmap> decodeJp2(const uint8_t* data, size_t size)
-{
-    if (data == nullptr || size < 12)
-    {
-        return std::nullopt;
-    }
-    const bool codestream = data[0] == 0xFF && data[1] == 0x4F;
-    OpenJpegCodec codec(opj_create_decompress(codestream ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
-    if (!codec)
-    {
-        return std::nullopt;
-    }
-    muteCodec(codec.get());
-    opj_dparameters_t dp;
-    opj_set_default_decoder_parameters(&dp);
-    if (!opj_setup_decoder(codec.get(), &dp))
-    {
-        return std::nullopt;
-    }
-    opj_codec_set_threads(codec.get(), static_cast<int>(workerCount()));
-    MemoryStream ms;
-    ms.in = data;
-    ms.size = size;
-    OpenJpegStream stream(opj_stream_create(1 << 16, OPJ_TRUE));
-    if (!stream)
-    {
-        return std::nullopt;
-    }
-    opj_stream_set_user_data(stream.get(), &ms, nullptr);
-    opj_stream_set_user_data_length(stream.get(), size);
-    opj_stream_set_read_function(stream.get(), streamRead);
-    opj_stream_set_skip_function(stream.get(), streamSkip);
-    opj_stream_set_seek_function(stream.get(), streamSeek);
-    opj_image_t* raw = nullptr;
-    if (!opj_read_header(stream.get(), codec.get(), &raw))
-    {
-        opj_image_destroy(raw);
-        return std::nullopt;
-    }
-    OpenJpegImage img(raw);
-    const uint64_t width = static_cast<uint64_t>(img->x1) - img->x0;
-    const uint64_t height = static_cast<uint64_t>(img->y1) - img->y0;
-    if (img->x1 <= img->x0 || img->y1 <= img->y0 || !bitmapSizeAllowed(width, height) || img->numcomps == 0 ||
-        img->numcomps > 4 || img->numcomps == 2)
-    {
-        return std::nullopt;
-    }
-    if (!opj_decode(codec.get(), stream.get(), img.get()) || !opj_end_decompress(codec.get(), stream.get()))
-    {
-        return std::nullopt;
-    }
-    const uint32_t comps = img->numcomps;
-    for (uint32_t c = 0; c < comps; ++c)
-    {
-        const opj_image_comp_t& comp = img->comps[c];
-        if (comp.data == nullptr || comp.w != width || comp.h != height || comp.prec == 0 || comp.prec > 16 ||
-            comp.dx != 1 || comp.dy != 1)
-        {
-            return std::nullopt;
-        }
-    }
-    Bitmap bitmap;
-    if (!bitmap.allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height), comps == 4 ? 4 : 3))
-    {
-        return std::nullopt;
-    }
-    if (img->icc_profile_buf != nullptr && img->icc_profile_len > 0)
-    {
-        bitmap.iccProfile.assign(img->icc_profile_buf, img->icc_profile_buf + img->icc_profile_len);
-    }
-    const size_t pixels = static_cast<size_t>(width) * height;
-    auto sample = [&](uint32_t c, size_t i) -> uint8_t
-    {
-        const opj_image_comp_t& comp = img->comps[c];
-        int v = comp.data[i];
-        if (comp.sgnd)
-        {
-            v += 1 << (comp.prec - 1);
-        }
-        v = comp.prec > 8 ? v >> (comp.prec - 8) : v << (8 - comp.prec);
-        return static_cast<uint8_t>(std::clamp(v, 0, 255));
-    };
-    for (size_t i = 0; i < pixels; ++i)
-    {
-        uint8_t* px = bitmap.pixels.data() + i * bitmap.channels;
-        if (comps == 1)
-        {
-            px[0] = px[1] = px[2] = sample(0, i);
-        }
-        else
-        {
-            for (uint32_t c = 0; c < bitmap.channels; ++c)
-            {
-                px[c] = sample(c, i);
-            }
-        }
-    }
-    return bitmap;
 }
 
 }  // namespace pravix

@@ -111,6 +111,7 @@ public:
     PictureHeader readHeader() override
     {
         const bool bare = checkCodestreamHeader();
+        std::vector<uint8_t> profile = bare ? std::vector<uint8_t>() : readIccProfile();
         stream::seek(*mStream->file, 0);
         mCodec.reset(opj_create_decompress(bare ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
         if (!mCodec)
@@ -178,6 +179,11 @@ public:
         {
             header.iccProfile.assign(image.icc_profile_buf, image.icc_profile_buf + image.icc_profile_len);
         }
+        else
+        {
+            // OpenJPEG hands a .jp2 file's profile out only with the decoded picture.
+            header.iccProfile = std::move(profile);
+        }
         mWidth = header.width;
         mHeight = header.height;
         return header;
@@ -223,32 +229,45 @@ public:
         // Grey, grey and alpha, RGB, RGB and alpha.
         const bool alpha = comps == 2 || comps == 4;
         const uint32_t stored = alpha ? comps : 3;
+        const uint32_t channels = alpha && mKeepAlpha ? 4 : 3;
         std::vector<uint8_t> band(static_cast<size_t>(width) * stored * kBandRows);
-        const size_t stride = static_cast<size_t>(width) * 3;
-        std::vector<uint8_t> rgb(stride * kBandRows);
-        sink.begin(width, height);
+        const size_t stride = static_cast<size_t>(width) * channels;
+        std::vector<uint8_t> out(stride * kBandRows);
+        sink.begin(width, height, channels);
         for (uint32_t y = 0; y < height; y += kBandRows)
         {
             const uint32_t count = std::min(kBandRows, height - y);
             for (uint32_t r = 0; r < count; ++r)
             {
                 const size_t first = static_cast<size_t>(y + r) * width;
-                uint8_t* out =
-                    (alpha ? band.data() + static_cast<size_t>(r) * width * stored : rgb.data() + r * stride);
+                uint8_t* row =
+                    (alpha ? band.data() + static_cast<size_t>(r) * width * stored : out.data() + r * stride);
                 for (uint32_t x = 0; x < width; ++x)
                 {
                     for (uint32_t c = 0; c < stored; ++c)
                     {
                         const uint32_t from = comps == 1 ? 0 : c;
-                        out[x * stored + c] = sample(comp[from], first + x);
+                        row[x * stored + c] = sample(comp[from], first + x);
                     }
                 }
-                if (alpha)
+                if (!alpha)
                 {
-                    flattenOverBlack(out, stored, width, rgb.data() + r * stride);
+                    continue;
+                }
+                if (channels == 3)
+                {
+                    flattenOverBlack(row, stored, width, out.data() + r * stride);
+                }
+                else if (stored == 2)
+                {
+                    widenGreyAlpha(row, width, out.data() + r * stride);
+                }
+                else
+                {
+                    std::copy(row, row + stride, out.data() + r * stride);
                 }
             }
-            sink.rows(rgb.data(), stride, count);
+            sink.rows(out.data(), stride, count);
         }
     }
 
@@ -267,6 +286,68 @@ private:
         }
         v = comp.prec > 8 ? v >> (comp.prec - 8) : v << (8 - comp.prec);
         return static_cast<uint8_t>(std::clamp(v, 0, 255));
+    }
+
+    // The ICC profile of a .jp2 file's colour specification box (method 2 or 3) in its header box; empty
+    // when there is none. Every box length is checked against the box around it.
+    std::vector<uint8_t> readIccProfile() const
+    {
+        std::streambuf& file = *mStream->file;
+        // Boxes of [begin, end): the top level, then the header box's children.
+        auto find = [&](uint64_t begin, uint64_t end, const char* type, uint64_t& body, uint64_t& bodyEnd)
+        {
+            for (int box = 0; box < kMaxBoxes && begin + 8 <= end; ++box)
+            {
+                uint8_t head[8];
+                if (!stream::seek(file, begin) || stream::read(file, head, 8) != 8)
+                {
+                    return false;
+                }
+                uint64_t length = be32(head);
+                uint64_t headerLength = 8;
+                if (length == 1)
+                {
+                    uint8_t wide[8];
+                    if (begin + 16 > end || stream::read(file, wide, 8) != 8)
+                    {
+                        return false;
+                    }
+                    length = (uint64_t(be32(wide)) << 32) | be32(wide + 4);
+                    headerLength = 16;
+                }
+                else if (length == 0)
+                {
+                    length = end - begin;
+                }
+                if (length < headerLength || length > end - begin)
+                {
+                    return false;
+                }
+                if (std::memcmp(head + 4, type, 4) == 0)
+                {
+                    body = begin + headerLength;
+                    bodyEnd = begin + length;
+                    return true;
+                }
+                begin += length;
+            }
+            return false;
+        };
+        uint64_t header = 0, headerEnd = 0, colour = 0, colourEnd = 0;
+        if (!find(0, mStream->size, "jp2h", header, headerEnd) || !find(header, headerEnd, "colr", colour, colourEnd))
+        {
+            return {};
+        }
+        uint8_t method[3];
+        // A profile is never larger than the budget for a codec's own memory, and never larger than its box.
+        const uint64_t length = colourEnd - colour;
+        if (length <= 3 || length - 3 > kDecoderMemoryBudget || !stream::seek(file, colour) ||
+            stream::read(file, method, 3) != 3 || (method[0] != 2 && method[0] != 3))
+        {
+            return {};
+        }
+        std::vector<uint8_t> profile(static_cast<size_t>(length - 3));
+        return stream::read(file, profile.data(), profile.size()) == profile.size() ? profile : std::vector<uint8_t>();
     }
 
     // Finds the codestream (the file itself, or the contiguous codestream box of a .jp2) and checks its

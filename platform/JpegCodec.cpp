@@ -142,39 +142,16 @@ std::vector<uint8_t> encodeJpegRows(const uint8_t* pixels, size_t stride, uint32
 // Everything after the header, in its own frame: libjpeg errors jump back to the caller's setjmp, and
 // nothing this frame changes is needed after the jump.
 static bool decodeAfterHeader(jpeg_decompress_struct& cinfo, uint8_t* dst, size_t dstStride, uint32_t width,
-                              uint32_t height, Bitmap* whole)
+                              uint32_t height)
 {
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK)
+    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK || cinfo.image_width != width ||
+        cinfo.image_height != height || dst == nullptr)
     {
         jpeg_destroy_decompress(&cinfo);
         return false;
     }
     cinfo.out_color_space = JCS_RGB;
     cinfo.dct_method = JDCT_ISLOW;
-    if (whole != nullptr)
-    {
-        if (!whole->allocate(cinfo.image_width, cinfo.image_height, 3))
-        {
-            jpeg_destroy_decompress(&cinfo);
-            return false;
-        }
-        JOCTET* icc = nullptr;
-        unsigned int iccLength = 0;
-        if (jpeg_read_icc_profile(&cinfo, &icc, &iccLength) && icc != nullptr)
-        {
-            whole->iccProfile.assign(icc, icc + iccLength);
-        }
-        std::free(icc);
-        dst = whole->pixels.data();
-        dstStride = whole->stride();
-        width = whole->width;
-        height = whole->height;
-    }
-    if (cinfo.image_width != width || cinfo.image_height != height || dst == nullptr)
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return false;
-    }
     jpeg_start_decompress(&cinfo);
     if (cinfo.output_width != width || cinfo.output_height != height || cinfo.output_components != 3)
     {
@@ -191,18 +168,7 @@ static bool decodeAfterHeader(jpeg_decompress_struct& cinfo, uint8_t* dst, size_
     return true;
 }
 
-std::optional<Bitmap> decodeJpeg(const uint8_t* data, size_t size)
-{
-    Bitmap bitmap;
-    if (!decodeJpegInto(data, size, nullptr, 0, 0, 0, &bitmap))
-    {
-        return std::nullopt;
-    }
-    return bitmap;
-}
-
-bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstStride, uint32_t width, uint32_t height,
-                    Bitmap* whole)
+bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstStride, uint32_t width, uint32_t height)
 {
     if (data == nullptr || size == 0)
     {
@@ -220,33 +186,8 @@ bool decodeJpegInto(const uint8_t* data, size_t size, uint8_t* dst, size_t dstSt
     }
     jpeg_create_decompress(&cinfo);
     jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&cinfo, TRUE);
-    return decodeAfterHeader(cinfo, dst, dstStride, width, height, whole);
-}
-
-std::optional<std::pair<uint32_t, uint32_t>> readJpegSize(const uint8_t* data, size_t size)
-{
-    if (data == nullptr || size == 0)
-    {
-        return std::nullopt;
-    }
-    jpeg_decompress_struct cinfo{};
-    ErrorManager err{};
-    cinfo.err = jpeg_std_error(&err.pub);
-    err.pub.error_exit = onError;
-    err.pub.emit_message = onWarningOrTrace;
-    if (setjmp(err.jump))
-    {
-        jpeg_destroy_decompress(&cinfo);
-        return std::nullopt;
-    }
-    jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, data, static_cast<unsigned long>(size));
-    jpeg_read_header(&cinfo, TRUE);
-    const std::pair<uint32_t, uint32_t> dimensions(cinfo.image_width, cinfo.image_height);
-    jpeg_destroy_decompress(&cinfo);
-    return dimensions;
+    return decodeAfterHeader(cinfo, dst, dstStride, width, height);
 }
 
 }  // namespace pravix

@@ -4,6 +4,8 @@
 // nothing with a destructor, and everything the C++ side owns lives outside those frames.
 #include "Bitmap.h"
 #include "ExifOrientation.h"
+#include "ImageCodecs.h"
+#include "MemoryReadBuffer.h"
 #include "PictureDecoding.h"
 #include "PictureStreamDecoder.h"
 
@@ -216,7 +218,8 @@ class JpegStreamDecoder : public PictureStreamDecoder
 public:
     explicit JpegStreamDecoder(std::streambuf& file) : mFile(file), mSession(new JpegSession()) {}
 
-    PictureHeader readHeader() override
+    // Sets libjpeg up on the file and reads up to the first scan's header; throws on failure.
+    void startSession()
     {
         JpegSession* s = mSession.get();
         s->file = &mFile;
@@ -229,11 +232,24 @@ public:
         s->source.resync_to_restart = jpeg_resync_to_restart;
         s->source.term_source = termSource;
         s->progress.progress_monitor = onProgress;
-        const uint64_t fileSize = stream::size(mFile);
         if (!createSession(s) || !readJpegHeader(s))
         {
             throw PictureDecodeError(std::string("JPEG: ") + s->message);
         }
+    }
+
+    // The frame header's width and height alone: nothing is sized from them here, so no limit applies.
+    std::pair<uint32_t, uint32_t> readFrameSize()
+    {
+        startSession();
+        return {mSession->cinfo.image_width, mSession->cinfo.image_height};
+    }
+
+    PictureHeader readHeader() override
+    {
+        startSession();
+        JpegSession* s = mSession.get();
+        const uint64_t fileSize = stream::size(mFile);
         PictureHeader header;
         header.width = s->cinfo.image_width;
         header.height = s->cinfo.image_height;
@@ -305,7 +321,7 @@ public:
         {
             throw PictureDecodeError("JPEG: unexpected output components");
         }
-        sink.begin(width, s->cinfo.output_height);
+        sink.begin(width, s->cinfo.output_height, 3);
         const size_t stride = static_cast<size_t>(width) * components;
         std::vector<uint8_t> band(stride * kBandRows);
         std::vector<uint8_t> rgb(cmyk ? static_cast<size_t>(width) * 3 * kBandRows : 0);
@@ -364,6 +380,23 @@ private:
 std::unique_ptr<PictureStreamDecoder> makeJpegStreamDecoder(std::streambuf& file)
 {
     return std::make_unique<JpegStreamDecoder>(file);
+}
+
+std::optional<std::pair<uint32_t, uint32_t>> readJpegSize(const uint8_t* data, size_t size)
+{
+    if (data == nullptr || size == 0)
+    {
+        return std::nullopt;
+    }
+    try
+    {
+        MemoryReadBuffer bytes(data, size);
+        return JpegStreamDecoder(bytes).readFrameSize();
+    }
+    catch (const std::exception&)
+    {
+        return std::nullopt;
+    }
 }
 
 }  // namespace pravix

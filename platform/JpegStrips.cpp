@@ -5,6 +5,7 @@
 #include "ImageCodecs.h"
 #include "MemoryReadBuffer.h"
 #include "ParallelFor.h"
+#include "PictureLoading.h"
 #include "PictureStreamDecoder.h"
 #include "PngBandEncoder.h"
 
@@ -113,34 +114,6 @@ bool parseLayout(const uint8_t* d, size_t n, JpegLayout& out)
         pos += 2 + length;
     }
     return false;
-}
-
-// The ICC profile of the APP2 "ICC_PROFILE" segments before `end`, joined in their sequence order.
-std::vector<uint8_t> readJpegIccProfile(const uint8_t* d, size_t end)
-{
-    static const char kSignature[12] = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0};
-    std::vector<std::pair<uint8_t, std::vector<uint8_t>>> chunks;
-    size_t pos = 2;
-    while (pos + 4 <= end && d[pos] == 0xFF)
-    {
-        const uint32_t length = be16(d + pos + 2);
-        if (length < 2 || pos + 2 + length > end)
-        {
-            break;
-        }
-        if (d[pos + 1] == 0xE2 && length >= 16 && std::memcmp(d + pos + 4, kSignature, 12) == 0)
-        {
-            chunks.emplace_back(d[pos + 16], std::vector<uint8_t>(d + pos + 18, d + pos + 2 + length));
-        }
-        pos += 2 + length;
-    }
-    std::sort(chunks.begin(), chunks.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
-    std::vector<uint8_t> profile;
-    for (const auto& c : chunks)
-    {
-        profile.insert(profile.end(), c.second.begin(), c.second.end());
-    }
-    return profile;
 }
 
 // The entropy-coded data of each restart interval (after the SOS segment and after each restart
@@ -257,19 +230,38 @@ std::vector<uint8_t> encodeJpegParallel(const Bitmap& image, int quality)
 
 std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
 {
+    if (data == nullptr || size == 0)
+    {
+        return std::nullopt;
+    }
+    // The stream decoder's header checks (size limits, blocks the data cannot hold) come first, whichever
+    // way the picture is then decoded.
+    PictureHeader header;
+    try
+    {
+        MemoryReadBuffer bytes(data, size);
+        header = makeJpegStreamDecoder(bytes)->readHeader();
+    }
+    catch (const std::exception&)
+    {
+        return std::nullopt;
+    }
+    ThumbnailOptions whole;
+    whole.createFromImageAlways = true;
     JpegLayout layout;
     const unsigned cores = workerCount();
-    if (data == nullptr || cores < 2 || !parseLayout(data, size, layout) || !layout.hasDri ||
-        layout.restartInterval == 0 || static_cast<uint64_t>(layout.width) * layout.height < kParallelMinPixels ||
+    if (cores < 2 || !parseLayout(data, size, layout) || layout.width != header.width ||
+        layout.height != header.height || !layout.hasDri || layout.restartInterval == 0 ||
+        static_cast<uint64_t>(layout.width) * layout.height < kParallelMinPixels ||
         !bitmapSizeAllowed(layout.width, layout.height))
     {
-        return decodeJpeg(data, size);
+        return decodeImage(data, size, whole);
     }
     uint32_t rowsPerInterval = 0;
     const std::vector<std::pair<size_t, size_t>> intervals = rowIntervals(data, layout, rowsPerInterval);
     if (intervals.size() < 2)
     {
-        return decodeJpeg(data, size);  // intervals do not start at row starts, or only one
+        return decodeImage(data, size, whole);  // intervals do not start at row starts, or only one
     }
     Bitmap out;
     if (!out.allocate(layout.width, layout.height, 3))
@@ -304,7 +296,7 @@ std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
         }
         part.push_back(0xFF);
         part.push_back(0xD9);
-        if (decodeJpegInto(part.data(), part.size(), out.row(top), out.stride(), out.width, height, nullptr))
+        if (decodeJpegInto(part.data(), part.size(), out.row(top), out.stride(), out.width, height))
         {
             ok[g] = 1;
         }
@@ -322,7 +314,7 @@ std::optional<Bitmap> decodeJpegParallel(const uint8_t* data, size_t size)
         return std::nullopt;
     }
     // The profile sits in the header all bands share.
-    out.iccProfile = readJpegIccProfile(data, layout.sosOffset);
+    out.iccProfile = std::move(header.iccProfile);
     return out;
 }
 

@@ -108,4 +108,16 @@ void flattenOverBlack(const uint8_t* pixels, uint32_t channels, uint32_t width, 
     }
 }
 
+void widenGreyAlpha(const uint8_t* pixels, uint32_t width, uint8_t* rgba)
+{
+    for (uint32_t x = 0; x < width; ++x)
+    {
+        const uint8_t grey = pixels[x * 2];
+        rgba[x * 4] = grey;
+        rgba[x * 4 + 1] = grey;
+        rgba[x * 4 + 2] = grey;
+        rgba[x * 4 + 3] = pixels[x * 2 + 1];
+    }
+}
+
 }  // namespace pravix

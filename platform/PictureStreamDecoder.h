@@ -46,9 +46,10 @@ class PictureRowSink
 public:
     virtual ~PictureRowSink() = default;
     // The size of the picture the rows will make up: the stored size, or less when the decoder reduced it
-    // while decoding.
-    virtual void begin(uint32_t width, uint32_t height) = 0;
-    // The next `count` rows of 8-bit RGB (transparent parts already put over black), in stored order.
+    // while decoding; 3 channels (RGB), or 4 (RGBA, alpha not premultiplied) when the decoder was asked to
+    // keep alpha and the picture has it.
+    virtual void begin(uint32_t width, uint32_t height, uint32_t channels) = 0;
+    // The next `count` rows of 8-bit RGB (transparent parts put over black) or RGBA, in stored order.
     virtual void rows(const uint8_t* pixels, size_t stride, uint32_t count) = 0;
     // Where the next `count` rows may be written in place, so that handing them on (rows() at that
     // address) copies nothing; null when they must come from the decoder's own buffer.
@@ -78,6 +79,13 @@ public:
     // (a JPEG through its scaled transform, a JPEG 2000 codestream at a lower resolution level) when it
     // can do so without going below minWidth x minHeight.
     virtual void decodeRows(uint32_t minWidth, uint32_t minHeight, PictureRowSink& sink) = 0;
+
+    // Before decodeRows: hand out the rows of a picture with alpha as RGBA instead of putting them over
+    // black.
+    void keepAlpha(bool keep) { mKeepAlpha = keep; }
+
+protected:
+    bool mKeepAlpha = false;
 };
 
 // The codecs, one per format.
@@ -102,5 +110,7 @@ size_t read(std::streambuf& file, void* into, size_t count);
 // Puts 8-bit colour with alpha over black: each of the RGB samples of `pixels` (`channels` per pixel,
 // alpha the last) scaled by its alpha, written as RGB into `rgb`.
 void flattenOverBlack(const uint8_t* pixels, uint32_t channels, uint32_t width, uint8_t* rgb);
+// Widens 8-bit grey and alpha (two samples a pixel) to RGBA.
+void widenGreyAlpha(const uint8_t* pixels, uint32_t width, uint8_t* rgba);
 
 }  // namespace pravix

@@ -23,10 +23,14 @@ bool swapsSides(uint32_t orientation)
 }  // namespace
 
 PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
-                             uint32_t outWidth, uint32_t outHeight)
-    : mCanvasWidth(canvasWidth), mWindow(window),
-      mOrientation(turns(orientation) ? orientation : 1)
+                             uint32_t outWidth, uint32_t outHeight, uint32_t channels)
+    : mCanvasWidth(canvasWidth), mWindow(window), mOrientation(turns(orientation) ? orientation : 1),
+      mChannels(channels)
 {
+    if (channels != 3 && channels != 4)
+    {
+        throw HeifFormatError("pictures are RGB or RGBA");
+    }
     if (window.width == 0 || window.height == 0 || window.x > canvasWidth || window.y > canvasHeight ||
         window.width > canvasWidth - window.x || window.height > canvasHeight - window.y)
     {
@@ -35,7 +39,7 @@ PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, Pictur
     const bool swap = swapsSides(mOrientation);
     mPlainWidth = swap ? outHeight : outWidth;
     mPlainHeight = swap ? outWidth : outHeight;
-    if (!mOut.allocate(outWidth, outHeight, 3))
+    if (!mOut.allocate(outWidth, outHeight, channels))
     {
         throw HeifFormatError("picture too large");
     }
@@ -45,10 +49,9 @@ PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, Pictur
         {
             throw HeifFormatError("picture cannot be enlarged while decoded");
         }
-        mScaler = std::make_unique<AreaScaler>(
-            window.width, window.height, mPlainWidth, mPlainHeight, 3,
-            [this](uint32_t y, uint32_t count, const uint8_t* rows, size_t stride)
-            { placeOutput(0, y, mPlainWidth, count, rows, stride); });
+        mScaler = std::make_unique<AreaScaler>(window.width, window.height, mPlainWidth, mPlainHeight, channels,
+                                               [this](uint32_t y, uint32_t count, const uint8_t* rows, size_t stride)
+                                               { placeOutput(0, y, mPlainWidth, count, rows, stride); });
     }
 }
 
@@ -57,13 +60,13 @@ PictureTarget::~PictureTarget() = default;
 void PictureTarget::placeOutput(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)
 {
     const auto [ox, oy] = orientedOrigin(mOrientation, x, y, w, h, mPlainWidth, mPlainHeight);
-    uint8_t* into = mOut.row(oy) + static_cast<size_t>(ox) * 3;
+    uint8_t* into = mOut.row(oy) + static_cast<size_t>(ox) * mChannels;
     // Rows a decoder wrote in place, where directRect told it, are there already.
     if (pixels == into && stride == mOut.stride() && mOrientation == 1)
     {
         return;
     }
-    drawOriented(pixels, stride, w, h, 3, mOrientation, into, mOut.stride());
+    drawOriented(pixels, stride, w, h, mChannels, mOrientation, into, mOut.stride());
 }
 
 void PictureTarget::place(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)
@@ -77,7 +80,7 @@ void PictureTarget::place(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const 
     {
         return;
     }
-    const uint8_t* first = pixels + static_cast<size_t>(top - y) * stride + static_cast<size_t>(left - x) * 3;
+    const uint8_t* first = pixels + static_cast<size_t>(top - y) * stride + static_cast<size_t>(left - x) * mChannels;
     placeOutput(left - mWindow.x, top - mWindow.y, static_cast<uint32_t>(right - left),
                 static_cast<uint32_t>(bottom - top), first, stride);
 }
@@ -91,7 +94,7 @@ uint8_t* PictureTarget::directRect(uint32_t x, uint32_t y, uint32_t w, uint32_t 
         return nullptr;
     }
     stride = mOut.stride();
-    return mOut.row(y - mWindow.y) + static_cast<size_t>(x - mWindow.x) * 3;
+    return mOut.row(y - mWindow.y) + static_cast<size_t>(x - mWindow.x) * mChannels;
 }
 
 void PictureTarget::pushRows(uint32_t count, const uint8_t* rows, size_t stride)
@@ -108,7 +111,7 @@ void PictureTarget::pushRows(uint32_t count, const uint8_t* rows, size_t stride)
     const uint32_t bottom = std::min(y + count, mWindow.y + mWindow.height);
     if (bottom > top)
     {
-        mScaler->push(rows + static_cast<size_t>(top - y) * stride + static_cast<size_t>(mWindow.x) * 3, stride,
+        mScaler->push(rows + static_cast<size_t>(top - y) * stride + static_cast<size_t>(mWindow.x) * mChannels, stride,
                       bottom - top);
     }
 }

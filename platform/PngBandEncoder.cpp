@@ -166,9 +166,9 @@ PngBand PngBandEncoder::finish(bool last)
     return std::move(mBand);
 }
 
-void PngBandEncoder::begin(uint32_t width, uint32_t)
+void PngBandEncoder::begin(uint32_t width, uint32_t, uint32_t channels)
 {
-    if (width != mWidth || mChannels != 3)
+    if (width != mWidth || channels != mChannels)
     {
         throw std::runtime_error("PNG: rows of another width");
     }

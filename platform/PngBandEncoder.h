@@ -37,7 +37,7 @@ public:
     PngBand finish(bool last);
 
     // As the sink of a decoder of 8-bit RGB rows (the encoder must have 3 channels).
-    void begin(uint32_t width, uint32_t height) override;
+    void begin(uint32_t width, uint32_t height, uint32_t channels) override;
     void rows(const uint8_t* pixels, size_t stride, uint32_t count) override;
 
 private:

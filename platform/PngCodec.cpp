@@ -15,24 +15,6 @@ namespace pravix
 namespace
 {
 
-struct ReadCursor
-{
-    const uint8_t* data;
-    size_t size;
-    size_t pos;
-};
-
-void readFromMemory(png_structp png, png_bytep out, png_size_t length)
-{
-    auto* cursor = static_cast<ReadCursor*>(png_get_io_ptr(png));
-    if (length > cursor->size - cursor->pos)
-    {
-        png_error(png, "read past the end");
-    }
-    std::memcpy(out, cursor->data + cursor->pos, length);
-    cursor->pos += length;
-}
-
 void writeToVector(png_structp png, png_bytep data, png_size_t length)
 {
     auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
@@ -83,34 +65,6 @@ bool writeWholePng(png_structp png, png_infop info, const Bitmap* image, std::ve
         png_write_row(png, const_cast<png_bytep>(image->row(y)));
     }
     png_write_end(png, nullptr);
-    return true;
-}
-
-bool readPngInfo(png_structp png, png_infop info, ReadCursor* cursor)
-{
-    if (setjmp(png_jmpbuf(png)))
-    {
-        return false;
-    }
-    png_set_read_fn(png, cursor, readFromMemory);
-    png_set_user_limits(png, kMaxBitmapSide, kMaxBitmapSide);
-    png_read_info(png, info);
-    png_set_expand(png);
-    png_set_strip_16(png);
-    png_set_gray_to_rgb(png);
-    png_set_interlace_handling(png);
-    png_read_update_info(png, info);
-    return true;
-}
-
-bool readPngRows(png_structp png, png_bytepp rows)
-{
-    if (setjmp(png_jmpbuf(png)))
-    {
-        return false;
-    }
-    png_read_image(png, rows);
-    png_read_end(png, nullptr);
     return true;
 }
 
@@ -169,51 +123,6 @@ std::vector<uint8_t> encodePngParallel(const Bitmap& image)
     {
         return {};
     }
-}
-
-std::optional<Bitmap> decodePng(const uint8_t* data, size_t size)
-{
-    if (data == nullptr || size < 8)
-    {
-        return std::nullopt;
-    }
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
-    if (png == nullptr)
-    {
-        return std::nullopt;
-    }
-    png_infop info = png_create_info_struct(png);
-    ReadCursor cursor{data, size, 0};
-    Bitmap bitmap;
-    std::vector<png_bytep> rows;
-    bool ok = info != nullptr && readPngInfo(png, info, &cursor);
-    const uint32_t width = ok ? png_get_image_width(png, info) : 0;
-    const uint32_t height = ok ? png_get_image_height(png, info) : 0;
-    const int channels = ok ? png_get_channels(png, info) : 0;
-    ok = ok && (channels == 3 || channels == 4) && bitmap.allocate(width, height, static_cast<uint32_t>(channels));
-    if (ok)
-    {
-        png_charp name = nullptr;
-        int compression = 0;
-        png_bytep profile = nullptr;
-        png_uint_32 profileLength = 0;
-        if (png_get_iCCP(png, info, &name, &compression, &profile, &profileLength) && profile != nullptr)
-        {
-            bitmap.iccProfile.assign(profile, profile + profileLength);
-        }
-        rows.resize(height);
-        for (uint32_t y = 0; y < height; ++y)
-        {
-            rows[y] = bitmap.row(y);
-        }
-        ok = readPngRows(png, rows.data());
-    }
-    png_destroy_read_struct(&png, info != nullptr ? &info : nullptr, nullptr);
-    if (!ok)
-    {
-        return std::nullopt;
-    }
-    return bitmap;
 }
 
 }  // namespace pravix

@@ -202,16 +202,18 @@ public:
         {
             throw PictureDecodeError("PNG: unexpected row layout");
         }
-        sink.begin(width, height);
+        // Rows go on as libpng gives them unless alpha is to be put over black.
+        const bool asStored = channels == 3 || mKeepAlpha;
+        sink.begin(width, height, asStored ? channels : 3);
         const uint32_t bandRows = mInterlaced ? height : kBandRows;
         PixelBuffer band(stride * bandRows);
-        std::vector<uint8_t> rgb(channels == 4 ? static_cast<size_t>(width) * 3 * kBandRows : 0);
+        std::vector<uint8_t> rgb(asStored ? 0 : static_cast<size_t>(width) * 3 * kBandRows);
         std::vector<png_bytep> rows(bandRows);
         for (uint32_t y = 0; y < height; y += bandRows)
         {
             const uint32_t count = std::min(bandRows, height - y);
             size_t placeStride = 0;
-            uint8_t* place = channels == 3 && !mInterlaced ? sink.placeForRows(count, placeStride) : nullptr;
+            uint8_t* place = asStored && !mInterlaced ? sink.placeForRows(count, placeStride) : nullptr;
             for (uint32_t r = 0; r < count; ++r)
             {
                 rows[r] = place != nullptr ? place + r * placeStride : band.data() + r * stride;
@@ -220,7 +222,7 @@ public:
             {
                 fail();
             }
-            if (channels == 3)
+            if (asStored)
             {
                 sink.rows(rows[0], place != nullptr ? placeStride : stride, count);
                 continue;

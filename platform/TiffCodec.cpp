@@ -1,4 +1,4 @@
-// TIFF through libtiff over memory buffers.
+// TIFF written through libtiff into a memory buffer.
 #include "ImageCodecs.h"
 
 #include <algorithm>
@@ -13,8 +13,7 @@ namespace
 
 struct MemoryFile
 {
-    std::vector<uint8_t>* out = nullptr;  // writing
-    const uint8_t* in = nullptr;          // reading
+    std::vector<uint8_t>* out = nullptr;
     size_t size = 0;
     size_t pos = 0;
 };
@@ -27,7 +26,7 @@ tsize_t memRead(thandle_t h, tdata_t buf, tsize_t n)
         return 0;
     }
     const size_t count = std::min(static_cast<size_t>(n), f->size - f->pos);
-    std::memcpy(buf, (f->in != nullptr ? f->in : f->out->data()) + f->pos, count);
+    std::memcpy(buf, f->out->data() + f->pos, count);
     f->pos += count;
     return static_cast<tsize_t>(count);
 }
@@ -148,86 +147,6 @@ std::vector<uint8_t> encodeTiff(const Bitmap& image)
     }
     out.resize(file.size);
     return out;
-}
-
-std::optional<Bitmap> decodeTiff(const uint8_t* data, size_t size)
-{
-    if (data == nullptr || size < 8)
-    {
-        return std::nullopt;
-    }
-    silenceLibtiff();
-    MemoryFile file;
-    file.in = data;
-    file.size = size;
-    TIFF* tif = TIFFClientOpen("memory", "rm", &file, memRead, memWrite, memSeek, memClose, memSize, memMap, memUnmap);
-    if (tif == nullptr)
-    {
-        return std::nullopt;
-    }
-    uint32_t width = 0;
-    uint32_t height = 0;
-    uint16_t extraCount = 0;
-    uint16_t* extraTypes = nullptr;
-    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width);
-    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
-    const bool hasAlpha = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) && extraCount > 0;
-    Bitmap bitmap;
-    if (!bitmap.allocate(width, height, hasAlpha ? 4 : 3))
-    {
-        TIFFClose(tif);
-        return std::nullopt;
-    }
-    uint32_t iccLength = 0;
-    void* icc = nullptr;
-    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc != nullptr)
-    {
-        const auto* p = static_cast<const uint8_t*>(icc);
-        bitmap.iccProfile.assign(p, p + iccLength);
-    }
-    uint16_t bits = 0;
-    uint16_t samples = 0;
-    uint16_t planar = PLANARCONFIG_CONTIG;
-    uint16_t photometric = 0;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    const uint32_t ch = bitmap.channels;
-    if (bits == 8 && samples == ch && planar == PLANARCONFIG_CONTIG && photometric == PHOTOMETRIC_RGB &&
-        static_cast<uint64_t>(TIFFScanlineSize64(tif)) == bitmap.stride())
-    {
-        // Plain 8-bit RGB(A): rows as stored, alpha left straight.
-        for (uint32_t y = 0; y < height; ++y)
-        {
-            if (TIFFReadScanline(tif, bitmap.row(y), y, 0) < 0)
-            {
-                TIFFClose(tif);
-                return std::nullopt;
-            }
-        }
-        TIFFClose(tif);
-        return bitmap;
-    }
-    std::vector<uint32_t> rgba(static_cast<size_t>(width) * height);
-    const bool ok = TIFFReadRGBAImageOriented(tif, width, height, rgba.data(), ORIENTATION_TOPLEFT, 0) != 0;
-    TIFFClose(tif);
-    if (!ok)
-    {
-        return std::nullopt;
-    }
-    for (size_t i = 0; i < rgba.size(); ++i)
-    {
-        uint8_t* px = bitmap.pixels.data() + i * ch;
-        px[0] = static_cast<uint8_t>(TIFFGetR(rgba[i]));
-        px[1] = static_cast<uint8_t>(TIFFGetG(rgba[i]));
-        px[2] = static_cast<uint8_t>(TIFFGetB(rgba[i]));
-        if (ch == 4)
-        {
-            px[3] = static_cast<uint8_t>(TIFFGetA(rgba[i]));
-        }
-    }
-    return bitmap;
 }
 
 }  // namespace pravix

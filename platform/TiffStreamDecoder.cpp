@@ -242,11 +242,12 @@ private:
     void decodeScanlines(uint32_t samples, uint32_t colours, PictureRowSink& sink)
     {
         const Alpha alpha = alphaOf(samples, colours);
+        const uint32_t channels = mKeepAlpha && alpha != Alpha::None ? 4 : 3;
         std::vector<uint8_t> row(static_cast<size_t>(mWidth) * samples);
-        const size_t stride = static_cast<size_t>(mWidth) * 3;
+        const size_t stride = static_cast<size_t>(mWidth) * channels;
         std::vector<uint8_t> band(stride * kBandRows);
-        sink.begin(mWidth, mHeight);
-        const bool direct = colours == 3 && samples == 3;
+        sink.begin(mWidth, mHeight, channels);
+        const bool direct = colours == 3 && samples == channels && alpha != Alpha::Associated;
         for (uint32_t y = 0; y < mHeight; y += kBandRows)
         {
             const uint32_t count = std::min(kBandRows, mHeight - y);
@@ -265,21 +266,41 @@ private:
                 {
                     continue;
                 }
-                if (alpha == Alpha::Unassociated)
+                if (channels == 3 && alpha == Alpha::Unassociated)
                 {
                     flattenOverBlack(row.data(), samples, mWidth, out);
                     continue;
                 }
-                // Grey widened to RGB; a premultiplied or unknown extra sample is left out.
+                // Grey widened to RGB; without alpha kept, a premultiplied or unknown extra sample is left
+                // out (premultiplied colour is already over black).
                 for (uint32_t x = 0; x < mWidth; ++x)
                 {
                     const uint8_t* p = row.data() + static_cast<size_t>(x) * samples;
-                    out[x * 3] = p[0];
-                    out[x * 3 + 1] = p[colours == 3 ? 1 : 0];
-                    out[x * 3 + 2] = p[colours == 3 ? 2 : 0];
+                    uint8_t* o = out + static_cast<size_t>(x) * channels;
+                    o[0] = p[0];
+                    o[1] = p[colours == 3 ? 1 : 0];
+                    o[2] = p[colours == 3 ? 2 : 0];
+                    if (channels == 4)
+                    {
+                        o[3] = p[colours];
+                        if (alpha == Alpha::Associated)
+                        {
+                            unpremultiply(o);
+                        }
+                    }
                 }
             }
             sink.rows(first, firstStride, count);
+        }
+    }
+
+    // Straight colour from colour premultiplied by its alpha.
+    static void unpremultiply(uint8_t* rgba)
+    {
+        const uint32_t a = rgba[3];
+        for (uint32_t c = 0; c < 3 && a != 255; ++c)
+        {
+            rgba[c] = a == 0 ? 0 : static_cast<uint8_t>(std::min<uint32_t>(255, (rgba[c] * 255u + a / 2) / a));
         }
     }
 
@@ -320,9 +341,11 @@ private:
             throw PictureDecodeError("TIFF: strips of " + std::to_string(bandRows) + " rows are too large");
         }
         std::vector<uint32_t> raster(static_cast<size_t>(bandRows) * mWidth);
-        const size_t stride = static_cast<size_t>(mWidth) * 3;
-        std::vector<uint8_t> rgb(stride * kBandRows);
-        sink.begin(mWidth, mHeight);
+        // libtiff hands out colour premultiplied by alpha, whatever the file holds: over black as it is.
+        const uint32_t channels = mKeepAlpha && image.alpha != 0 ? 4 : 3;
+        const size_t stride = static_cast<size_t>(mWidth) * channels;
+        std::vector<uint8_t> out(stride * kBandRows);
+        sink.begin(mWidth, mHeight, channels);
         for (uint32_t y = 0; y < mHeight; y += bandRows)
         {
             const uint32_t count = std::min(bandRows, mHeight - y);
@@ -332,18 +355,23 @@ private:
             {
                 fail("cannot read a strip");
             }
-            // Colour comes premultiplied by alpha: over black as it is.
             for (uint32_t first = 0; first < count; first += kBandRows)
             {
                 const uint32_t rows = std::min(kBandRows, count - first);
                 const uint32_t* from = raster.data() + static_cast<size_t>(first) * mWidth;
                 for (size_t i = 0; i < static_cast<size_t>(rows) * mWidth; ++i)
                 {
-                    rgb[i * 3] = static_cast<uint8_t>(TIFFGetR(from[i]));
-                    rgb[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(from[i]));
-                    rgb[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(from[i]));
+                    uint8_t* o = out.data() + i * channels;
+                    o[0] = static_cast<uint8_t>(TIFFGetR(from[i]));
+                    o[1] = static_cast<uint8_t>(TIFFGetG(from[i]));
+                    o[2] = static_cast<uint8_t>(TIFFGetB(from[i]));
+                    if (channels == 4)
+                    {
+                        o[3] = static_cast<uint8_t>(TIFFGetA(from[i]));
+                        unpremultiply(o);
+                    }
                 }
-                sink.rows(rgb.data(), stride, rows);
+                sink.rows(out.data(), stride, rows);
             }
         }
     }

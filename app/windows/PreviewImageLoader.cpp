@@ -1,46 +1,66 @@
 #include "PreviewImageLoader.h"
 
 #include "Bitmap.h"
-#include "ImageCodecs.h"
-#include "RegularFile.h"
+#include "PictureLoading.h"
 
 #include <QFile>
 
+#include <memory>
 #include <optional>
-#include <vector>
+#include <string>
 
 namespace pravix
 {
+namespace
+{
+
+bool showable(const Bitmap& bitmap)
+{
+    return !bitmap.empty() && (bitmap.channels == 3 || bitmap.channels == 4) &&
+           bitmap.pixels.size() >= bitmap.stride() * bitmap.height;
+}
+
+QImage::Format formatOf(const Bitmap& bitmap)
+{
+    return bitmap.channels == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
+}
+
+void releaseBitmap(void* bitmap)
+{
+    delete static_cast<Bitmap*>(bitmap);
+}
+
+}  // namespace
 
 QImage imageFromBitmap(const Bitmap& bitmap)
 {
-    if (bitmap.empty() || (bitmap.channels != 3 && bitmap.channels != 4) ||
-        bitmap.pixels.size() < bitmap.stride() * bitmap.height) {
+    if (!showable(bitmap)) {
         return QImage();
     }
-    const QImage::Format format = bitmap.channels == 4 ? QImage::Format_RGBA8888 : QImage::Format_RGB888;
     const QImage view(bitmap.pixels.data(), static_cast<int>(bitmap.width), static_cast<int>(bitmap.height),
-                      static_cast<qsizetype>(bitmap.stride()), format);
+                      static_cast<qsizetype>(bitmap.stride()), formatOf(bitmap));
     return view.copy();
+}
+
+QImage imageFromBitmap(Bitmap&& bitmap)
+{
+    if (!showable(bitmap)) {
+        return QImage();
+    }
+    // A picture of 8192 x 8192 pixels is 256 MB: the image takes the bitmap's buffer rather than a copy.
+    auto owned = std::make_unique<Bitmap>(std::move(bitmap));
+    const QImage image(owned->pixels.data(), static_cast<int>(owned->width), static_cast<int>(owned->height),
+                       static_cast<qsizetype>(owned->stride()), formatOf(*owned), releaseBitmap, owned.get());
+    owned.release();
+    return image;
 }
 
 QImage loadPreviewImage(const QString& path)
 {
-    // A regular file only: a FIFO or a device put under the output's name would block the read.
-    const std::optional<std::vector<uint8_t>> bytes =
-        RegularFile::readAll(QFile::encodeName(path).toStdString(), static_cast<uint64_t>(kMaxPreviewFileBytes));
-    if (!bytes || bytes->empty()) {
-        return QImage();
-    }
-    const uint8_t* data = bytes->data();
-    const size_t size = bytes->size();
-    if (sniffImageType(data, size)) {
-        if (const std::optional<Bitmap> decoded = decodeImage(data, size)) {
-            return imageFromBitmap(*decoded);
-        }
-        return QImage();
-    }
-    return QImage::fromData(data, static_cast<int>(size));
+    // Opened as a regular file only (a FIFO or a device put under the output's name would block the
+    // read) and read as it decodes.
+    std::optional<Bitmap> bitmap = decodeImageFile(QFile::encodeName(path).toStdString(), defaultLoadOptions());
+    return bitmap ? imageFromBitmap(std::move(*bitmap)) : QImage();
 }
 
 }  // namespace pravix

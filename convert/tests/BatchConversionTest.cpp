@@ -3,6 +3,7 @@
 #include "BatchConversion.h"
 #include "BatchTestSupport.h"
 #include "ImageCodecs.h"
+#include "PictureLoading.h"
 #include "SpecialFiles.h"
 #include "TempFolder.h"
 

@@ -2,6 +2,7 @@
 #include "FolderPermissionChecker.h"
 #include "ImageCodecs.h"
 #include "NSPravixData.h"
+#include "PictureLoading.h"
 #include "SafeHEICLoader.h"
 #include "ZLImage.h"
 

@@ -5,6 +5,7 @@
 #include "ImageCodecs.h"
 #include "ImageFileReaderInterface.h"
 #include "ImageOps.h"
+#include "PictureLoading.h"
 
 #include "PictureFiles.h"
 

@@ -14,6 +14,7 @@
 #include "ExifBlockBuilder.h"
 #include "HeicExif.h"
 #include "ImageCodecs.h"
+#include "PictureLoading.h"
 
 using exiftest::Bytes;
 using exiftest::cameraBlock;
@@ -448,9 +449,9 @@ TEST(AddExifTest, RoundTripThroughTheParser)
 
     ASSERT_GT(out.size(), jpeg.size() - 20);
     EXPECT_EQ(Bytes(out.end() - std::ptrdiff_t(jpeg.size() - 20), out.end()), Bytes(jpeg.begin() + 20, jpeg.end()));
-    const auto picture = pravix::decodeJpeg(out.data(), out.size());
+    const auto picture = pravix::decodeImage(out.data(), out.size());
     ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->pixels, pravix::decodeJpeg(jpeg.data(), jpeg.size())->pixels);
+    EXPECT_EQ(picture->pixels, pravix::decodeImage(jpeg.data(), jpeg.size())->pixels);
 }
 
 // Nothing, and no exception, for metadata that does not parse, data that is no JPEG to write into,

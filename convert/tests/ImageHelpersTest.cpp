@@ -1,6 +1,7 @@
 // The loader's and the resizer's members that nothing calls yet: a round trip, a size and a refusal each.
 #include "FolderPermissionChecker.h"
 #include "ImageCodecs.h"
+#include "PictureLoading.h"
 #include "SafeHEICLoader.h"
 #include "TempFolder.h"
 #include "ZLImage.h"

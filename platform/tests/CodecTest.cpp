@@ -1,4 +1,5 @@
 #include "ImageCodecs.h"
+#include "PictureLoading.h"
 #include "PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -260,9 +261,9 @@ TEST(CodecTest, BandedJpegIsOneValidJpeg)
     const std::vector<uint8_t> banded = encodeJpegParallel(source, 80);
     ASSERT_FALSE(banded.empty());
     const std::vector<uint8_t> single = encodeJpeg(source, 80);
-    const auto plain = decodeJpeg(banded.data(), banded.size());
+    const auto plain = decodeImage(banded.data(), banded.size());
     const auto parallel = decodeJpegParallel(banded.data(), banded.size());
-    const auto reference = decodeJpeg(single.data(), single.size());
+    const auto reference = decodeImage(single.data(), single.size());
     ASSERT_TRUE(plain && parallel && reference);
     EXPECT_EQ(parallel->width, 1500u);
     EXPECT_EQ(parallel->height, 1003u);
@@ -314,7 +315,7 @@ TEST(CodecTest, PngBandsJoinIntoOnePng)
         const std::vector<uint8_t> single = encodePng(source);
         ASSERT_FALSE(banded.empty());
         EXPECT_LT(banded.size(), single.size() * 11 / 10);
-        const auto back = decodePng(banded.data(), banded.size());
+        const auto back = decodeImage(banded.data(), banded.size());
         ASSERT_TRUE(back);
         EXPECT_EQ(back->channels, channels);
         EXPECT_EQ(psnr(*back, source), 99.0);
@@ -334,7 +335,7 @@ TEST(CodecTest, PngBandsJoinIntoOnePng)
         SCOPED_TRACE(bandedJpeg);
         const std::vector<uint8_t> jpeg = bandedJpeg ? encodeJpegParallel(photo, 80) : encodeJpeg(photo, 80);
         const std::vector<uint8_t> png = transcodeJpeg(jpeg.data(), jpeg.size(), ImageFileType::Png);
-        const auto fromPng = decodePng(png.data(), png.size());
+        const auto fromPng = decodeImage(png.data(), png.size());
         const auto fromJpeg = decodeJpegParallel(jpeg.data(), jpeg.size());
         ASSERT_TRUE(fromPng && fromJpeg);
         EXPECT_EQ(fromPng->pixels, fromJpeg->pixels);

@@ -3,6 +3,7 @@
 #include "HeicImageSource.h"
 #include "ImageCodecs.h"
 #include "ImageOps.h"
+#include "PictureLoading.h"
 #include "PictureTarget.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #include "HeicImageSource.h"
 #include "ImageCodecs.h"
+#include "PictureLoading.h"
 #include "PlatformTestSupport.h"
 
 #include <gtest/gtest.h>

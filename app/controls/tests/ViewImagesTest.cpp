@@ -2,6 +2,7 @@
 #include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "NSViewColor.h"
+#include "PictureLoading.h"
 #include "PreviewImageLoader.h"
 #include "ViewController.h"
 #include "ZLViewImage.h"

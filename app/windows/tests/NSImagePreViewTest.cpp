@@ -57,6 +57,8 @@ private slots:
     void missingFileShowsNotFound();
     void damagedFileShowsNotFound();
     void specialFilesAreNoPicture();
+    void loaderKeepsAlphaAndBoundsTheSize();
+    void hostileHeadersAreNoPicture();
     void arabicTexts();
     void laterRequestWins();
     void closingAndReopening();
@@ -144,6 +146,48 @@ void NSImagePreViewTest::specialFilesAreNoPicture()
     }
     NSImagePreView view;
     QVERIFY(!showAndWait(view, fifo));
+    QCOMPARE(view.statusText(), QString("Image file not found"));
+}
+
+// The loader shares the conversion's decoders: alpha comes through, a long picture is reduced to 8192
+// pixels while decoded, and the decoded pixels become the image without a copy.
+void NSImagePreViewTest::loaderKeepsAlphaAndBoundsTheSize()
+{
+    Bitmap translucent;
+    QVERIFY(translucent.allocate(30, 20, 4));
+    for (size_t i = 0; i < translucent.pixels.size(); i += 4) {
+        translucent.pixels[i] = 240;
+        translucent.pixels[i + 3] = 100;
+    }
+    QVERIFY(writeBytes(path("alpha.png"), encodeImage(translucent, ImageFileType::Png)));
+    const QImage withAlpha = loadPreviewImage(path("alpha.png"));
+    QCOMPARE(withAlpha.format(), QImage::Format_RGBA8888);
+    QCOMPARE(withAlpha.pixelColor(7, 9), QColor(240, 0, 0, 100));
+
+    QVERIFY(writeBytes(path("long.png"), encodeImage(gradient(9000, 18), ImageFileType::Png)));
+    const QImage reduced = loadPreviewImage(path("long.png"));
+    QCOMPARE(reduced.width(), 8192);
+    QCOMPARE(reduced.height(), 16);
+
+    Bitmap bitmap = gradient(12, 8);
+    const uint8_t* pixels = bitmap.pixels.data();
+    const QImage adopted = imageFromBitmap(std::move(bitmap));
+    QCOMPARE(adopted.constBits(), pixels);
+    QCOMPARE(adopted.pixelColor(11, 0), QColor(233, 0, 90));
+    QVERIFY(imageFromBitmap(Bitmap()).isNull());
+}
+
+// Headers claiming pictures their bytes cannot hold are refused before anything is sized from them.
+void NSImagePreViewTest::hostileHeadersAreNoPicture()
+{
+    std::vector<uint8_t> bmp = encodeImage(gradient(8, 8), ImageFileType::Bmp);
+    const uint8_t side[4] = {0, 0x40, 0, 0};  // 16384, little-endian
+    std::copy(side, side + 4, bmp.begin() + 18);
+    std::copy(side, side + 4, bmp.begin() + 22);
+    QVERIFY(writeBytes(path("claims.bmp"), bmp));
+    QVERIFY(loadPreviewImage(path("claims.bmp")).isNull());
+    NSImagePreView view;
+    QVERIFY(!showAndWait(view, path("claims.bmp")));
     QCOMPARE(view.statusText(), QString("Image file not found"));
 }
 
