@@ -253,12 +253,8 @@ std::optional<HeicMetadata> SafeHEICLoader::getHEICMetadataFromPath(const std::s
 {
     try
     {
-        const auto bytes = readWholeFile(path);
-        if (!bytes)
-        {
-            return std::nullopt;
-        }
-        const std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithData(bytes);
+        // Whatever picture the file holds, as the batch reads it: the header only, nothing decoded.
+        const std::unique_ptr<ImageSource> source = ImageSource::createWithFile(path);
         if (!source || source->count() == 0)
         {
             return std::nullopt;
@@ -273,7 +269,15 @@ std::optional<HeicMetadata> SafeHEICLoader::getHEICMetadataFromPath(const std::s
         metadata.pixelHeight = properties->pixelHeight;
         metadata.orientation = properties->orientation;
         metadata.hasIccProfile = properties->hasIccProfile;
-        metadata.hasExif = !GetHeicExifBlockFromBytes(bytes->data(), bytes->size()).empty();
+        if (const ImageFileReaderInterface* reader = source->reader())
+        {
+            const auto contextId = reader->getFileInformation().rootMetaBoxInformation.contextId;
+            metadata.hasExif = contextId != 0 && !GetHeicExifBlock(*reader, contextId).empty();
+        }
+        else
+        {
+            metadata.hasExif = !source->exifBlock().empty();
+        }
         return metadata;
     }
     catch (const std::exception& e)

@@ -11,14 +11,15 @@
 namespace pravix
 {
 
-// What the loader tells of image 0 of a HEIC file without decoding it.
+// What the loader tells of image 0 of a picture file (HEIF, JPEG, PNG, TIFF, BMP, JPEG 2000) without
+// decoding it.
 struct HeicMetadata
 {
     uint32_t pixelWidth = 0;  // as shown: after the clean aperture and any quarter turn
     uint32_t pixelHeight = 0;
     uint32_t orientation = 1;  // Exif orientation value 1 to 8 of the item's rotation and mirroring
     bool hasIccProfile = false;
-    bool hasExif = false;
+    bool hasExif = false;  // a HEIF Exif item or a JPEG's Exif APP1 segment
 };
 
 // Decodes a HEIC file (or any other picture file the image source reads, whatever its name) into an

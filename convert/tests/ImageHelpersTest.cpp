@@ -1,5 +1,6 @@
 // The loader's and the resizer's members that nothing calls yet: a round trip, a size and a refusal each.
 #include "FolderPermissionChecker.h"
+#include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "SafeHEICLoader.h"
 #include "TempFolder.h"
@@ -7,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <libexif/exif-utils.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 using namespace pravix;
 using namespace converttest;
@@ -34,6 +40,48 @@ Bitmap solid(uint32_t width, uint32_t height, uint8_t value, uint32_t channels =
     b.allocate(width, height, channels);
     std::fill(b.pixels.begin(), b.pixels.end(), value);
     return b;
+}
+
+// A header-only ICC profile (display class, RGB, XYZ connection space, D50 illuminant, no tags).
+std::vector<uint8_t> smallIccProfile()
+{
+    std::vector<uint8_t> icc(132, 0);
+    const auto put32 = [&](size_t at, uint32_t v) {
+        for (size_t i = 0; i < 4; ++i)
+        {
+            icc[at + i] = uint8_t(v >> (24 - 8 * i));
+        }
+    };
+    put32(0, 132);
+    put32(8, 0x02100000);
+    std::memcpy(&icc[12], "mntrRGB XYZ ", 12);
+    std::memcpy(&icc[36], "acsp", 4);
+    put32(68, 0x0000F6D6);
+    put32(72, 0x00010000);
+    put32(76, 0x0000D32D);
+    return icc;
+}
+
+// The JPEG with an Exif APP1 segment holding only IFD0's Orientation, right after the start of image.
+std::vector<uint8_t> withExifOrientation(const std::vector<uint8_t>& jpeg, uint16_t orientation)
+{
+    const ExifDataPtr exif(exif_data_new());
+    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_MOTOROLA);
+    ExifEntry* entry = InitExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION);
+    EXPECT_NE(entry, nullptr);
+    if (entry != nullptr)
+    {
+        exif_set_short(entry->data, EXIF_BYTE_ORDER_MOTOROLA, orientation);
+    }
+    unsigned char* raw = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(exif.get(), &raw, &size);
+    const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t((size + 2) >> 8), uint8_t((size + 2) & 0xFF)};
+    std::string out(reinterpret_cast<const char*>(head), sizeof head);
+    out.append(reinterpret_cast<const char*>(raw), size);
+    std::free(raw);
+    out.append(reinterpret_cast<const char*>(jpeg.data()) + 2, jpeg.size() - 2);
+    return std::vector<uint8_t>(out.begin(), out.end());
 }
 
 }  // namespace
@@ -99,7 +147,6 @@ TEST(ImageHelpersTest, GetHEICMetadataFromPath)
     const auto tagged = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("exif.heic"));
     const auto turned = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("rotate270.heic"));
     const auto mirrored = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("transforms.heic"));
-    const auto png = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("source_128x96.png"));
     const auto missing = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("missing.heic"));
     const auto truncated = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("hostile_truncated_file.heic"));
     testing::internal::GetCapturedStdout();
@@ -114,9 +161,73 @@ TEST(ImageHelpersTest, GetHEICMetadataFromPath)
     EXPECT_EQ(turned->orientation, 6u);
     EXPECT_FALSE(turned->hasExif);
     EXPECT_EQ(mirrored->orientation, 5u);
-    EXPECT_FALSE(png);
     EXPECT_FALSE(missing);
     EXPECT_FALSE(truncated);
+}
+
+// Image 0 of every picture the loader reads, whatever the file is named: size as shown, orientation,
+// profile and Exif from the picture's own header. A file that is no picture gives nothing.
+TEST(ImageHelpersTest, GetMetadataOfEveryPictureFormat)
+{
+    TempFolder folder;
+    Bitmap picture = solid(40, 30, 120);
+    for (size_t i = 0; i < picture.pixels.size(); i += 3)
+    {
+        picture.pixels[i] = 200;  // coloured: an RGB profile stays with an RGB picture
+    }
+    picture.iccProfile = smallIccProfile();
+    const std::vector<uint8_t> jpeg = encodeJpeg(picture, 90);
+    writeBytes(folder / "turned.jpg", withExifOrientation(jpeg, 6));
+    writeBytes(folder / "plain.jpg", jpeg);
+    writeBytes(folder / "picture.png", encodePng(picture));
+    writeBytes(folder / "picture.tiff", encodeTiff(picture));
+    writeBytes(folder / "picture.bmp", encodeBmp(picture));
+    writeBytes(folder / "picture.jp2", encodeJp2(picture));
+    writeBytes(folder / "png named.heic", encodePng(solid(7, 5, 1)));
+    writeBytes(folder / "text.heic", std::vector<uint8_t>(200, 'x'));
+
+    struct Case
+    {
+        const char* name;
+        uint32_t width;
+        uint32_t height;
+        uint32_t orientation;
+        std::optional<bool> icc;  // unset: the image layer's header of that type does not tell a profile
+        bool exif;
+    };
+    const std::optional<bool> untold;
+    for (const Case& c : {Case{"turned.jpg", 30, 40, 6, true, true}, Case{"plain.jpg", 40, 30, 1, true, false},
+                          Case{"picture.png", 40, 30, 1, untold, false}, Case{"picture.tiff", 40, 30, 1, true, false},
+                          Case{"picture.bmp", 40, 30, 1, false, false}, Case{"picture.jp2", 40, 30, 1, untold, false},
+                          Case{"png named.heic", 7, 5, 1, false, false}})
+    {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStdout();
+        const auto metadata = SafeHEICLoader::getHEICMetadataFromPath(folder / c.name);
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(metadata);
+        EXPECT_EQ(metadata->pixelWidth, c.width);
+        EXPECT_EQ(metadata->pixelHeight, c.height);
+        EXPECT_EQ(metadata->orientation, c.orientation);
+        if (c.icc)
+        {
+            EXPECT_EQ(metadata->hasIccProfile, *c.icc);
+        }
+        EXPECT_EQ(metadata->hasExif, c.exif);
+    }
+    testing::internal::CaptureStdout();
+    const auto text = SafeHEICLoader::getHEICMetadataFromPath(folder / "text.heic");
+    const auto directory = SafeHEICLoader::getHEICMetadataFromPath(folder.path().string());
+    // The reference PNG of the HEIF fixtures and a HEIF file read alike.
+    const auto png = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("source_128x96.png"));
+    const auto heif = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("single.heic"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(text);
+    EXPECT_FALSE(directory);
+    ASSERT_TRUE(png && heif);
+    EXPECT_EQ(png->pixelWidth, heif->pixelWidth);
+    EXPECT_EQ(png->pixelHeight, heif->pixelHeight);
+    EXPECT_EQ(png->orientation, 1u);
 }
 
 // A phone photo with an ICC profile and Exif (from the shared corpus; skipped where it is absent).
