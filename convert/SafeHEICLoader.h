@@ -5,8 +5,10 @@
 #include "ImageSource.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pravix
 {
@@ -30,6 +32,18 @@ class SafeHEICLoader
 {
 public:
     static constexpr uint32_t kMaxPixelSize = 8192;
+    // The most bytes of one picture read whole, from a file or from a web address: files of 4 GiB or
+    // more are outside what the container library reads anyway.
+    static constexpr uint64_t kMaxPictureBytes = UINT32_MAX;
+
+    // Fetches the bytes at an http or https address, at most maxBytes of them; nothing on any failure
+    // (after saying why on standard output). The engine has no network of its own: the application
+    // installs one at start-up.
+    using UrlDataReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& url, uint64_t maxBytes)>;
+    // Installs (or, with an empty function, removes) the reader of web addresses; safe from any thread.
+    static void setUrlDataReader(UrlDataReader reader);
+    // The byte limit handed to the reader; kMaxPictureBytes unless a test lowers it.
+    static void setUrlByteLimit(uint64_t maxBytes);
 
     static std::optional<Bitmap> loadHEICWithImageIOFromPath(const std::string& path);
     // The same over a source already made for the file at path (whose parse the Exif module shares);
@@ -44,7 +58,9 @@ public:
     // Any image file the codecs read; otherwise the HEIC through loadHEICWithImageIOFromPath.
     static std::optional<Bitmap> loadHEICImageFromPath(const std::string& path);
     // A local file URL ("file:///path", "file://localhost/path", "file:/path", percent-encoded)
-    // by its path; any other URL is refused, since nothing is fetched from the network.
+    // by its path; an http or https URL from its bytes, fetched by the installed reader and decoded
+    // as a file's bytes are. Nothing, with a line on standard output, for a broken file URL, another
+    // scheme, no reader, a failed fetch, or bytes that are no picture.
     static std::optional<Bitmap> loadHEICImageFromURL(const std::string& url);
     static std::optional<HeicMetadata> getHEICMetadataFromPath(const std::string& path);
 };

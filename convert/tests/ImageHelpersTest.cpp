@@ -13,7 +13,10 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
+#include <stdexcept>
 #include <string>
+#include <utility>
 
 using namespace pravix;
 using namespace converttest;
@@ -110,7 +113,7 @@ TEST(ImageHelpersTest, LoadHEICImageFromPath)
     }
 }
 
-// A file URL by its path, percent escapes decoded; anything that is not a local file is refused.
+// A file URL by its path, percent escapes decoded; a broken file URL or another scheme is refused.
 TEST(ImageHelpersTest, LoadHEICImageFromURL)
 {
     TempFolder folder;
@@ -130,7 +133,7 @@ TEST(ImageHelpersTest, LoadHEICImageFromURL)
         EXPECT_EQ(image->width, 128u);
     }
     for (const std::string& url :
-         {std::string("http://127.0.0.1/single.heic"), "https://localhost" + escaped, "file://example.org" + escaped, path,
+         {std::string("ftp://127.0.0.1/single.heic"), "file://example.org" + escaped, path, std::string("http:/x.heic"),
           std::string("file:relative.heic"), "file://" + escaped + "%00", "file://" + escaped + "%2", "file://" + escaped + "%zz",
           std::string("file://"), std::string()})
     {
@@ -139,6 +142,82 @@ TEST(ImageHelpersTest, LoadHEICImageFromURL)
         EXPECT_FALSE(quietly([&] { return SafeHEICLoader::loadHEICImageFromURL(url); }, &log));
         EXPECT_NE(log.find("不是本地文件 URL"), std::string::npos) << log;
     }
+}
+
+namespace
+{
+// Installs a reader of web addresses for one test and takes it away after.
+class InstalledUrlReader
+{
+public:
+    explicit InstalledUrlReader(SafeHEICLoader::UrlDataReader reader) { SafeHEICLoader::setUrlDataReader(std::move(reader)); }
+    ~InstalledUrlReader()
+    {
+        SafeHEICLoader::setUrlDataReader(nullptr);
+        SafeHEICLoader::setUrlByteLimit(SafeHEICLoader::kMaxPictureBytes);
+    }
+};
+}  // namespace
+
+// An http or https URL through the installed reader, with a file's byte limit; its bytes decoded as a
+// file's: any picture the codecs read, or a HEIC through the ImageIO loader, upright.
+TEST(ImageHelpersTest, LoadHEICImageFromWebURL)
+{
+    std::vector<std::pair<std::string, uint64_t>> asked;
+    std::map<std::string, std::vector<uint8_t>> served = {
+        {"http://photos.test/a.png", encodePng(solid(12, 9, 50))},
+        {"HTTPS://photos.test/turned.heic", readBytes(platformFixture("rotate270.heic"))},
+        {"http://photos.test/text.heic", std::vector<uint8_t>(300, 'x')},
+        {"http://photos.test/cut.png", {}}};
+    served["http://photos.test/cut.png"] = served["http://photos.test/a.png"];
+    served["http://photos.test/cut.png"].resize(40);
+    InstalledUrlReader installed([&](const std::string& url, uint64_t maxBytes) -> std::optional<std::vector<uint8_t>> {
+        asked.emplace_back(url, maxBytes);
+        const auto found = served.find(url);
+        if (found == served.end())
+        {
+            return std::nullopt;
+        }
+        return found->second;
+    });
+
+    const auto png = quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); });
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->width, 12u);
+    EXPECT_EQ(png->height, 9u);
+    const auto heic = quietly([] { return SafeHEICLoader::loadHEICImageFromURL("HTTPS://photos.test/turned.heic"); });
+    ASSERT_TRUE(heic);
+    EXPECT_EQ(heic->width, 96u);
+    EXPECT_EQ(heic->height, 128u);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], std::make_pair(std::string("http://photos.test/a.png"), SafeHEICLoader::kMaxPictureBytes));
+
+    // Not a picture, a damaged one, and a failed fetch: nothing, and a line that says so.
+    for (const std::string url : {"http://photos.test/text.heic", "http://photos.test/cut.png", "http://photos.test/404"})
+    {
+        SCOPED_TRACE(url);
+        std::string log;
+        EXPECT_FALSE(quietly([&] { return SafeHEICLoader::loadHEICImageFromURL(url); }, &log));
+        EXPECT_NE(log.find("无法从 URL 加载图片[" + url + "]"), std::string::npos) << log;
+    }
+
+    SafeHEICLoader::setUrlByteLimit(1000);
+    quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); });
+    EXPECT_EQ(asked.back().second, 1000u);
+}
+
+TEST(ImageHelpersTest, LoadHEICImageFromWebURLWithoutReader)
+{
+    SafeHEICLoader::setUrlDataReader(nullptr);
+    std::string log;
+    EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
+    EXPECT_NE(log.find("没有网络读取器"), std::string::npos) << log;
+    // A reader that throws is a failure like any other.
+    InstalledUrlReader installed([](const std::string&, uint64_t) -> std::optional<std::vector<uint8_t>> {
+        throw std::runtime_error("network gone");
+    });
+    EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
+    EXPECT_NE(log.find("network gone"), std::string::npos) << log;
 }
 
 TEST(ImageHelpersTest, GetHEICMetadataFromPath)
