@@ -292,10 +292,17 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromURL(const std::string& ur
             std::cout << "无法从 URL 加载图片[" << url << "]: 没有网络读取器" << std::endl;
             return std::nullopt;
         }
-        std::optional<std::vector<uint8_t>> data = reader(url, urlByteLimit);
+        const uint64_t limit = urlByteLimit;
+        std::optional<std::vector<uint8_t>> data = reader(url, limit);
         if (!data)
         {
             std::cout << "无法从 URL 加载图片[" << url << "]: 下载失败" << std::endl;
+            return std::nullopt;
+        }
+        // A reader that ignored the limit is not trusted with it.
+        if (data->size() > limit)
+        {
+            std::cout << "无法从 URL 加载图片[" << url << "]: 超过 " << limit << " 字节" << std::endl;
             return std::nullopt;
         }
         // As a file's bytes: the codecs' pictures first, then a HEIC through the ImageIO loader.

@@ -201,9 +201,15 @@ TEST(ImageHelpersTest, LoadHEICImageFromWebURL)
         EXPECT_NE(log.find("无法从 URL 加载图片[" + url + "]"), std::string::npos) << log;
     }
 
-    SafeHEICLoader::setUrlByteLimit(1000);
-    quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); });
-    EXPECT_EQ(asked.back().second, 1000u);
+    // The reader is asked for no more than the limit, and more than it asked for is not taken.
+    const uint64_t pngSize = served["http://photos.test/a.png"].size();
+    SafeHEICLoader::setUrlByteLimit(pngSize - 1);
+    std::string log;
+    EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); }, &log));
+    EXPECT_EQ(asked.back().second, pngSize - 1);
+    EXPECT_NE(log.find("超过 " + std::to_string(pngSize - 1) + " 字节"), std::string::npos) << log;
+    SafeHEICLoader::setUrlByteLimit(pngSize);
+    EXPECT_TRUE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); }));
 }
 
 TEST(ImageHelpersTest, LoadHEICImageFromWebURLWithoutReader)
