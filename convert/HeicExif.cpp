@@ -586,8 +586,8 @@ std::vector<std::uint8_t> AddExif(const std::vector<std::uint8_t>& metadata, con
     }
     // Without Exif the block goes where the file splice puts it; with Exif it takes the old one's place.
     const std::size_t rest = oldExif->empty() ? SpliceRestOffset(imageData) : 0;
-    const auto size = oldExif->empty() && rest == 0 ? std::nullopt
-                                                    : pravix::readJpegSize(imageData.data(), imageData.size());
+    const auto size =
+        oldExif->empty() && rest == 0 ? std::nullopt : pravix::readJpegSize(imageData.data(), imageData.size());
     if (!size)
     {
         return {};

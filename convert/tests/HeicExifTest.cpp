@@ -475,8 +475,9 @@ std::vector<Segment> headerSegments(const Bytes& jpeg)
             ADD_FAILURE() << "damaged segment at " << pos;
             break;
         }
-        segments.push_back({jpeg[pos + 1], pos, Bytes(jpeg.begin() + std::ptrdiff_t(pos + 4),
-                                                      jpeg.begin() + std::ptrdiff_t(pos + 2 + length))});
+        segments.push_back(
+            {jpeg[pos + 1], pos,
+             Bytes(jpeg.begin() + std::ptrdiff_t(pos + 4), jpeg.begin() + std::ptrdiff_t(pos + 2 + length))});
         pos += 2 + length;
     }
     return segments;
@@ -487,7 +488,8 @@ std::vector<Segment> exifSegments(const Bytes& jpeg)
     std::vector<Segment> exif;
     for (const Segment& s : headerSegments(jpeg))
     {
-        if (s.marker == 0xE1 && s.payload.size() >= 6 && std::equal(s.payload.begin(), s.payload.begin() + 6, "Exif\0\0"))
+        if (s.marker == 0xE1 && s.payload.size() >= 6 &&
+            std::equal(s.payload.begin(), s.payload.begin() + 6, "Exif\0\0"))
         {
             exif.push_back(s);
         }

@@ -49,7 +49,8 @@ Bitmap solid(uint32_t width, uint32_t height, uint8_t value, uint32_t channels =
 std::vector<uint8_t> smallIccProfile()
 {
     std::vector<uint8_t> icc(132, 0);
-    const auto put32 = [&](size_t at, uint32_t v) {
+    const auto put32 = [&](size_t at, uint32_t v)
+    {
         for (size_t i = 0; i < 4; ++i)
         {
             icc[at + i] = uint8_t(v >> (24 - 8 * i));
@@ -134,8 +135,8 @@ TEST(ImageHelpersTest, LoadHEICImageFromURL)
     }
     for (const std::string& url :
          {std::string("ftp://127.0.0.1/single.heic"), "file://example.org" + escaped, path, std::string("http:/x.heic"),
-          std::string("file:relative.heic"), "file://" + escaped + "%00", "file://" + escaped + "%2", "file://" + escaped + "%zz",
-          std::string("file://"), std::string()})
+          std::string("file:relative.heic"), "file://" + escaped + "%00", "file://" + escaped + "%2",
+          "file://" + escaped + "%zz", std::string("file://"), std::string()})
     {
         SCOPED_TRACE(url);
         std::string log;
@@ -150,7 +151,10 @@ namespace
 class InstalledUrlReader
 {
 public:
-    explicit InstalledUrlReader(SafeHEICLoader::UrlDataReader reader) { SafeHEICLoader::setUrlDataReader(std::move(reader)); }
+    explicit InstalledUrlReader(SafeHEICLoader::UrlDataReader reader)
+    {
+        SafeHEICLoader::setUrlDataReader(std::move(reader));
+    }
     ~InstalledUrlReader()
     {
         SafeHEICLoader::setUrlDataReader(nullptr);
@@ -171,15 +175,17 @@ TEST(ImageHelpersTest, LoadHEICImageFromWebURL)
         {"http://photos.test/cut.png", {}}};
     served["http://photos.test/cut.png"] = served["http://photos.test/a.png"];
     served["http://photos.test/cut.png"].resize(40);
-    InstalledUrlReader installed([&](const std::string& url, uint64_t maxBytes) -> std::optional<std::vector<uint8_t>> {
-        asked.emplace_back(url, maxBytes);
-        const auto found = served.find(url);
-        if (found == served.end())
+    InstalledUrlReader installed(
+        [&](const std::string& url, uint64_t maxBytes) -> std::optional<std::vector<uint8_t>>
         {
-            return std::nullopt;
-        }
-        return found->second;
-    });
+            asked.emplace_back(url, maxBytes);
+            const auto found = served.find(url);
+            if (found == served.end())
+            {
+                return std::nullopt;
+            }
+            return found->second;
+        });
 
     const auto png = quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); });
     ASSERT_TRUE(png);
@@ -193,7 +199,8 @@ TEST(ImageHelpersTest, LoadHEICImageFromWebURL)
     EXPECT_EQ(asked[0], std::make_pair(std::string("http://photos.test/a.png"), SafeHEICLoader::kMaxPictureBytes));
 
     // Not a picture, a damaged one, and a failed fetch: nothing, and a line that says so.
-    for (const std::string url : {"http://photos.test/text.heic", "http://photos.test/cut.png", "http://photos.test/404"})
+    for (const std::string url :
+         {"http://photos.test/text.heic", "http://photos.test/cut.png", "http://photos.test/404"})
     {
         SCOPED_TRACE(url);
         std::string log;
@@ -219,9 +226,8 @@ TEST(ImageHelpersTest, LoadHEICImageFromWebURLWithoutReader)
     EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
     EXPECT_NE(log.find("没有网络读取器"), std::string::npos) << log;
     // A reader that throws is a failure like any other.
-    InstalledUrlReader installed([](const std::string&, uint64_t) -> std::optional<std::vector<uint8_t>> {
-        throw std::runtime_error("network gone");
-    });
+    InstalledUrlReader installed([](const std::string&, uint64_t) -> std::optional<std::vector<uint8_t>>
+                                 { throw std::runtime_error("network gone"); });
     EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
     EXPECT_NE(log.find("network gone"), std::string::npos) << log;
 }

@@ -2,10 +2,8 @@
 
 #include <QByteArray>
 
-#include <atomic>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "LocalHttpServer.h"
@@ -81,27 +79,14 @@ TEST_F(UrlDataFetcherTest, LongerBodyIsRefused)
     }
 }
 
+// A 404, a timeout and a load from the batch's thread are tested where the loader uses the fetcher
+// (app/startup/tests/UrlDataReaderTest.cpp).
 TEST_F(UrlDataFetcherTest, ErrorStatusGivesNothing)
 {
-    for (const int status : {404, 403, 500})
-    {
-        SCOPED_TRACE(status);
-        server.enqueue(LocalHttpServer::Reply::answer(status, "not here"));
-        std::string whyNot;
-        EXPECT_FALSE(fetcher.fetch(url("/missing.png"), 1000, &whyNot));
-        EXPECT_FALSE(whyNot.empty());
-    }
-}
-
-TEST_F(UrlDataFetcherTest, ServerThatNeverAnswersTimesOut)
-{
-    server.enqueue(LocalHttpServer::Reply::neverAnswer());
-    const UrlDataFetcher impatient(300ms);
-    EXPECT_EQ(impatient.timeout(), 300ms);
+    server.enqueue(LocalHttpServer::Reply::answer(403, "not yours"));
     std::string whyNot;
-    EXPECT_FALSE(impatient.fetch(url("/slow.png"), 1000, &whyNot));
-    EXPECT_NE(whyNot.find("no answer within 300 ms"), std::string::npos) << whyNot;
-    EXPECT_EQ(server.requestCount(), 1);
+    EXPECT_FALSE(fetcher.fetch(url("/private.png"), 1000, &whyNot));
+    EXPECT_FALSE(whyNot.empty());
 }
 
 TEST_F(UrlDataFetcherTest, ClosedConnectionAndRefusedPortGiveNothing)
@@ -129,25 +114,6 @@ TEST_F(UrlDataFetcherTest, OnlyHttpAndHttpsAreFetched)
         EXPECT_EQ(whyNot, "not an http or https address");
     }
     EXPECT_EQ(server.requestCount(), 0);
-}
-
-// The batch's plain worker thread fetches on its own loop while the GUI thread goes on serving.
-TEST_F(UrlDataFetcherTest, WorksFromAPlainWorkerThread)
-{
-    const QByteArray body = everyByte(5000);
-    server.enqueue(LocalHttpServer::Reply::answer(200, body));
-    const std::string address = url("/from-worker.png");
-    std::optional<Bytes> data;
-    std::atomic<bool> finished{false};
-    std::thread worker([&] {
-        data = fetcher.fetch(address, 1 << 20);
-        finished = true;
-    });
-    const bool done = testsupport::spinUntil([&] { return finished.load(); }, 10000);
-    worker.join();
-    ASSERT_TRUE(done);
-    ASSERT_TRUE(data);
-    EXPECT_EQ(*data, bytesOf(body));
 }
 
 } // namespace
