@@ -449,6 +449,68 @@ std::size_t SpliceRestOffset(const std::vector<std::uint8_t>& input)
     return rest;
 }
 
+/// Where a JPEG's Exif APP1 segments stand in its header (offset of the marker, whole length with it).
+struct SegmentSpan
+{
+    std::size_t offset;
+    std::size_t length;
+};
+
+/// The Exif APP1 segments ("Exif", 0, 0 at the start of the payload) of the marker segments between
+/// the start of image and the start of scan. Nothing when the data is no JPEG or its header is
+/// damaged: a length below its own two bytes or past the data, a missing marker, no start of scan.
+std::optional<std::vector<SegmentSpan>> ExifSegments(const std::vector<std::uint8_t>& data)
+{
+    const std::size_t n = data.size();
+    if (n < 4 || data[0] != 0xFF || data[1] != 0xD8)
+    {
+        return std::nullopt;
+    }
+    std::vector<SegmentSpan> found;
+    std::size_t pos = 2;
+    while (true)
+    {
+        if (pos >= n || data[pos] != 0xFF)
+        {
+            return std::nullopt;
+        }
+        std::size_t marker = pos + 1;
+        while (marker < n && data[marker] == 0xFF)  // fill bytes before the marker
+        {
+            ++marker;
+        }
+        if (marker >= n || data[marker] == 0x00 || data[marker] == 0xD9)
+        {
+            return std::nullopt;
+        }
+        const std::uint8_t code = data[marker];
+        if (code == 0x01 || (code >= 0xD0 && code <= 0xD7))  // markers without a length
+        {
+            pos = marker + 1;
+            continue;
+        }
+        if (n - marker < 3)
+        {
+            return std::nullopt;
+        }
+        const std::size_t length = std::size_t(data[marker + 1]) << 8 | data[marker + 2];
+        if (length < 2 || length > n - marker - 1)
+        {
+            return std::nullopt;
+        }
+        if (code == 0xDA)
+        {
+            return found;
+        }
+        const std::size_t end = marker + 1 + length;
+        if (code == 0xE1 && length >= 8 && std::memcmp(&data[marker + 3], "Exif\0\0", 6) == 0)
+        {
+            found.push_back({pos, end - pos});
+        }
+        pos = end;
+    }
+}
+
 /// The start of image and the APP1 segment's marker and length, high byte first.
 std::array<std::uint8_t, 6> App1Head(unsigned int blockSize)
 {
@@ -516,8 +578,16 @@ int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif)
 
 std::vector<std::uint8_t> AddExif(const std::vector<std::uint8_t>& metadata, const std::vector<std::uint8_t>& imageData)
 {
-    const std::size_t rest = SpliceRestOffset(imageData);
-    const auto size = rest == 0 ? std::nullopt : pravix::readJpegSize(imageData.data(), imageData.size());
+    // Read before anything else: a damaged header is refused before the metadata is looked at.
+    const std::optional<std::vector<SegmentSpan>> oldExif = ExifSegments(imageData);
+    if (!oldExif)
+    {
+        return {};
+    }
+    // Without Exif the block goes where the file splice puts it; with Exif it takes the old one's place.
+    const std::size_t rest = oldExif->empty() ? SpliceRestOffset(imageData) : 0;
+    const auto size =
+        oldExif->empty() && rest == 0 ? std::nullopt : pravix::readJpegSize(imageData.data(), imageData.size());
     if (!size)
     {
         return {};
@@ -547,15 +617,35 @@ std::vector<std::uint8_t> AddExif(const std::vector<std::uint8_t>& metadata, con
     std::vector<std::uint8_t> out;
     try
     {
-        out.reserve(head.size() + blockSize + imageData.size() - rest);
+        out.reserve(head.size() + blockSize + imageData.size());
     }
     catch (const std::exception&)
     {
         return {};
     }
-    out.insert(out.end(), head.begin(), head.end());
-    out.insert(out.end(), block.get(), block.get() + blockSize);
-    out.insert(out.end(), imageData.begin() + std::ptrdiff_t(rest), imageData.end());
+    if (oldExif->empty())
+    {
+        out.insert(out.end(), head.begin(), head.end());
+        out.insert(out.end(), block.get(), block.get() + blockSize);
+        out.insert(out.end(), imageData.begin() + std::ptrdiff_t(rest), imageData.end());
+        return out;
+    }
+    // Every old Exif segment goes, the new one stands where the first stood; the rest is copied.
+    std::size_t copied = 0;
+    bool placed = false;
+    for (const SegmentSpan& segment : *oldExif)
+    {
+        out.insert(out.end(), imageData.begin() + std::ptrdiff_t(copied),
+                   imageData.begin() + std::ptrdiff_t(segment.offset));
+        if (!placed)
+        {
+            out.insert(out.end(), head.begin() + 2, head.end());  // the marker and length, not the start of image
+            out.insert(out.end(), block.get(), block.get() + blockSize);
+            placed = true;
+        }
+        copied = segment.offset + segment.length;
+    }
+    out.insert(out.end(), imageData.begin() + std::ptrdiff_t(copied), imageData.end());
     return out;
 }
 

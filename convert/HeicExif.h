@@ -50,9 +50,12 @@ int JpgAddExif(const char* inputPath, const char* outputPath, ExifData* exif);
 
 /// JPEG data re-written with a copy of `metadata`, an Exif block ("Exif", 0, 0, then its TIFF
 /// structure): the fields CreateExifDataFromParsed keeps, with Orientation 1 and PixelXDimension and
-/// PixelYDimension the JPEG's own width and height, put in as an APP1 segment as JpgAddExif puts it;
-/// the compressed picture is not touched. Empty when the metadata does not parse, the data is no JPEG
-/// whose header can be read or already carries Exif, or the block does not fit an APP1 segment.
+/// PixelYDimension the JPEG's own width and height, put in as an APP1 segment. Data without Exif gets
+/// it as JpgAddExif puts it (replacing a leading JFIF APP0); data with Exif APP1 segments has them
+/// replaced, the new one standing where the first stood. Other segments and the compressed picture
+/// are not touched. Empty when the metadata does not parse, the data is no JPEG whose header can be
+/// read (a segment length below 2 or past the data included), or the block does not fit an APP1
+/// segment.
 std::vector<std::uint8_t> AddExif(const std::vector<std::uint8_t>& metadata,
                                   const std::vector<std::uint8_t>& imageData);
 

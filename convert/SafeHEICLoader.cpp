@@ -6,9 +6,11 @@
 #include "PictureLoading.h"
 #include "RegularFile.h"
 
+#include <atomic>
 #include <cctype>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 
 #include <iostream>
 
@@ -154,7 +156,7 @@ namespace
 // 4 GiB or more are outside what the container library reads anyway.
 std::shared_ptr<const std::vector<uint8_t>> readWholeFile(const std::string& path)
 {
-    std::optional<std::vector<uint8_t>> bytes = RegularFile::readAll(path, UINT32_MAX);
+    std::optional<std::vector<uint8_t>> bytes = RegularFile::readAll(path, SafeHEICLoader::kMaxPictureBytes);
     return bytes ? std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)) : nullptr;
 }
 
@@ -168,15 +170,36 @@ int hexValue(char c)
     return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
 }
 
-// The local path of a file URL; none for any other URL, a remote host, or a broken or NUL escape.
-std::optional<std::string> localPathOfFileUrl(const std::string& url)
+std::string lowerCasePrefix(const std::string& text, size_t length)
 {
-    std::string scheme = url.substr(0, 5);
-    for (char& c : scheme)
+    std::string prefix = text.substr(0, length);
+    for (char& c : prefix)
     {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    if (scheme != "file:")
+    return prefix;
+}
+
+bool isWebUrl(const std::string& url)
+{
+    return lowerCasePrefix(url, 7) == "http://" || lowerCasePrefix(url, 8) == "https://";
+}
+
+// The reader of web addresses, installed at start-up and called from the batch's thread.
+std::mutex urlReaderMutex;
+SafeHEICLoader::UrlDataReader urlReader;
+std::atomic<uint64_t> urlByteLimit{SafeHEICLoader::kMaxPictureBytes};
+
+SafeHEICLoader::UrlDataReader installedUrlReader()
+{
+    std::lock_guard<std::mutex> lock(urlReaderMutex);
+    return urlReader;
+}
+
+// The local path of a file URL; none for any other URL, a remote host, or a broken or NUL escape.
+std::optional<std::string> localPathOfFileUrl(const std::string& url)
+{
+    if (lowerCasePrefix(url, 5) != "file:")
     {
         return std::nullopt;
     }
@@ -244,27 +267,78 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromPath(const std::string& p
     }
 }
 
+void SafeHEICLoader::setUrlDataReader(UrlDataReader reader)
+{
+    std::lock_guard<std::mutex> lock(urlReaderMutex);
+    urlReader = std::move(reader);
+}
+
+void SafeHEICLoader::setUrlByteLimit(uint64_t maxBytes)
+{
+    urlByteLimit = maxBytes;
+}
+
 std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromURL(const std::string& url)
 {
-    const std::optional<std::string> path = localPathOfFileUrl(url);
-    if (!path)
+    try
     {
-        std::cout << "不是本地文件 URL，不加载: " << url << std::endl;
+        if (!isWebUrl(url))
+        {
+            const std::optional<std::string> path = localPathOfFileUrl(url);
+            if (!path)
+            {
+                std::cout << "不是本地文件 URL，不加载: " << url << std::endl;
+                return std::nullopt;
+            }
+            return loadHEICImageFromPath(*path);
+        }
+        const UrlDataReader reader = installedUrlReader();
+        if (!reader)
+        {
+            std::cout << "无法从 URL 加载图片[" << url << "]: 没有网络读取器" << std::endl;
+            return std::nullopt;
+        }
+        const uint64_t limit = urlByteLimit;
+        std::optional<std::vector<uint8_t>> data = reader(url, limit);
+        if (!data)
+        {
+            std::cout << "无法从 URL 加载图片[" << url << "]: 下载失败" << std::endl;
+            return std::nullopt;
+        }
+        // A reader that ignored the limit is not trusted with it.
+        if (data->size() > limit)
+        {
+            std::cout << "无法从 URL 加载图片[" << url << "]: 超过 " << limit << " 字节" << std::endl;
+            return std::nullopt;
+        }
+        // As a file's bytes: the codecs' pictures first, then a HEIC through the ImageIO loader.
+        const auto bytes = std::make_shared<const std::vector<uint8_t>>(std::move(*data));
+        std::optional<Bitmap> image = decodeImage(bytes->data(), bytes->size());
+        if (image && !image->empty())
+        {
+            return image;
+        }
+        const std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithData(bytes);
+        image = loadHEICWithImageIOFromSource(source.get(), url);
+        if (!image)
+        {
+            std::cout << "无法从 URL 加载图片[" << url << "]: 不是图片" << std::endl;
+        }
+        return image;
+    }
+    catch (const std::exception& e)
+    {
+        std::cout << "加载 HEIC 图片时发生异常: " << e.what() << std::endl;
         return std::nullopt;
     }
-    return loadHEICImageFromPath(*path);
 }
 
 std::optional<HeicMetadata> SafeHEICLoader::getHEICMetadataFromPath(const std::string& path)
 {
     try
     {
-        const auto bytes = readWholeFile(path);
-        if (!bytes)
-        {
-            return std::nullopt;
-        }
-        const std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithData(bytes);
+        // Whatever picture the file holds, as the batch reads it: the header only, nothing decoded.
+        const std::unique_ptr<ImageSource> source = ImageSource::createWithFile(path);
         if (!source || source->count() == 0)
         {
             return std::nullopt;
@@ -279,7 +353,15 @@ std::optional<HeicMetadata> SafeHEICLoader::getHEICMetadataFromPath(const std::s
         metadata.pixelHeight = properties->pixelHeight;
         metadata.orientation = properties->orientation;
         metadata.hasIccProfile = properties->hasIccProfile;
-        metadata.hasExif = !GetHeicExifBlockFromBytes(bytes->data(), bytes->size()).empty();
+        if (const ImageFileReaderInterface* reader = source->reader())
+        {
+            const auto contextId = reader->getFileInformation().rootMetaBoxInformation.contextId;
+            metadata.hasExif = contextId != 0 && !GetHeicExifBlock(*reader, contextId).empty();
+        }
+        else
+        {
+            metadata.hasExif = !source->exifBlock().empty();
+        }
         return metadata;
     }
     catch (const std::exception& e)

@@ -5,20 +5,23 @@
 #include "ImageSource.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace pravix
 {
 
-// What the loader tells of image 0 of a HEIC file without decoding it.
+// What the loader tells of image 0 of a picture file (HEIF, JPEG, PNG, TIFF, BMP, JPEG 2000) without
+// decoding it.
 struct HeicMetadata
 {
     uint32_t pixelWidth = 0;  // as shown: after the clean aperture and any quarter turn
     uint32_t pixelHeight = 0;
     uint32_t orientation = 1;  // Exif orientation value 1 to 8 of the item's rotation and mirroring
     bool hasIccProfile = false;
-    bool hasExif = false;
+    bool hasExif = false;  // a HEIF Exif item or a JPEG's Exif APP1 segment
 };
 
 // Decodes a HEIC file (or any other picture file the image source reads, whatever its name) into an
@@ -29,6 +32,18 @@ class SafeHEICLoader
 {
 public:
     static constexpr uint32_t kMaxPixelSize = 8192;
+    // The most bytes of one picture read whole, from a file or from a web address: files of 4 GiB or
+    // more are outside what the container library reads anyway.
+    static constexpr uint64_t kMaxPictureBytes = UINT32_MAX;
+
+    // Fetches the bytes at an http or https address, at most maxBytes of them; nothing on any failure
+    // (after saying why on standard output). The engine has no network of its own: the application
+    // installs one at start-up.
+    using UrlDataReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& url, uint64_t maxBytes)>;
+    // Installs (or, with an empty function, removes) the reader of web addresses; safe from any thread.
+    static void setUrlDataReader(UrlDataReader reader);
+    // The byte limit handed to the reader; kMaxPictureBytes unless a test lowers it.
+    static void setUrlByteLimit(uint64_t maxBytes);
 
     static std::optional<Bitmap> loadHEICWithImageIOFromPath(const std::string& path);
     // The same over a source already made for the file at path (whose parse the Exif module shares);
@@ -44,7 +59,9 @@ public:
     // longer side; a HEIC file, or a picture that does not load so, through the ImageIO path (upright).
     static std::optional<Bitmap> loadHEICImageFromPath(const std::string& path);
     // A local file URL ("file:///path", "file://localhost/path", "file:/path", percent-encoded)
-    // by its path; any other URL is refused, since nothing is fetched from the network.
+    // by its path; an http or https URL from its bytes, fetched by the installed reader and decoded
+    // as a file's bytes are. Nothing, with a line on standard output, for a broken file URL, another
+    // scheme, no reader, a failed fetch, or bytes that are no picture.
     static std::optional<Bitmap> loadHEICImageFromURL(const std::string& url);
     static std::optional<HeicMetadata> getHEICMetadataFromPath(const std::string& path);
 };

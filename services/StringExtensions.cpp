@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDate>
+#include <QLocale>
 
 namespace pravix
 {
@@ -46,12 +47,8 @@ QString GetTimeYYYMMDDHHMM()
 
 QString GetTimeYYYMMDDHHMM(const QDateTime& moment)
 {
-    const QDateTime local = moment.toLocalTime();
-    int weekYear = 0;
-    local.date().weekNumber(&weekYear);
-    return QStringLiteral("%1-%2")
-        .arg(weekYear, 4, 10, QLatin1Char('0'))
-        .arg(local.toString(QStringLiteral("MM-dd HH:mm")));
+    // Fixed digits, whatever the user's locale: the text names files.
+    return QLocale::c().toString(moment.toLocalTime(), QStringLiteral("yyyy-MM-dd HH:mm"));
 }
 
 QString urlEncodeStr(const QString& text)

@@ -17,8 +17,9 @@ QString TimeStamp(qint64 msecsSinceEpoch);
 QString TimeStampSeconds();
 QString TimeStampSeconds(qint64 msecsSinceEpoch);
 
-// The moment as "YYYY-MM-dd HH:mm" in local time, where YYYY is the week-based (ISO 8601) year:
-// 2024-12-31 lies in week 1 of 2025 and reads "2025-12-31 ...".
+// The moment as "yyyy-MM-dd HH:mm" in local time, with the calendar year: a log named with the
+// week-based year would, on the first or last days of a year, carry the name of a log written a year
+// before or after, and start-up would delete that log.
 QString GetTimeYYYMMDDHHMM();
 QString GetTimeYYYMMDDHHMM(const QDateTime& moment);
 

@@ -50,6 +50,18 @@ public:
     void setTextUnderLineStyle(int style);
     void setIsHandCursor(bool hand);
 
+    // The look as set: an empty title, a null image or no colour or font means unset (the draw then
+    // falls back, see currentLook).
+    QString defaultTitle() const { return defaultTitle_; }
+    QString selectedTitle() const { return selectedTitle_; }
+    std::optional<QColor> defaultTitleColor() const { return defaultTitleColor_; }
+    std::optional<QColor> selectedTitleColor() const { return selectedTitleColor_; }
+    std::optional<QFont> defaultFont() const { return defaultFont_; }
+    std::optional<QFont> selectedFont() const { return selectedFont_; }
+    QPixmap defaultBackgroundImage() const { return defaultBackgroundImage_; }
+    QPixmap selectedBackgroundImage() const { return selectedBackgroundImage_; }
+    std::optional<QColor> defaultBackgroundColor() const { return defaultBackgroundColor_; }
+    std::optional<QColor> selectedBackgroundColor() const { return selectedBackgroundColor_; }
     double radius() const { return radius_; }
     int rectCorners() const { return rectCorners_; }
     int textAlignment() const { return textAlignment_; }

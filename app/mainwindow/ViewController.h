@@ -145,7 +145,8 @@ public:
     // bitmap bounds.
     static std::optional<Bitmap> RotateImage(const Bitmap& image, double byDegrees);
     // JPEG data with a copy of the Exif block `metadata`, Orientation 1 and the JPEG's own pixel
-    // size (the Exif module's AddExif); empty when either is refused.
+    // size, replacing any Exif the data carries (the Exif module's AddExif); empty when either is
+    // refused.
     static std::vector<uint8_t> AddExif(const std::vector<uint8_t>& metadata, const std::vector<uint8_t>& ImageData);
     // The current time in milliseconds since 1970 as decimal text.
     static QString getNowTimeTimestamp();

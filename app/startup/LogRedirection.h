@@ -9,10 +9,10 @@ namespace pravix
 {
 
 // The log file of one launch: everything the program writes to its standard output and error
-// lands in "<XDG data folder>/Pravix/Pravix_YYYY-MM-dd HH:mm.log".
+// lands in "<XDG data folder>/Pravix/Pravix_yyyy-MM-dd HH:mm.log".
 
-// "Pravix_" + the local time as "YYYY-MM-dd HH:mm" (YYYY the week-based year, GetTimeYYYMMDDHHMM)
-// + ".log": one file per minute of launch, the name holding a blank and a colon.
+// "Pravix_" + the local time as "yyyy-MM-dd HH:mm" (the calendar year, GetTimeYYYMMDDHHMM) + ".log":
+// one file per minute of launch, the name holding a blank and a colon.
 QString logFileName(const QDateTime& moment);
 
 // Sends standard output, error and input, in that order, into `filePath` (appending; created,

@@ -6,6 +6,7 @@
 #include "NSMianWindow.h"
 #include "QtLogFilter.h"
 #include "TerminationSignals.h"
+#include "UrlDataReader.h"
 
 #include <QApplication>
 
@@ -23,6 +24,8 @@ int main(int argc, char* argv[])
     pravix::initAppResources();
     QApplication::setWindowIcon(pravix::appIcon(QStringLiteral("AppIcon")));
     pravix::TerminationSignals terminationSignals;
+    // The image loader reads pictures named by web addresses through the services' network.
+    pravix::installUrlDataReader();
 
     // The main window first, then its menu and start-up; both are gone before the application.
     pravix::NSMianWindow window;

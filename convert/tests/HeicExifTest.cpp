@@ -454,6 +454,181 @@ TEST(AddExifTest, RoundTripThroughTheParser)
     EXPECT_EQ(picture->pixels, pravix::decodeImage(jpeg.data(), jpeg.size())->pixels);
 }
 
+namespace
+{
+struct Segment
+{
+    std::uint8_t marker;
+    std::size_t offset;  // of the 0xFF
+    Bytes payload;       // after the length
+};
+
+// The marker segments of a JPEG before its start of scan, read as a viewer reads them.
+std::vector<Segment> headerSegments(const Bytes& jpeg)
+{
+    std::vector<Segment> segments;
+    std::size_t pos = 2;
+    while (pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF && jpeg[pos + 1] != 0xDA)
+    {
+        const std::size_t length = std::size_t(jpeg[pos + 2]) << 8 | jpeg[pos + 3];
+        if (length < 2 || pos + 2 + length > jpeg.size())
+        {
+            ADD_FAILURE() << "damaged segment at " << pos;
+            break;
+        }
+        segments.push_back(
+            {jpeg[pos + 1], pos,
+             Bytes(jpeg.begin() + std::ptrdiff_t(pos + 4), jpeg.begin() + std::ptrdiff_t(pos + 2 + length))});
+        pos += 2 + length;
+    }
+    return segments;
+}
+
+std::vector<Segment> exifSegments(const Bytes& jpeg)
+{
+    std::vector<Segment> exif;
+    for (const Segment& s : headerSegments(jpeg))
+    {
+        if (s.marker == 0xE1 && s.payload.size() >= 6 &&
+            std::equal(s.payload.begin(), s.payload.begin() + 6, "Exif\0\0"))
+        {
+            exif.push_back(s);
+        }
+    }
+    return exif;
+}
+
+std::vector<std::uint8_t> markers(const Bytes& jpeg)
+{
+    std::vector<std::uint8_t> codes;
+    for (const Segment& s : headerSegments(jpeg))
+    {
+        codes.push_back(s.marker);
+    }
+    return codes;
+}
+
+// camera_mm.jpg: JFIF APP0 (bytes 2-19), the camera's Exif APP1 (20-759), then comment, tables, frame.
+constexpr std::size_t kCameraExifStart = 20;
+constexpr std::size_t kCameraExifEnd = 760;
+}  // namespace
+
+// A JPEG that carries Exif gets the new block in place of the old one: one Exif segment, the new
+// contents, the other segments and the picture as they were.
+TEST(AddExifTest, ReplacesTheExifTheDataCarries)
+{
+    const Bytes metadata = cameraBlock(true).build();
+    const Bytes jpeg = readFile(exiftest::dataPath("camera_mm.jpg"));
+    ASSERT_EQ(exifSegments(jpeg).size(), 1u);
+    ASSERT_EQ(exifSegments(jpeg)[0].offset, kCameraExifStart);
+    testing::internal::CaptureStdout();
+    const ParsedExif old = ParseExifBlock(FindExifBlock(jpeg));
+    const Bytes out = AddExif(metadata, jpeg);
+    const ParsedExif back = ParseExifBlock(FindExifBlock(out));
+    testing::internal::GetCapturedStdout();
+    ASSERT_FALSE(out.empty());
+    ASSERT_EQ(old.make, "Canon");
+
+    const std::vector<Segment> exif = exifSegments(out);
+    ASSERT_EQ(exif.size(), 1u);
+    EXPECT_EQ(exif[0].offset, kCameraExifStart);  // where the old one stood, after the kept APP0
+    EXPECT_EQ(markers(out), markers(jpeg));
+    ASSERT_TRUE(back.success);
+    EXPECT_EQ(back.make, "Apple");
+    EXPECT_EQ(back.pixelXDimension, 64u);
+    EXPECT_EQ(back.pixelYDimension, 48u);
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + kCameraExifStart), Bytes(jpeg.begin(), jpeg.begin() + kCameraExifStart));
+    const std::size_t tail = jpeg.size() - kCameraExifEnd;
+    EXPECT_EQ(Bytes(out.end() - std::ptrdiff_t(tail), out.end()), Bytes(jpeg.begin() + kCameraExifEnd, jpeg.end()));
+    const auto picture = pravix::decodeJpeg(out.data(), out.size());
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->pixels, pravix::decodeJpeg(jpeg.data(), jpeg.size())->pixels);
+
+    // Adding again replaces again: still one segment.
+    testing::internal::CaptureStdout();
+    const Bytes twice = AddExif(metadata, out);
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(exifSegments(twice).size(), 1u);
+    EXPECT_EQ(twice, out);
+}
+
+// Exif straight after the start of image, and two Exif segments (one after a comment): every old
+// segment goes, the new block stands where the first stood.
+TEST(AddExifTest, ReplacesExifWhereverItStands)
+{
+    const Bytes metadata = cameraBlock(false).build();
+    const Bytes jpeg = readFile(exiftest::dataPath("camera_mm.jpg"));
+    Bytes noApp0(jpeg.begin(), jpeg.begin() + 2);
+    noApp0.insert(noApp0.end(), jpeg.begin() + kCameraExifStart, jpeg.end());
+    const Bytes oldExif(jpeg.begin() + kCameraExifStart, jpeg.begin() + kCameraExifEnd);
+    Bytes doubled(jpeg.begin(), jpeg.begin() + kCameraExifEnd + 18);  // through the comment
+    doubled.insert(doubled.end(), oldExif.begin(), oldExif.end());
+    doubled.insert(doubled.end(), jpeg.begin() + kCameraExifEnd + 18, jpeg.end());
+    ASSERT_EQ(exifSegments(doubled).size(), 2u);
+
+    for (const Bytes& input : {noApp0, doubled})
+    {
+        testing::internal::CaptureStdout();
+        const Bytes out = AddExif(metadata, input);
+        const ParsedExif back = ParseExifBlock(FindExifBlock(out));
+        testing::internal::GetCapturedStdout();
+        const std::vector<Segment> exif = exifSegments(out);
+        ASSERT_EQ(exif.size(), 1u);
+        EXPECT_EQ(exif[0].offset, exifSegments(input)[0].offset);
+        EXPECT_TRUE(back.success);
+        EXPECT_EQ(back.pixelXDimension, 64u);
+        // The input's segments in order, one Exif where the first stood.
+        std::vector<std::uint8_t> expected = markers(input);
+        expected.erase(std::remove(expected.begin(), expected.end(), std::uint8_t(0xE1)), expected.end());
+        expected.insert(expected.begin() + (input == noApp0 ? 0 : 1), 0xE1);
+        EXPECT_EQ(markers(out), expected);
+        const auto picture = pravix::decodeJpeg(out.data(), out.size());
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->pixels, pravix::decodeJpeg(jpeg.data(), jpeg.size())->pixels);
+    }
+}
+
+// Segment lengths that run past the data or below their own two bytes are refused, in front of the
+// Exif segment, in it and after it, and so is a header cut before its start of scan.
+TEST(AddExifTest, DamagedSegmentLengthsAreRefused)
+{
+    const Bytes metadata = cameraBlock(true).build();
+    for (const char* name : {"camera_mm.jpg", "plain.jpg"})
+    {
+        const Bytes jpeg = readFile(exiftest::dataPath(name));
+        const std::vector<Segment> segments = headerSegments(jpeg);
+        ASSERT_GE(segments.size(), 4u);
+        for (const Segment& segment : segments)
+        {
+            // 0xFFFF and one byte past the end run past the data; 0 and 1 are shorter than the length itself.
+            const std::size_t pastTheEnd = jpeg.size() - segment.offset - 1;
+            for (const std::size_t length : {std::size_t(0), std::size_t(1), std::size_t(0xFFFF), pastTheEnd})
+            {
+                ASSERT_LE(length, 0xFFFFu);
+                SCOPED_TRACE(std::string(name) + " segment at " + std::to_string(segment.offset) + " length " +
+                             std::to_string(length));
+                Bytes damaged = jpeg;
+                damaged[segment.offset + 2] = std::uint8_t(length >> 8);
+                damaged[segment.offset + 3] = std::uint8_t(length & 0xFF);
+                // Exactly the bytes of the damaged data: a read past them is seen by the sanitizer.
+                Bytes exact(damaged.begin(), damaged.end());
+                exact.shrink_to_fit();
+                testing::internal::CaptureStdout();
+                EXPECT_TRUE(AddExif(metadata, exact).empty());
+                testing::internal::GetCapturedStdout();
+            }
+        }
+        const std::size_t scan = segments.back().offset + 2 + segments.back().payload.size() + 2;
+        for (const std::size_t cut : {std::size_t(3), std::size_t(5), segments[1].offset + 3, scan - 1})
+        {
+            SCOPED_TRACE(std::string(name) + " cut at " + std::to_string(cut));
+            testing::internal::CaptureStdout();
+            EXPECT_TRUE(AddExif(metadata, Bytes(jpeg.begin(), jpeg.begin() + std::ptrdiff_t(cut))).empty());
+            testing::internal::GetCapturedStdout();
+        }
+    }
+}
+
 // Nothing, and no exception, for metadata that does not parse, data that is no JPEG to write into,
 // and a block too large for its segment. A header claiming a huge size is only copied into the tags.
 TEST(AddExifTest, Refusals)
@@ -468,7 +643,6 @@ TEST(AddExifTest, Refusals)
     EXPECT_TRUE(AddExif(metadata, Bytes(jpeg.begin(), jpeg.begin() + 19)).empty());
     EXPECT_TRUE(AddExif(metadata, Bytes(jpeg.begin(), jpeg.begin() + 40)).empty());  // no frame header
     EXPECT_TRUE(AddExif(metadata, Bytes(200, 0xFF)).empty());
-    EXPECT_TRUE(AddExif(metadata, readFile(exiftest::dataPath("camera_mm.jpg"))).empty());  // Exif already
     ExifBlockBuilder large = cameraBlock(true);
     large.exif.undefined(37500, std::string(65600, 'x'));
     EXPECT_TRUE(AddExif(large.build(), jpeg).empty());

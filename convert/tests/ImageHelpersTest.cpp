@@ -1,5 +1,6 @@
 // The loader's and the resizer's members that nothing calls yet: a round trip, a size and a refusal each.
 #include "FolderPermissionChecker.h"
+#include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "PictureLoading.h"
 #include "SafeHEICLoader.h"
@@ -8,7 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <libexif/exif-utils.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <utility>
 
 using namespace pravix;
 using namespace converttest;
@@ -37,6 +46,49 @@ Bitmap solid(uint32_t width, uint32_t height, uint8_t value, uint32_t channels =
     return b;
 }
 
+// A header-only ICC profile (display class, RGB, XYZ connection space, D50 illuminant, no tags).
+std::vector<uint8_t> smallIccProfile()
+{
+    std::vector<uint8_t> icc(132, 0);
+    const auto put32 = [&](size_t at, uint32_t v)
+    {
+        for (size_t i = 0; i < 4; ++i)
+        {
+            icc[at + i] = uint8_t(v >> (24 - 8 * i));
+        }
+    };
+    put32(0, 132);
+    put32(8, 0x02100000);
+    std::memcpy(&icc[12], "mntrRGB XYZ ", 12);
+    std::memcpy(&icc[36], "acsp", 4);
+    put32(68, 0x0000F6D6);
+    put32(72, 0x00010000);
+    put32(76, 0x0000D32D);
+    return icc;
+}
+
+// The JPEG with an Exif APP1 segment holding only IFD0's Orientation, right after the start of image.
+std::vector<uint8_t> withExifOrientation(const std::vector<uint8_t>& jpeg, uint16_t orientation)
+{
+    const ExifDataPtr exif(exif_data_new());
+    exif_data_set_byte_order(exif.get(), EXIF_BYTE_ORDER_MOTOROLA);
+    ExifEntry* entry = InitExifEntryTag(exif.get(), EXIF_IFD_0, EXIF_TAG_ORIENTATION);
+    EXPECT_NE(entry, nullptr);
+    if (entry != nullptr)
+    {
+        exif_set_short(entry->data, EXIF_BYTE_ORDER_MOTOROLA, orientation);
+    }
+    unsigned char* raw = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(exif.get(), &raw, &size);
+    const uint8_t head[] = {0xFF, 0xD8, 0xFF, 0xE1, uint8_t((size + 2) >> 8), uint8_t((size + 2) & 0xFF)};
+    std::string out(reinterpret_cast<const char*>(head), sizeof head);
+    out.append(reinterpret_cast<const char*>(raw), size);
+    std::free(raw);
+    out.append(reinterpret_cast<const char*>(jpeg.data()) + 2, jpeg.size() - 2);
+    return std::vector<uint8_t>(out.begin(), out.end());
+}
+
 }  // namespace
 
 // Any image the codecs read comes as it is; a HEIC comes upright through the ImageIO loader.
@@ -63,7 +115,7 @@ TEST(ImageHelpersTest, LoadHEICImageFromPath)
     }
 }
 
-// A file URL by its path, percent escapes decoded; anything that is not a local file is refused.
+// A file URL by its path, percent escapes decoded; a broken file URL or another scheme is refused.
 TEST(ImageHelpersTest, LoadHEICImageFromURL)
 {
     TempFolder folder;
@@ -83,9 +135,9 @@ TEST(ImageHelpersTest, LoadHEICImageFromURL)
         EXPECT_EQ(image->width, 128u);
     }
     for (const std::string& url :
-         {std::string("http://127.0.0.1/single.heic"), "https://localhost" + escaped, "file://example.org" + escaped, path,
-          std::string("file:relative.heic"), "file://" + escaped + "%00", "file://" + escaped + "%2", "file://" + escaped + "%zz",
-          std::string("file://"), std::string()})
+         {std::string("ftp://127.0.0.1/single.heic"), "file://example.org" + escaped, path, std::string("http:/x.heic"),
+          std::string("file:relative.heic"), "file://" + escaped + "%00", "file://" + escaped + "%2",
+          "file://" + escaped + "%zz", std::string("file://"), std::string()})
     {
         SCOPED_TRACE(url);
         std::string log;
@@ -94,13 +146,99 @@ TEST(ImageHelpersTest, LoadHEICImageFromURL)
     }
 }
 
+namespace
+{
+// Installs a reader of web addresses for one test and takes it away after.
+class InstalledUrlReader
+{
+public:
+    explicit InstalledUrlReader(SafeHEICLoader::UrlDataReader reader)
+    {
+        SafeHEICLoader::setUrlDataReader(std::move(reader));
+    }
+    ~InstalledUrlReader()
+    {
+        SafeHEICLoader::setUrlDataReader(nullptr);
+        SafeHEICLoader::setUrlByteLimit(SafeHEICLoader::kMaxPictureBytes);
+    }
+};
+}  // namespace
+
+// An http or https URL through the installed reader, with a file's byte limit; its bytes decoded as a
+// file's: any picture the codecs read, or a HEIC through the ImageIO loader, upright.
+TEST(ImageHelpersTest, LoadHEICImageFromWebURL)
+{
+    std::vector<std::pair<std::string, uint64_t>> asked;
+    std::map<std::string, std::vector<uint8_t>> served = {
+        {"http://photos.test/a.png", encodePng(solid(12, 9, 50))},
+        {"HTTPS://photos.test/turned.heic", readBytes(platformFixture("rotate270.heic"))},
+        {"http://photos.test/text.heic", std::vector<uint8_t>(300, 'x')},
+        {"http://photos.test/cut.png", {}}};
+    served["http://photos.test/cut.png"] = served["http://photos.test/a.png"];
+    served["http://photos.test/cut.png"].resize(40);
+    InstalledUrlReader installed(
+        [&](const std::string& url, uint64_t maxBytes) -> std::optional<std::vector<uint8_t>>
+        {
+            asked.emplace_back(url, maxBytes);
+            const auto found = served.find(url);
+            if (found == served.end())
+            {
+                return std::nullopt;
+            }
+            return found->second;
+        });
+
+    const auto png = quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); });
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->width, 12u);
+    EXPECT_EQ(png->height, 9u);
+    const auto heic = quietly([] { return SafeHEICLoader::loadHEICImageFromURL("HTTPS://photos.test/turned.heic"); });
+    ASSERT_TRUE(heic);
+    EXPECT_EQ(heic->width, 96u);
+    EXPECT_EQ(heic->height, 128u);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], std::make_pair(std::string("http://photos.test/a.png"), SafeHEICLoader::kMaxPictureBytes));
+
+    // Not a picture, a damaged one, and a failed fetch: nothing, and a line that says so.
+    for (const std::string url :
+         {"http://photos.test/text.heic", "http://photos.test/cut.png", "http://photos.test/404"})
+    {
+        SCOPED_TRACE(url);
+        std::string log;
+        EXPECT_FALSE(quietly([&] { return SafeHEICLoader::loadHEICImageFromURL(url); }, &log));
+        EXPECT_NE(log.find("无法从 URL 加载图片[" + url + "]"), std::string::npos) << log;
+    }
+
+    // The reader is asked for no more than the limit, and more than it asked for is not taken.
+    const uint64_t pngSize = served["http://photos.test/a.png"].size();
+    SafeHEICLoader::setUrlByteLimit(pngSize - 1);
+    std::string log;
+    EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); }, &log));
+    EXPECT_EQ(asked.back().second, pngSize - 1);
+    EXPECT_NE(log.find("超过 " + std::to_string(pngSize - 1) + " 字节"), std::string::npos) << log;
+    SafeHEICLoader::setUrlByteLimit(pngSize);
+    EXPECT_TRUE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); }));
+}
+
+TEST(ImageHelpersTest, LoadHEICImageFromWebURLWithoutReader)
+{
+    SafeHEICLoader::setUrlDataReader(nullptr);
+    std::string log;
+    EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
+    EXPECT_NE(log.find("没有网络读取器"), std::string::npos) << log;
+    // A reader that throws is a failure like any other.
+    InstalledUrlReader installed([](const std::string&, uint64_t) -> std::optional<std::vector<uint8_t>>
+                                 { throw std::runtime_error("network gone"); });
+    EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
+    EXPECT_NE(log.find("network gone"), std::string::npos) << log;
+}
+
 TEST(ImageHelpersTest, GetHEICMetadataFromPath)
 {
     testing::internal::CaptureStdout();
     const auto tagged = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("exif.heic"));
     const auto turned = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("rotate270.heic"));
     const auto mirrored = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("transforms.heic"));
-    const auto png = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("source_128x96.png"));
     const auto missing = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("missing.heic"));
     const auto truncated = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("hostile_truncated_file.heic"));
     testing::internal::GetCapturedStdout();
@@ -115,9 +253,73 @@ TEST(ImageHelpersTest, GetHEICMetadataFromPath)
     EXPECT_EQ(turned->orientation, 6u);
     EXPECT_FALSE(turned->hasExif);
     EXPECT_EQ(mirrored->orientation, 5u);
-    EXPECT_FALSE(png);
     EXPECT_FALSE(missing);
     EXPECT_FALSE(truncated);
+}
+
+// Image 0 of every picture the loader reads, whatever the file is named: size as shown, orientation,
+// profile and Exif from the picture's own header. A file that is no picture gives nothing.
+TEST(ImageHelpersTest, GetMetadataOfEveryPictureFormat)
+{
+    TempFolder folder;
+    Bitmap picture = solid(40, 30, 120);
+    for (size_t i = 0; i < picture.pixels.size(); i += 3)
+    {
+        picture.pixels[i] = 200;  // coloured: an RGB profile stays with an RGB picture
+    }
+    picture.iccProfile = smallIccProfile();
+    const std::vector<uint8_t> jpeg = encodeJpeg(picture, 90);
+    writeBytes(folder / "turned.jpg", withExifOrientation(jpeg, 6));
+    writeBytes(folder / "plain.jpg", jpeg);
+    writeBytes(folder / "picture.png", encodePng(picture));
+    writeBytes(folder / "picture.tiff", encodeTiff(picture));
+    writeBytes(folder / "picture.bmp", encodeBmp(picture));
+    writeBytes(folder / "picture.jp2", encodeJp2(picture));
+    writeBytes(folder / "png named.heic", encodePng(solid(7, 5, 1)));
+    writeBytes(folder / "text.heic", std::vector<uint8_t>(200, 'x'));
+
+    struct Case
+    {
+        const char* name;
+        uint32_t width;
+        uint32_t height;
+        uint32_t orientation;
+        std::optional<bool> icc;  // unset: the image layer's header of that type does not tell a profile
+        bool exif;
+    };
+    const std::optional<bool> untold;
+    for (const Case& c : {Case{"turned.jpg", 30, 40, 6, true, true}, Case{"plain.jpg", 40, 30, 1, true, false},
+                          Case{"picture.png", 40, 30, 1, untold, false}, Case{"picture.tiff", 40, 30, 1, true, false},
+                          Case{"picture.bmp", 40, 30, 1, false, false}, Case{"picture.jp2", 40, 30, 1, untold, false},
+                          Case{"png named.heic", 7, 5, 1, false, false}})
+    {
+        SCOPED_TRACE(c.name);
+        testing::internal::CaptureStdout();
+        const auto metadata = SafeHEICLoader::getHEICMetadataFromPath(folder / c.name);
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(metadata);
+        EXPECT_EQ(metadata->pixelWidth, c.width);
+        EXPECT_EQ(metadata->pixelHeight, c.height);
+        EXPECT_EQ(metadata->orientation, c.orientation);
+        if (c.icc)
+        {
+            EXPECT_EQ(metadata->hasIccProfile, *c.icc);
+        }
+        EXPECT_EQ(metadata->hasExif, c.exif);
+    }
+    testing::internal::CaptureStdout();
+    const auto text = SafeHEICLoader::getHEICMetadataFromPath(folder / "text.heic");
+    const auto directory = SafeHEICLoader::getHEICMetadataFromPath(folder.path().string());
+    // The reference PNG of the HEIF fixtures and a HEIF file read alike.
+    const auto png = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("source_128x96.png"));
+    const auto heif = SafeHEICLoader::getHEICMetadataFromPath(platformFixture("single.heic"));
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(text);
+    EXPECT_FALSE(directory);
+    ASSERT_TRUE(png && heif);
+    EXPECT_EQ(png->pixelWidth, heif->pixelWidth);
+    EXPECT_EQ(png->pixelHeight, heif->pixelHeight);
+    EXPECT_EQ(png->orientation, 1u);
 }
 
 // A phone photo with an ICC profile and Exif (from the shared corpus; skipped where it is absent).

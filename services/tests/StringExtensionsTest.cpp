@@ -48,16 +48,30 @@ TEST(TimeTexts, CurrentMomentIsTenDigitSeconds)
     EXPECT_EQ(TimeStamp().size(), 13);
 }
 
-TEST(TimeTexts, LogNameUsesWeekBasedYear)
+// The calendar year, also on the days around New Year that belong to a week of the other year
+// (31 December 2024 lies in ISO week 1 of 2025; 1 January 2021 and 1 January 2027 in week 53 of the
+// year before).
+TEST(TimeTexts, LogNameUsesTheCalendarYear)
 {
     const auto at = [](int y, int m, int d, int h, int min) {
         return GetTimeYYYMMDDHHMM(QDateTime(QDate(y, m, d), QTime(h, min)));
     };
     EXPECT_EQ(at(2026, 12, 8, 9, 5), "2026-12-08 09:05");
-    // 31 December 2024 lies in week 1 of 2025; 1 January 2021 in week 53 of 2020.
-    EXPECT_EQ(at(2024, 12, 31, 23, 59), "2025-12-31 23:59");
-    EXPECT_EQ(at(2021, 1, 1, 0, 0), "2020-01-01 00:00");
     EXPECT_EQ(at(2024, 12, 29, 13, 7), "2024-12-29 13:07");
+    EXPECT_EQ(at(2024, 12, 31, 23, 59), "2024-12-31 23:59");
+    EXPECT_EQ(at(2021, 1, 1, 0, 0), "2021-01-01 00:00");
+    EXPECT_EQ(at(2026, 12, 31, 23, 59), "2026-12-31 23:59");
+    EXPECT_EQ(at(2027, 1, 1, 0, 0), "2027-01-01 00:00");
+}
+
+// The same minute of two years never shares a name: the second launch would delete the first's log.
+TEST(TimeTexts, SameMinuteOfTwoYearsDiffers)
+{
+    const QString before = GetTimeYYYMMDDHHMM(QDateTime(QDate(2026, 1, 1), QTime(10, 0)));
+    const QString after = GetTimeYYYMMDDHHMM(QDateTime(QDate(2027, 1, 1), QTime(10, 0)));
+    EXPECT_EQ(before, "2026-01-01 10:00");
+    EXPECT_EQ(after, "2027-01-01 10:00");
+    EXPECT_NE(before, after);
 }
 
 TEST(UrlEscaping, EscapesExactlyTheReservedSet)

@@ -13,6 +13,8 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <functional>
+
 using namespace pravix;
 
 namespace
@@ -39,6 +41,22 @@ protected:
     void mousePressEvent(QMouseEvent*) override { ++presses; }
 };
 
+// Counts the draws a widget is asked for.
+template <typename Base>
+class PaintCounter : public Base
+{
+public:
+    using Base::Base;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        ++paints;
+        Base::paintEvent(event);
+    }
+};
+
 QColor pixel(QWidget& widget, const QPoint& point)
 {
     const QImage image = widget.grab().toImage();
@@ -53,6 +71,8 @@ class CustomControlsTest : public QObject
 
 private slots:
     void emptyButtonFallsBackToItsDefaults();
+    void lookPropertiesReadBackWhatWasSet();
+    void equalLookAsksForNoRedraw();
     void pressedLookFallsBackPropertyByProperty();
     void backgroundImageWinsOverColour();
     void cornersByTheirBits();
@@ -81,6 +101,123 @@ void CustomControlsTest::emptyButtonFallsBackToItsDefaults()
     QCOMPARE(look.font.pointSizeF(), SystemFont(17).pointSizeF());
     QCOMPARE(look.backgroundColor.alpha(), 0);
     QVERIFY(look.backgroundImage.isNull());
+}
+
+// Each look property reads back what was set; unset ones read as unset, not as their fall-back.
+void CustomControlsTest::lookPropertiesReadBackWhatWasSet()
+{
+    LLCustomBtn button;
+    QVERIFY(button.defaultTitle().isEmpty() && button.selectedTitle().isEmpty());
+    QVERIFY(!button.defaultTitleColor() && !button.selectedTitleColor());
+    QVERIFY(!button.defaultFont() && !button.selectedFont());
+    QVERIFY(button.defaultBackgroundImage().isNull() && button.selectedBackgroundImage().isNull());
+    QVERIFY(!button.defaultBackgroundColor() && !button.selectedBackgroundColor());
+
+    QFont light = SystemFont(12);
+    QFont bold = SystemFont(14);
+    bold.setBold(true);
+    QPixmap normal(4, 4);
+    normal.fill(Qt::green);
+    QPixmap pressed(4, 4);
+    pressed.fill(Qt::red);
+    button.setDefaultTitle("Start");
+    button.setSelectedTitle("Starting");
+    button.setDefaultTitleColor(Qt::blue);
+    button.setSelectedTitleColor(Qt::red);
+    button.setDefaultFont(light);
+    button.setSelectedFont(bold);
+    button.setDefaultBackgroundImage(normal);
+    button.setSelectedBackgroundImage(pressed);
+    button.setDefaultBackgroundColor(Qt::white);
+    button.setSelectedBackgroundColor(Qt::darkGray);
+
+    QCOMPARE(button.defaultTitle(), QString("Start"));
+    QCOMPARE(button.selectedTitle(), QString("Starting"));
+    QCOMPARE(button.defaultTitleColor(), std::optional<QColor>(Qt::blue));
+    QCOMPARE(button.selectedTitleColor(), std::optional<QColor>(Qt::red));
+    QCOMPARE(button.defaultFont(), std::optional<QFont>(light));
+    QCOMPARE(button.selectedFont(), std::optional<QFont>(bold));
+    QCOMPARE(button.defaultBackgroundImage().cacheKey(), normal.cacheKey());
+    QCOMPARE(button.selectedBackgroundImage().cacheKey(), pressed.cacheKey());
+    QCOMPARE(button.defaultBackgroundColor(), std::optional<QColor>(Qt::white));
+    QCOMPARE(button.selectedBackgroundColor(), std::optional<QColor>(Qt::darkGray));
+    // The pressed and the normal set are kept apart.
+    QVERIFY(button.defaultFont() != button.selectedFont());
+}
+
+// Setting a look property to the value it holds asks for no draw; another value does. The button
+// stands beside a second widget in one window: a draw of that widget flushes every pending draw of the
+// window, so the button's count tells whether it was asked.
+void CustomControlsTest::equalLookAsksForNoRedraw()
+{
+    QWidget window;
+    window.resize(200, 40);
+    auto* button = new PaintCounter<LLCustomBtn>(&window);
+    button->setGeometry(0, 0, 90, 40);
+    auto* neighbour = new PaintCounter<QWidget>(&window);
+    neighbour->setGeometry(110, 0, 90, 40);
+
+    QFont font = SystemFont(13);
+    QPixmap image(4, 4);
+    image.fill(Qt::green);
+    const QPixmap sameImage = image;  // a copy is the same image
+    QPixmap otherImage(4, 4);         // another image, even of the same pixels
+    otherImage.fill(Qt::green);
+    QFont otherFont = font;
+    otherFont.setItalic(true);
+
+    struct Property
+    {
+        const char* name;
+        std::function<void()> set;
+        std::function<void()> setEqual;
+        std::function<void()> setOther;
+    };
+    const QList<Property> properties = {
+        {"defaultTitle", [&] { button->setDefaultTitle("A"); }, [&] { button->setDefaultTitle(QString("A")); },
+         [&] { button->setDefaultTitle("B"); }},
+        {"selectedTitle", [&] { button->setSelectedTitle("A"); }, [&] { button->setSelectedTitle(QString("A")); },
+         [&] { button->setSelectedTitle("B"); }},
+        {"defaultTitleColor", [&] { button->setDefaultTitleColor(Qt::red); },
+         [&] { button->setDefaultTitleColor(QColor(255, 0, 0)); }, [&] { button->setDefaultTitleColor(Qt::blue); }},
+        {"selectedTitleColor", [&] { button->setSelectedTitleColor(Qt::red); },
+         [&] { button->setSelectedTitleColor(QColor(255, 0, 0)); }, [&] { button->setSelectedTitleColor(Qt::blue); }},
+        {"defaultFont", [&] { button->setDefaultFont(font); }, [&] { button->setDefaultFont(QFont(font)); },
+         [&] { button->setDefaultFont(otherFont); }},
+        {"selectedFont", [&] { button->setSelectedFont(font); }, [&] { button->setSelectedFont(QFont(font)); },
+         [&] { button->setSelectedFont(otherFont); }},
+        {"defaultBackgroundImage", [&] { button->setDefaultBackgroundImage(image); },
+         [&] { button->setDefaultBackgroundImage(sameImage); }, [&] { button->setDefaultBackgroundImage(otherImage); }},
+        {"selectedBackgroundImage", [&] { button->setSelectedBackgroundImage(image); },
+         [&] { button->setSelectedBackgroundImage(sameImage); }, [&] { button->setSelectedBackgroundImage(otherImage); }},
+        {"defaultBackgroundColor", [&] { button->setDefaultBackgroundColor(Qt::white); },
+         [&] { button->setDefaultBackgroundColor(QColor(255, 255, 255)); },
+         [&] { button->setDefaultBackgroundColor(Qt::black); }},
+        {"selectedBackgroundColor", [&] { button->setSelectedBackgroundColor(Qt::white); },
+         [&] { button->setSelectedBackgroundColor(QColor(255, 255, 255)); },
+         [&] { button->setSelectedBackgroundColor(Qt::black); }},
+    };
+
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    // Waits until the window has drawn whatever is pending, then forgets the counts.
+    const auto settle = [&] {
+        neighbour->paints = 0;
+        neighbour->update();
+        QTRY_VERIFY(neighbour->paints > 0);
+        button->paints = 0;
+    };
+    for (const Property& property : properties) {
+        property.set();
+        settle();
+        property.setEqual();
+        neighbour->paints = 0;
+        neighbour->update();
+        QTRY_VERIFY(neighbour->paints > 0);
+        QVERIFY2(button->paints == 0, property.name);
+        property.setOther();
+        QTRY_VERIFY2(button->paints > 0, property.name);
+    }
 }
 
 void CustomControlsTest::pressedLookFallsBackPropertyByProperty()

@@ -23,8 +23,9 @@ class LogRedirectionTest : public QObject
 private slots:
     void nameFollowsTheClock();
     void streamsGoIntoThatMinutesFile();
-    void weekBasedYearNamesTheFile_data();
-    void weekBasedYearNamesTheFile();
+    void calendarYearNamesTheFile_data();
+    void calendarYearNamesTheFile();
+    void launchAYearLaterKeepsTheOldLog();
     void secondLaunchInTheSameMinuteStartsTheFileAfresh();
     void folderThatCannotBeMadeLeavesTheStreams();
     void fileThatCannotBeOpenedLeavesTheStreams();
@@ -103,22 +104,41 @@ void LogRedirectionTest::streamsGoIntoThatMinutesFile()
              QFileDevice::Permissions());
 }
 
-void LogRedirectionTest::weekBasedYearNamesTheFile_data()
+void LogRedirectionTest::calendarYearNamesTheFile_data()
 {
     QTest::addColumn<QString>("moment");
     QTest::addColumn<QString>("name");
-    // 30 December 2024 lies in week 1 of 2025; 1 January 2027 in week 53 of 2026.
-    QTest::newRow("week 1 of next year") << "2024-12-30T10:00:00" << "Pravix_2025-12-30 10:00.log";
-    QTest::newRow("week 53 of last year") << "2027-01-01T00:00:00" << "Pravix_2026-01-01 00:00.log";
+    // Days whose ISO week belongs to the other year: 30 December 2024 lies in week 1 of 2025,
+    // 1 January 2027 in week 53 of 2026.
+    QTest::newRow("last days of a year") << "2024-12-30T10:00:00" << "Pravix_2024-12-30 10:00.log";
+    QTest::newRow("31 December") << "2026-12-31T23:59:00" << "Pravix_2026-12-31 23:59.log";
+    QTest::newRow("1 January") << "2027-01-01T00:00:00" << "Pravix_2027-01-01 00:00.log";
 }
 
-void LogRedirectionTest::weekBasedYearNamesTheFile()
+void LogRedirectionTest::calendarYearNamesTheFile()
 {
     QFETCH(QString, moment);
     QFETCH(QString, name);
     QTemporaryDir data;
     QCOMPARE(runChild(data.path(), moment).exitCode, 0);
     QCOMPARE(QDir(data.path() + "/Pravix").entryList(QDir::Files), QStringList{name});
+}
+
+// A launch at the same minute a year on writes its own file: the log of 1 January 2026 stays.
+void LogRedirectionTest::launchAYearLaterKeepsTheOldLog()
+{
+    QCOMPARE(logFileName(QDateTime(QDate(2026, 1, 1), QTime(10, 0))), QString("Pravix_2026-01-01 10:00.log"));
+    QCOMPARE(logFileName(QDateTime(QDate(2027, 1, 1), QTime(10, 0))), QString("Pravix_2027-01-01 10:00.log"));
+
+    QTemporaryDir data;
+    QCOMPARE(runChild(data.path(), "2026-01-01T10:00:00").exitCode, 0);
+    const QString folder = data.path() + "/Pravix";
+    const QByteArray first = readFile(folder + "/Pravix_2026-01-01 10:00.log");
+    QVERIFY(!first.isEmpty());
+    QCOMPARE(runChild(data.path(), "2027-01-01T10:00:00").exitCode, 0);
+    QCOMPARE(QDir(folder).entryList(QDir::Files),
+             QStringList({"Pravix_2026-01-01 10:00.log", "Pravix_2027-01-01 10:00.log"}));
+    QCOMPARE(readFile(folder + "/Pravix_2026-01-01 10:00.log"), first);
 }
 
 void LogRedirectionTest::secondLaunchInTheSameMinuteStartsTheFileAfresh()
