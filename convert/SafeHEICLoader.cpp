@@ -3,6 +3,7 @@
 #include "HeicExif.h"
 #include "ImageCodecs.h"
 #include "ImageOps.h"
+#include "MemoryReadBuffer.h"
 #include "PictureLoading.h"
 #include "RegularFile.h"
 
@@ -239,6 +240,23 @@ std::optional<std::string> localPathOfFileUrl(const std::string& url)
     return path;
 }
 
+// A JPEG, PNG, TIFF, BMP or JPEG 2000 picture as stored with its alpha, at most kMaxPixelSize on its
+// longer side; a HEIC, or a picture that does not load so, through the ImageIO path (upright). The source
+// keeps its verdict, so the fallback does not decode a refused picture again.
+std::optional<Bitmap> loadPictureFromSource(const ImageSource* source, const std::string& name)
+{
+    if (source->format() != PictureFormat::Heif && source->count() > 0)
+    {
+        ThumbnailOptions options = defaultLoadOptions();
+        options.maxPixelSize = SafeHEICLoader::kMaxPixelSize;
+        if (std::optional<Bitmap> image = source->thumbnailAtIndex(0, options))
+        {
+            return image;
+        }
+    }
+    return SafeHEICLoader::loadHEICWithImageIOFromSource(source, name);
+}
+
 }  // namespace
 
 std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromPath(const std::string& path)
@@ -246,19 +264,11 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromPath(const std::string& p
     try
     {
         std::unique_ptr<ImageSource> source = path.empty() ? nullptr : ImageSource::createWithFile(path);
-        if (!source || source->format() == PictureFormat::Heif)
+        if (!source)
         {
             return loadHEICWithImageIOFromPath(path);
         }
-        // Other pictures as stored, alpha kept, reduced to at most kMaxPixelSize like the ImageIO path.
-        // The source keeps its verdict, so the fallback does not decode a refused picture again.
-        ThumbnailOptions options = defaultLoadOptions();
-        options.maxPixelSize = kMaxPixelSize;
-        if (std::optional<Bitmap> image = source->count() > 0 ? source->thumbnailAtIndex(0, options) : std::nullopt)
-        {
-            return image;
-        }
-        return loadHEICWithImageIOFromSource(source.get(), path);
+        return loadPictureFromSource(source.get(), path);
     }
     catch (const std::exception& e)
     {
@@ -311,15 +321,10 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromURL(const std::string& ur
             std::cout << "无法从 URL 加载图片[" << url << "]: 超过 " << limit << " 字节" << std::endl;
             return std::nullopt;
         }
-        // As a file's bytes: the codecs' pictures first, then a HEIC through the ImageIO loader.
-        const auto bytes = std::make_shared<const std::vector<uint8_t>>(std::move(*data));
-        std::optional<Bitmap> image = decodeImage(bytes->data(), bytes->size());
-        if (image && !image->empty())
-        {
-            return image;
-        }
-        const std::unique_ptr<HeicImageSource> source = HeicImageSource::createWithData(bytes);
-        image = loadHEICWithImageIOFromSource(source.get(), url);
+        // As a file's bytes, read in place.
+        const std::unique_ptr<ImageSource> source =
+            ImageSource::createWithStream(std::make_unique<MemoryReadBuffer>(data->data(), data->size()));
+        std::optional<Bitmap> image = loadPictureFromSource(source.get(), url);
         if (!image)
         {
             std::cout << "无法从 URL 加载图片[" << url << "]: 不是图片" << std::endl;

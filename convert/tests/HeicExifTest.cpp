@@ -540,9 +540,9 @@ TEST(AddExifTest, ReplacesTheExifTheDataCarries)
     EXPECT_EQ(Bytes(out.begin(), out.begin() + kCameraExifStart), Bytes(jpeg.begin(), jpeg.begin() + kCameraExifStart));
     const std::size_t tail = jpeg.size() - kCameraExifEnd;
     EXPECT_EQ(Bytes(out.end() - std::ptrdiff_t(tail), out.end()), Bytes(jpeg.begin() + kCameraExifEnd, jpeg.end()));
-    const auto picture = pravix::decodeJpeg(out.data(), out.size());
+    const auto picture = pravix::decodeImage(out.data(), out.size());
     ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->pixels, pravix::decodeJpeg(jpeg.data(), jpeg.size())->pixels);
+    EXPECT_EQ(picture->pixels, pravix::decodeImage(jpeg.data(), jpeg.size())->pixels);
 
     // Adding again replaces again: still one segment.
     testing::internal::CaptureStdout();
@@ -582,9 +582,9 @@ TEST(AddExifTest, ReplacesExifWhereverItStands)
         expected.erase(std::remove(expected.begin(), expected.end(), std::uint8_t(0xE1)), expected.end());
         expected.insert(expected.begin() + (input == noApp0 ? 0 : 1), 0xE1);
         EXPECT_EQ(markers(out), expected);
-        const auto picture = pravix::decodeJpeg(out.data(), out.size());
+        const auto picture = pravix::decodeImage(out.data(), out.size());
         ASSERT_TRUE(picture);
-        EXPECT_EQ(picture->pixels, pravix::decodeJpeg(jpeg.data(), jpeg.size())->pixels);
+        EXPECT_EQ(picture->pixels, pravix::decodeImage(jpeg.data(), jpeg.size())->pixels);
     }
 }
 
