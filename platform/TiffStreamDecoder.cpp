@@ -178,6 +178,8 @@ public:
             fail("no picture size");
         }
         checkDecodableSize(header.width, header.height);
+        mWidth = header.width;
+        mHeight = header.height;
         uint16_t compression = COMPRESSION_NONE;
         uint16_t planar = PLANARCONFIG_CONTIG;
         uint16_t samples = 1;
@@ -203,8 +205,6 @@ public:
             const auto* p = static_cast<const uint8_t*>(icc);
             header.iccProfile.assign(p, p + iccLength);
         }
-        mWidth = header.width;
-        mHeight = header.height;
         return header;
     }
 
