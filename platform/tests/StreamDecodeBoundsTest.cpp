@@ -453,9 +453,15 @@ TEST(StreamDecodeBoundsTest, JpegCoefficientMemoryIsBoundFromTheHeader)
     EXPECT_EQ(decode(PictureFormat::Jpeg, claiming(colour, 0xCA, 10000, 10000), false).error, "");
     EXPECT_TRUE(refusedFor(decode(PictureFormat::Jpeg, claiming(colour, 0xCA, 11000, 11000), false),
                            "coefficients of its scans"));
-    // Sequential arithmetic coding at the size limit: one scan, no coefficient buffer.
+    // Sequential arithmetic coding at the size limit: one scan, no coefficient buffer; with each
+    // component in a scan of its own, the buffer again.
     EXPECT_EQ(decode(PictureFormat::Jpeg, claiming(jpegOf(16, 16, 3, false, true), 0xC9, 16384, 16384), false).error,
               "");
+    const std::vector<jpeg_scan_info> apart = {{1, {0}, 0, 63, 0, 0}, {1, {1}, 0, 63, 0, 0}, {1, {2}, 0, 63, 0, 0}};
+    const std::vector<uint8_t> sequential = jpegOf(16, 16, 3, false, true, apart);
+    EXPECT_EQ(decode(PictureFormat::Jpeg, sequential).error, "");
+    EXPECT_TRUE(refusedFor(decode(PictureFormat::Jpeg, claiming(sequential, 0xC9, 16384, 16384), false),
+                           "coefficients of its scans would take 768 MiB"));
 }
 
 // Real-sized honest files still decode: a 24-megapixel progressive photo (8 in the sanitizer build) in
