@@ -44,8 +44,8 @@ struct JpegSession
     bool created;
     bool fileEnded;
     int warnings;
-    int scansCounted;       // the scans whose blocks are in scanBlocks
-    uint64_t scanBlocks;    // blocks covered by the scans so far
+    int scansCounted;     // the scans whose blocks are in scanBlocks
+    uint64_t scanBlocks;  // blocks covered by the scans so far
     uint64_t scanBlockLimit;
     char message[JMSG_LENGTH_MAX];
     JOCTET input[kInputBytes];

@@ -29,8 +29,8 @@ constexpr uint64_t kMaxInflateRatio = 1032;
 // An interlaced picture is held whole while its passes arrive, so it may be no larger than the largest
 // picture the conversion hands on (8192 x 8192).
 constexpr uint64_t kMaxInterlacedPixels = uint64_t(1) << 26;
-// The largest chunk read whole, and so the largest colour profile inflated; a text chunk or a profile
-// beyond it makes libpng refuse the file, as its own default does.
+// The largest ancillary chunk read whole, and so the largest colour profile inflated: a larger profile is
+// dropped, the picture still decoded.
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
 // Ancillary chunks kept at most; the ones nothing reads are not kept at all.
 constexpr png_uint_32 kMaxAncillaryChunks = 64;

@@ -1,8 +1,9 @@
 // TIFF through libtiff, read from the file as it asks for it. Plain 8-bit RGB, grey and CMYK strips and
 // bilevel strips are read a row at a time; everything else (palettes, 16-bit samples, YCbCr, tiles,
-// separate planes) goes through libtiff's RGBA reader a strip or a row of tiles at a time. Only the first picture of the file
-// is read. libtiff's messages go to this decoder (the first error is its reason), never to the standard
-// streams, and no single allocation of its own may exceed the codec memory budget.
+// separate planes) goes through libtiff's RGBA reader a strip or a row of tiles at a time. Only the
+// first picture of the file is read. libtiff's messages go to this decoder (the first error is its
+// reason), never to the standard streams, and no single allocation of its own may exceed the codec
+// memory budget.
 #include "DecodeWorkLimits.h"
 #include "PictureDecoding.h"
 #include "PictureStreamDecoder.h"
@@ -128,7 +129,7 @@ struct OptionsFree
 };
 
 // What the rows read one at a time hold: 8-bit RGB or grey with perhaps an extra sample, 8-bit CMYK
-// with perhaps one, or one bit a pixel; anything else is for the RGBA reader.
+// with perhaps one, or one bit a pixel and nothing else; anything else is for the RGBA reader.
 enum class Layout
 {
     Plain,
@@ -235,7 +236,8 @@ public:
             layout = Layout::Cmyk;
             colours = 4;
         }
-        else if (bits == 1 && (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE))
+        else if (bits == 1 && samples == 1 &&
+                 (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE))
         {
             layout = Layout::Bilevel;
         }
@@ -306,9 +308,9 @@ private:
                                      "-byte file");
         }
         const uint64_t unitBytes = static_cast<uint64_t>(std::max<int64_t>(tiled ? TIFFTileSize64(tif) : 0, 0));
-        const uint64_t decoded = tiled ? unitBytes * strips
-                                       : static_cast<uint64_t>(std::max<int64_t>(TIFFScanlineSize64(tif), 0)) *
-                                             mHeight * planes;
+        const uint64_t decoded =
+            tiled ? unitBytes * strips
+                  : static_cast<uint64_t>(std::max<int64_t>(TIFFScanlineSize64(tif), 0)) * mHeight * planes;
         if (decoded > kMaxDecodedSampleBytes)
         {
             throw PictureDecodeError("TIFF: " + std::to_string(decoded >> 20) + " MiB of samples, more than " +
@@ -430,8 +432,8 @@ private:
         unit = std::clamp<uint32_t>(unit, 1, mHeight);
         const uint32_t bandRows = std::min(mHeight, unit * ((kBandRows + unit - 1) / unit));
         // The reader decodes a strip (every plane of it) or a tile into a buffer of its own.
-        const uint64_t unitBytes = static_cast<uint64_t>(
-            std::max<int64_t>(TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif), 0));
+        const uint64_t unitBytes =
+            static_cast<uint64_t>(std::max<int64_t>(TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif), 0));
         uint16_t planar = PLANARCONFIG_CONTIG;
         uint16_t samples = 1;
         TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
