@@ -6,7 +6,9 @@
 
 Each file is small, stays inside every per-box limit, and names counts that once made one conversion
 take a gigabyte or many seconds; the files of other formats named .heic are small pictures of 2^28
-pixels and headers claiming that size. Pictures are coded with ffmpeg/libx265 through the test fixtures'
+pixels and headers claiming that size, and JPEG, PNG and TIFF files whose scans, chunks, samples, strips
+or tiles ask for work out of all proportion to their bytes (the arithmetic-coded JPEGs need jpegtran,
+the bilevel TIFFs tiffcp: Debian libjpeg-turbo-progs and libtiff-tools). Pictures are coded with ffmpeg/libx265 through the test fixtures'
 generator (platform/tests/data/make_fixtures.py). Beside them stand three special files named like
 photos (a FIFO, a Unix socket, a device); the FIFO once made a conversion wait for ever."""
 import os
@@ -422,6 +424,9 @@ def jpeg_png_tiff_bombs(out):
     # CMYK in two strips of 8192 rows: a 512 MB band for the RGBA reader.
     put("tiff_cmyk_16384_strips_of_8192_rows.heic",
         tiff_strips(16384, 16384, 4, 5, 8192, zeros_deflated(8192, 4 * 16384), False))
+    # The same at 14000 x 14000, just under the bound on decoded samples: read by rows.
+    put("tiff_cmyk_14000_strips_of_8192_rows.heic",
+        tiff_strips(14000, 14000, 4, 5, 8192, zeros_deflated(8192, 4 * 14000), False))
     # Tiles of 16 x 16 over 16384 x 16384, every one the same deflated bytes (SHORT offsets and counts).
     tile = zeros_deflated(1, 16 * 16 * 3)
     tiles = (16384 // 16) ** 2
