@@ -317,70 +317,49 @@ void setFields(TIFF* tif, uint32_t w, uint32_t h, uint16_t samples, uint16_t bit
     TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
 }
 
-// A TIFF directory built by hand: (tag, type, count, value bytes) entries, the values longer than four
-// bytes stored after it, then `data`; offsets of the values and of the data written in.
+// A little-endian TIFF built by hand: its directory (entries in ascending tag order), the values longer
+// than four bytes, then `data`. Strip and tile offsets (273, 324) are given from the start of `data`.
 struct TiffEntry
 {
     uint16_t tag;
     uint16_t type;  // 3 SHORT, 4 LONG
-    uint32_t count;
-    std::vector<uint8_t> value;
+    std::vector<uint32_t> values;
 };
 
-std::vector<uint8_t> le(std::initializer_list<uint32_t> values, int bytes)
-{
-    std::vector<uint8_t> out;
-    for (uint32_t v : values)
-    {
-        for (int i = 0; i < bytes; ++i)
-        {
-            out.push_back(uint8_t(v >> (8 * i)));
-        }
-    }
-    return out;
-}
-
-std::vector<uint8_t> repeated(const std::vector<uint8_t>& one, size_t times)
-{
-    std::vector<uint8_t> out;
-    out.reserve(one.size() * times);
-    for (size_t i = 0; i < times; ++i)
-    {
-        out.insert(out.end(), one.begin(), one.end());
-    }
-    return out;
-}
-
-// Entries in ascending tag order. The data follows the values; an entry whose value is empty gets the
-// data's offset (a strip offset).
 std::vector<uint8_t> tiffBuilt(std::vector<TiffEntry> entries, const std::vector<uint8_t>& data)
 {
-    const size_t valuesAt = 8 + 2 + entries.size() * 12 + 4;
-    size_t valuesSize = 0;
+    auto put = [](std::vector<uint8_t>& to, uint32_t v, size_t bytes)
+    {
+        for (size_t i = 0; i < bytes; ++i)
+        {
+            to.push_back(uint8_t(v >> (8 * i)));
+        }
+    };
+    size_t at = 8 + 2 + entries.size() * 12 + 4;  // where the long values go
+    size_t dataAt = at;
     for (const TiffEntry& e : entries)
     {
-        valuesSize += e.value.size() > 4 ? e.value.size() : 0;
+        const size_t bytes = e.values.size() * (e.type == 3 ? 2 : 4);
+        dataAt += bytes > 4 ? bytes : 0;
     }
-    const uint32_t dataAt = static_cast<uint32_t>(valuesAt + valuesSize);
     std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
     std::vector<uint8_t> values;
-    const std::vector<uint8_t> count = le({uint32_t(entries.size())}, 2);
-    out.insert(out.end(), count.begin(), count.end());
+    put(out, uint32_t(entries.size()), 2);
     for (TiffEntry& e : entries)
     {
-        if (e.value.empty())
+        std::vector<uint8_t> field;
+        for (uint32_t v : e.values)
         {
-            e.value = le({dataAt}, 4);
+            put(field, v + (e.tag == 273 || e.tag == 324 ? uint32_t(dataAt) : 0), e.type == 3 ? 2 : 4);
         }
-        const std::vector<uint8_t> head = le({e.tag, e.type}, 2);
-        const std::vector<uint8_t> n = le({e.count}, 4);
-        out.insert(out.end(), head.begin(), head.end());
-        out.insert(out.end(), n.begin(), n.end());
-        std::vector<uint8_t> field = e.value;
-        if (e.value.size() > 4)
+        put(out, e.tag, 2);
+        put(out, e.type, 2);
+        put(out, uint32_t(e.values.size()), 4);
+        if (field.size() > 4)
         {
-            field = le({uint32_t(valuesAt + values.size())}, 4);
-            values.insert(values.end(), e.value.begin(), e.value.end());
+            put(out, uint32_t(at + values.size()), 4);
+            values.insert(values.end(), field.begin(), field.end());
+            continue;
         }
         field.resize(4, 0);
         out.insert(out.end(), field.begin(), field.end());
@@ -388,6 +367,16 @@ std::vector<uint8_t> tiffBuilt(std::vector<TiffEntry> entries, const std::vector
     out.insert(out.end(), 4, 0);
     out.insert(out.end(), values.begin(), values.end());
     out.insert(out.end(), data.begin(), data.end());
+    return out;
+}
+
+std::vector<uint8_t> repeated(const std::vector<uint8_t>& one, size_t times)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i < times; ++i)
+    {
+        out.insert(out.end(), one.begin(), one.end());
+    }
     return out;
 }
 
@@ -487,8 +476,10 @@ TEST(StreamDecodeBoundsTest, RealSizedProgressiveJpegsDecode)
     }
 }
 
-// Text chunks are passed over, however many and however much they inflate to; the picture decodes.
-TEST(StreamDecodeBoundsTest, PngTextChunksArePassedOver)
+// Text chunks, however many, however long and however much they would inflate to, leave the picture
+// decoded; that they are passed over without being inflated shows only in the time, which the hostile
+// inputs' benchmark measures.
+TEST(StreamDecodeBoundsTest, PngTextChunksLeaveThePictureDecoded)
 {
     const std::vector<uint8_t> packed = deflated(std::vector<uint8_t>(1 << 20, 'x'));
     std::vector<uint8_t> ztxt = {'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
@@ -553,35 +544,27 @@ TEST(StreamDecodeBoundsTest, TiffLayoutsOutOfProportionAreRefused)
         v = uint8_t(state >> 24);
     }
     const std::vector<uint8_t> row = deflated(noise);
+    // Every strip the one row's bytes: stored once when shared, else once a strip.
     auto stripped = [&](uint32_t w, uint32_t h, uint16_t samples, uint32_t rowsPerStrip, bool shared)
     {
         const uint32_t strips = (h + rowsPerStrip - 1) / rowsPerStrip;
-        std::vector<TiffEntry> entries = {
-            {256, 4, 1, le({w}, 4)},
-            {257, 4, 1, le({h}, 4)},
-            {258, 3, samples, repeated(le({8}, 2), samples)},
-            {259, 3, 1, le({8}, 2)},
-            {262, 3, 1, le({samples >= 3 ? 2u : 1u}, 2)},
-            {273, 4, strips, {}},
-            {277, 3, 1, le({samples}, 2)},
-            {278, 4, 1, le({rowsPerStrip}, 4)},
-            {279, 4, strips, repeated(le({uint32_t(row.size())}, 4), strips)},
-        };
+        std::vector<uint32_t> offsets(strips, 0);
+        for (uint32_t i = 0; i < strips && !shared; ++i)
+        {
+            offsets[i] = i * uint32_t(row.size());
+        }
+        std::vector<TiffEntry> entries = {{256, 4, {w}},
+                                          {257, 4, {h}},
+                                          {258, 3, std::vector<uint32_t>(samples, 8)},
+                                          {259, 3, {8}},
+                                          {262, 3, {samples >= 3 ? 2u : 1u}},
+                                          {273, 4, offsets},
+                                          {277, 3, {samples}},
+                                          {278, 4, {rowsPerStrip}},
+                                          {279, 4, std::vector<uint32_t>(strips, uint32_t(row.size()))}};
         if (samples > 3)
         {
-            entries.push_back({338, 3, uint32_t(samples - 3), repeated(le({0}, 2), samples - 3u)});
-        }
-        if (strips > 1)
-        {
-            // Every strip at the one copy, or each at its own; the offsets' own bytes come before it.
-            const uint32_t at = uint32_t(tiffBuilt(entries, {}).size() + strips * 4);
-            std::vector<uint8_t> offsets;
-            for (uint32_t i = 0; i < strips; ++i)
-            {
-                const std::vector<uint8_t> o = le({at + (shared ? 0 : i * uint32_t(row.size()))}, 4);
-                offsets.insert(offsets.end(), o.begin(), o.end());
-            }
-            entries[5].value = offsets;
+            entries.push_back({338, 3, std::vector<uint32_t>(samples - 3u, 0)});
         }
         return tiffBuilt(entries, shared ? row : repeated(row, strips));
     };
@@ -600,18 +583,18 @@ TEST(StreamDecodeBoundsTest, TiffLayoutsOutOfProportionAreRefused)
     // Tiles of 16 x 16: 262144 over 8192 x 8192 pass, twice as many over 16384 x 8192 do not.
     auto tiled = [&](uint32_t w, uint32_t h)
     {
-        const uint32_t tiles = (w / 16) * (h / 16);
-        return tiffBuilt({{256, 4, 1, le({w}, 4)},
-                          {257, 4, 1, le({h}, 4)},
-                          {258, 3, 3, repeated(le({8}, 2), 3)},
-                          {259, 3, 1, le({8}, 2)},
-                          {262, 3, 1, le({2}, 2)},
-                          {277, 3, 1, le({3}, 2)},
-                          {322, 3, 1, le({16}, 2)},
-                          {323, 3, 1, le({16}, 2)},
-                          {324, 3, tiles, repeated(le({8}, 2), tiles)},
-                          {325, 3, tiles, repeated(le({0}, 2), tiles)}},
-                         {});
+        const size_t tiles = size_t(w / 16) * (h / 16);
+        return tiffBuilt({{256, 4, {w}},
+                          {257, 4, {h}},
+                          {258, 3, {8, 8, 8}},
+                          {259, 3, {8}},
+                          {262, 3, {2}},
+                          {277, 3, {3}},
+                          {322, 3, {16}},
+                          {323, 3, {16}},
+                          {324, 4, std::vector<uint32_t>(tiles, 0)},
+                          {325, 3, std::vector<uint32_t>(tiles, uint32_t(row.size()))}},
+                         row);
     };
     EXPECT_TRUE(refusedFor(decode(PictureFormat::Tiff, tiled(16384, 8192), false), "TIFF: 524288 tiles, more than"));
     EXPECT_FALSE(refusedFor(decode(PictureFormat::Tiff, tiled(8192, 8192), false), "tiles, more than"));
