@@ -6,7 +6,9 @@
 
 Each file is small, stays inside every per-box limit, and names counts that once made one conversion
 take a gigabyte or many seconds; the files of other formats named .heic are small pictures of 2^28
-pixels and headers claiming that size. Pictures are coded with ffmpeg/libx265 through the test fixtures'
+pixels and headers claiming that size, and JPEG, PNG and TIFF files whose scans, chunks, samples, strips
+or tiles ask for work out of all proportion to their bytes (the arithmetic-coded JPEGs need jpegtran,
+the bilevel TIFFs tiffcp: Debian libjpeg-turbo-progs and libtiff-tools). Pictures are coded with ffmpeg/libx265 through the test fixtures'
 generator (platform/tests/data/make_fixtures.py). Beside them stand three special files named like
 photos (a FIFO, a Unix socket, a device); the FIFO once made a conversion wait for ever."""
 import os
@@ -236,6 +238,222 @@ def other_formats(out):
     put("jpeg2000_16M_tiles.heic", bytes(codestream))
 
 
+def jpeg_segment(marker, data):
+    return struct.pack(">BBH", 0xFF, marker, len(data) + 2) + data
+
+
+class BitWriter:
+    """Bits written most significant first, with JPEG's 0xFF byte stuffing, padded with ones."""
+
+    def __init__(self):
+        self.out, self.acc, self.n = bytearray(), 0, 0
+
+    def put(self, value, bits):
+        self.acc, self.n = (self.acc << bits) | value, self.n + bits
+        while self.n >= 8:
+            self.n -= 8
+            byte = (self.acc >> self.n) & 0xFF
+            self.out.append(byte)
+            if byte == 0xFF:
+                self.out.append(0)
+        self.acc &= (1 << self.n) - 1
+
+    def put_many_zero_bits(self, count):
+        """`count` zero bits, quickly (whole zero bytes at a time)."""
+        while count and self.n:
+            self.put(0, 1)
+            count -= 1
+        self.out += bytes(count // 8)
+        for _ in range(count % 8):
+            self.put(0, 1)
+
+    def data(self):
+        if self.n:
+            self.put((1 << (8 - self.n)) - 1, 8 - self.n)
+        return bytes(self.out)
+
+
+def progressive_grey_jpeg(side, ac_scans):
+    """A progressive Huffman-coded grey picture of side x side blocks of nothing: one DC scan (one bit a
+    block) and `ac_scans` AC scans of one band each, every one a run of end-of-bands over all blocks."""
+    blocks = ((side + 7) // 8) ** 2
+    dqt = jpeg_segment(0xDB, b"\x00" + bytes([1] * 64))
+    sof = jpeg_segment(0xC2, struct.pack(">BHHB", 8, side, side, 1) + b"\x01\x11\x00")
+    # DC table: category 0 coded "0"; AC table: EOB14 (a run of 2^14 + 14 bits) coded "0".
+    dht = jpeg_segment(0xC4, b"\x00" + bytes([1] + [0] * 15) + b"\x00" +
+                       b"\x10" + bytes([1] + [0] * 15) + b"\xe0")
+    body = bytearray()
+    dc = BitWriter()
+    dc.put_many_zero_bits(blocks)
+    body += jpeg_segment(0xDA, b"\x01\x01\x00\x00\x00\x00") + dc.data()
+    # Bands 1..63 at point transform 1, then refinements of them to 0; within the rules of progression.
+    bands = [(k, 0, 1) for k in range(1, 64)] + [(k, 1, 0) for k in range(1, 64)]
+    for k, ah, al in bands[:ac_scans]:
+        ac = BitWriter()
+        # Runs of 16384 to 32767 blocks, each "0" and 14 bits.
+        runs = (blocks + 32766) // 32767
+        for i in range(runs):
+            ac.put(0, 1)
+            ac.put(blocks * (i + 1) // runs - blocks * i // runs - 16384, 14)
+        body += jpeg_segment(0xDA, b"\x01\x01\x00" + bytes([k, k, (ah << 4) | al])) + ac.data()
+    return b"\xff\xd8" + dqt + sof + dht + bytes(body) + b"\xff\xd9"
+
+
+def png_text_bomb(kind, count, inflated):
+    """A 64 x 64 PNG preceded by `count` compressed text chunks of `inflated` zero bytes each (zTXt or
+    iTXt), or by one iCCP profile of that size."""
+    signature = b"\x89PNG\r\n\x1a\n"
+    ihdr = png_chunk(b"IHDR", struct.pack(">IIBBBBB", 64, 64, 8, 2, 0, 0, 0))
+    packed = zeros_deflated(1, inflated)
+    if kind == b"zTXt":
+        chunk = png_chunk(b"zTXt", b"Comment\x00\x00" + packed)
+    elif kind == b"iTXt":
+        chunk = png_chunk(b"iTXt", b"XML:com.adobe.xmp\x00\x01\x00\x00\x00" + packed)
+    else:
+        chunk = png_chunk(b"iCCP", b"icc\x00\x00" + packed)
+    return (signature + ihdr + chunk * count + png_chunk(b"IDAT", zeros_deflated(64, 1 + 3 * 64)) +
+            png_chunk(b"IEND", b""))
+
+
+def tiff_file(entries, tail, lead=b""):
+    """A little-endian TIFF: `lead` at offset 8, one directory of (tag, type, count, value) entries, then
+    `tail`. A value may
+    be bytes (stored after the directory, its offset written in), or the string "TAIL" (the offset of the
+    tail). Types: 3 SHORT, 4 LONG."""
+    size = {3: 2, 4: 4}
+    ifd_size = 2 + 12 * len(entries) + 4
+    lead += b"\x00" * (len(lead) % 2)
+    at = 8 + len(lead) + ifd_size
+    extra, fixed = b"", []
+    for tag, kind, count, value in sorted(entries):
+        if isinstance(value, bytes) and len(value) > 4:
+            fixed.append((tag, kind, count, ("AT", at + len(extra))))
+            extra += value
+        else:
+            fixed.append((tag, kind, count, value))
+    tail_at = at + len(extra)
+    ifd = struct.pack("<H", len(fixed))
+    for tag, kind, count, value in fixed:
+        if isinstance(value, tuple):
+            field = struct.pack("<I", value[1])
+        elif value == "TAIL":
+            field = struct.pack("<I", tail_at)
+        elif isinstance(value, bytes):
+            field = value.ljust(4, b"\x00")
+        elif kind == 3:
+            field = struct.pack("<HH", value, 0)
+        else:
+            field = struct.pack("<I", value)
+        ifd += struct.pack("<HHI", tag, kind, count) + field
+    return b"II*\x00" + struct.pack("<I", 8 + len(lead)) + lead + ifd + b"\x00" * 4 + extra + tail
+
+
+def tiff_strips(width, height, samples, photometric, rows_per_strip, strip, shared, extra=(), planes=1):
+    """A deflated picture whose strips all hold the same `strip` bytes, stored once when `shared`."""
+    count = planes * ((height + rows_per_strip - 1) // rows_per_strip)
+    header_guess = 8 + 2 + 12 * 14 + 4 + 8 * count + 4 * samples + 2 * samples + 4096
+    if shared:
+        offsets = [header_guess] * count
+        data = strip
+    else:
+        offsets = [header_guess + i * len(strip) for i in range(count)]
+        data = strip * count
+    entries = [(256, 4, 1, width), (257, 4, 1, height), (259, 3, 1, 8), (262, 3, 1, photometric),
+               (277, 3, 1, samples), (278, 4, 1, rows_per_strip), (284, 3, 1, 2 if planes > 1 else 1),
+               (258, 3, samples, struct.pack("<%dH" % samples, *([8] * samples))),
+               (273, 4, count, struct.pack("<%dI" % count, *offsets)),
+               (279, 4, count, struct.pack("<%dI" % count, *([len(strip)] * count)))] + list(extra)
+    head = tiff_file(entries, b"")
+    assert len(head) <= header_guess
+    return head.ljust(header_guess, b"\x00") + data
+
+
+def jpeg_png_tiff_bombs(out):
+    """Pictures of the platform's formats that make their decoders work far beyond what their bytes
+    suggest: progressive and arithmetic-coded JPEG scans over every block, PNG text and profile chunks
+    that inflate, TIFF samples, strips and tiles named many times over."""
+    def put(name, data):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+    # 16000 x 16000 grey: 4M blocks a scan; 12000 x 12000: 2.25M blocks, coefficients of 288 MB.
+    for side in (16000, 12000):
+        huffman = progressive_grey_jpeg(side, 99)
+        name = "jpeg_progressive_%d_100_scans" % side
+        put(name + ".heic", huffman)
+        with tempfile.TemporaryDirectory() as folder:
+            source, script = os.path.join(folder, "p.jpg"), os.path.join(folder, "scans.txt")
+            with open(source, "wb") as f:
+                f.write(huffman)
+            bands = ["0: 0 0 0 0;"] + ["0: %d %d 0 1;" % (k, k) for k in range(1, 64)] + \
+                    ["0: %d %d 1 0;" % (k, k) for k in range(1, 64)]
+            with open(script, "w") as f:
+                f.write("\n".join(bands[:100]) + "\n")
+            try:
+                arith = subprocess.run(["jpegtran", "-arithmetic", "-scans", script, source], check=True,
+                                       stdout=subprocess.PIPE).stdout
+                put("jpeg_arithmetic_%d_100_scans.heic" % side, arith)
+            except (OSError, subprocess.CalledProcessError):
+                print("jpegtran (libjpeg-turbo-progs) is needed for the arithmetic-coded JPEGs", file=sys.stderr)
+
+    put("png_240_ztxt_of_8MB.heic", png_text_bomb(b"zTXt", 240, 8 << 20))
+    put("png_240_itxt_of_8MB.heic", png_text_bomb(b"iTXt", 240, 8 << 20))
+    put("png_iccp_of_64MB.heic", png_text_bomb(b"iCCP", 1, 64 << 20))
+    put("png_iccp_of_7MB.heic", png_text_bomb(b"iCCP", 1, 7 << 20))
+    # 16-bit RGBA at the size limit: 2 GB of rows; and an interlaced 8192 x 8192 RGBA picture.
+    signature = b"\x89PNG\r\n\x1a\n"
+    for name, side, depth, interlace in (("png_16bit_rgba_16384x16384.heic", 16384, 16, 0),
+                                         ("png_interlaced_rgba_8192x8192.heic", 8192, 8, 1)):
+        ihdr = png_chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, depth, 6, 0, 0, interlace))
+        row = 1 + side * 4 * depth // 8
+        # An interlaced picture's passes are at most as many bytes as its rows plus a filter byte each.
+        put(name, signature + ihdr + png_chunk(b"IDAT", zeros_deflated(side + (side if interlace else 0), row)) +
+            png_chunk(b"IEND", b""))
+
+    # 65535 samples a pixel, every strip the same deflated row.
+    samples = 65535
+    extras = (338, 3, samples - 1, struct.pack("<%dH" % (samples - 1), *([0] * (samples - 1))))
+    put("tiff_65535_samples_shared_strips.heic",
+        tiff_strips(16, 1024, samples, 1, 1, zeros_deflated(1, 16 * samples), True, [extras]))
+    # 16384 x 16384 RGB in strips of one row, all the same bytes.
+    put("tiff_16384_shared_strips.heic", tiff_strips(16384, 16384, 3, 2, 1, zeros_deflated(1, 3 * 16384), True))
+    # Separate planes of 8 samples, one row a strip: 131072 strips.
+    put("tiff_8_planes_of_shared_strips.heic",
+        tiff_strips(16384, 16384, 8, 1, 1, zeros_deflated(1, 16384), True,
+                    [(338, 3, 7, struct.pack("<7H", *([0] * 7)))], planes=8))
+    # CMYK in two strips of 8192 rows: a 512 MB band for the RGBA reader.
+    put("tiff_cmyk_16384_strips_of_8192_rows.heic",
+        tiff_strips(16384, 16384, 4, 5, 8192, zeros_deflated(8192, 4 * 16384), False))
+    # The same at 14000 x 14000, just under the bound on decoded samples: read by rows.
+    put("tiff_cmyk_14000_strips_of_8192_rows.heic",
+        tiff_strips(14000, 14000, 4, 5, 8192, zeros_deflated(8192, 4 * 14000), False))
+    # Tiles of 16 x 16 over 16384 x 16384, every one the same deflated bytes (SHORT offsets and counts).
+    tile = zeros_deflated(1, 16 * 16 * 3)
+    tiles = (16384 // 16) ** 2
+    entries = [(256, 4, 1, 16384), (257, 4, 1, 16384), (258, 3, 3, struct.pack("<3H", 8, 8, 8)), (259, 3, 1, 8),
+               (262, 3, 1, 2), (277, 3, 1, 3), (322, 3, 1, 16), (323, 3, 1, 16),
+               (324, 3, tiles, struct.pack("<H", 8) * tiles), (325, 3, tiles, struct.pack("<H", len(tile)) * tiles)]
+    put("tiff_1M_shared_tiles.heic", tiff_file(entries, b"", lead=tile))
+    # Bilevel 16384 x 16384 in G4 and JBIG, made by tiffcp from an uncompressed picture of stripes.
+    side = 16384
+    row = bytes([0xF0, 0x0F] * (side // 16))
+    bilevel = tiff_file([(256, 4, 1, side), (257, 4, 1, side), (258, 3, 1, 1), (259, 3, 1, 1), (262, 3, 1, 0),
+                         (273, 4, 1, "TAIL"), (277, 3, 1, 1), (278, 4, 1, side), (279, 4, 1, side * side // 8)],
+                        row * side)
+    with tempfile.TemporaryDirectory() as folder:
+        source = os.path.join(folder, "bilevel.tif")
+        with open(source, "wb") as f:
+            f.write(bilevel)
+        for codec in ("g4", "jbig"):
+            target = os.path.join(folder, codec + ".tif")
+            try:
+                subprocess.run(["tiffcp", "-c", codec, "-r", str(side), source, target], check=True,
+                               stderr=subprocess.DEVNULL)
+                put("tiff_%s_bilevel_16384x16384.heic" % codec, open(target, "rb").read())
+            except (OSError, subprocess.CalledProcessError):
+                print("tiffcp (libtiff-tools) with %s is needed for that bilevel TIFF" % codec, file=sys.stderr)
+
+
 def main():
     seeds = len(sys.argv) > 1 and sys.argv[1] == "--fuzz-seeds"
     out = sys.argv[2 if seeds else 1] if len(sys.argv) > (2 if seeds else 1) else "."
@@ -288,6 +506,7 @@ def main():
 
     special_files(out)
     other_formats(out)
+    jpeg_png_tiff_bombs(out)
 
 
 if __name__ == "__main__":

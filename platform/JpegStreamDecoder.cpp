@@ -3,6 +3,7 @@
 // jumping back to a setjmp: every call into it is made from a small function of its own whose frame holds
 // nothing with a destructor, and everything the C++ side owns lives outside those frames.
 #include "Bitmap.h"
+#include "DecodeWorkLimits.h"
 #include "ExifOrientation.h"
 #include "ImageCodecs.h"
 #include "MemoryReadBuffer.h"
@@ -26,7 +27,8 @@ namespace
 {
 
 constexpr size_t kInputBytes = 64 * 1024;
-// A progressive file's scans each pass over the whole picture; real files have about ten.
+// A progressive file's scans each pass over the blocks of their components; real files have about ten.
+// Their work is bounded by the blocks they cover; their number as well, as a backstop.
 constexpr int kMaxScans = 100;
 // Damaged data may warn once per block; a few warnings are concealed damage, many are noise.
 constexpr int kMaxWarnings = 32;
@@ -44,6 +46,9 @@ struct JpegSession
     bool created;
     bool fileEnded;
     int warnings;
+    int scansCounted;     // the scans whose blocks are in scanBlocks
+    uint64_t scanBlocks;  // blocks covered by the scans so far
+    uint64_t scanBlockLimit;
     char message[JMSG_LENGTH_MAX];
     JOCTET input[kInputBytes];
 };
@@ -73,12 +78,34 @@ void onMessage(j_common_ptr cinfo, int level)
     }
 }
 
+// Called before each row of blocks is decoded: a scan whose header has just been read is counted before
+// any of its blocks, and refused when the scans so far would cover too many.
 void onProgress(j_common_ptr cinfo)
 {
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    JpegSession* s = sessionOf(cinfo);
+    if (d->input_scan_number == s->scansCounted)
     {
-        JpegSession* s = sessionOf(cinfo);
+        return;
+    }
+    s->scansCounted = d->input_scan_number;
+    if (d->input_scan_number > kMaxScans)
+    {
         std::snprintf(s->message, sizeof s->message, "more than %d scans", kMaxScans);
+        std::longjmp(s->jump, 1);
+    }
+    for (int i = 0; i < d->comps_in_scan && i < MAX_COMPS_IN_SCAN; ++i)
+    {
+        const jpeg_component_info* comp = d->cur_comp_info[i];
+        if (comp != nullptr)
+        {
+            s->scanBlocks += uint64_t(comp->width_in_blocks) * comp->height_in_blocks;
+        }
+    }
+    if (s->scanBlocks > s->scanBlockLimit)
+    {
+        std::snprintf(s->message, sizeof s->message, "its %d scans cover more than %llu blocks", d->input_scan_number,
+                      static_cast<unsigned long long>(s->scanBlockLimit));
         std::longjmp(s->jump, 1);
     }
 }
@@ -232,6 +259,7 @@ public:
         s->source.resync_to_restart = jpeg_resync_to_restart;
         s->source.term_source = termSource;
         s->progress.progress_monitor = onProgress;
+        s->scanBlockLimit = jpegScanBlockLimit();
         if (!createSession(s) || !readJpegHeader(s))
         {
             throw PictureDecodeError(std::string("JPEG: ") + s->message);
@@ -270,6 +298,7 @@ public:
                                          " pixels cannot be coded in " + std::to_string(fileSize) + " bytes");
             }
         }
+        checkCoefficientMemory();
         JOCTET* icc = nullptr;
         unsigned int iccLength = 0;
         const bool hasIcc = readIccProfile(s, &icc, &iccLength) && icc != nullptr;
@@ -371,6 +400,33 @@ public:
     }
 
 private:
+    // A file of several scans (progressive, or sequential with components in scans of their own) is
+    // decoded through a buffer of every coefficient of the picture, whatever the output size: one that
+    // would need too much is refused before its scans are read.
+    void checkCoefficientMemory() const
+    {
+        const jpeg_decompress_struct& cinfo = mSession->cinfo;
+        if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components)
+        {
+            return;
+        }
+        uint64_t bytes = 0;
+        for (int c = 0; c < cinfo.num_components; ++c)
+        {
+            const jpeg_component_info& comp = cinfo.comp_info[c];
+            // Rounded up to whole blocks of a sampling unit, as the buffer is.
+            const uint64_t h = std::max(comp.h_samp_factor, 1);
+            const uint64_t v = std::max(comp.v_samp_factor, 1);
+            bytes += (comp.width_in_blocks + h - 1) / h * h * ((comp.height_in_blocks + v - 1) / v * v) * DCTSIZE2 *
+                     sizeof(JCOEF);
+        }
+        if (bytes > kMaxJpegCoefficientBytes)
+        {
+            throw PictureDecodeError("JPEG: the coefficients of its scans would take " + std::to_string(bytes >> 20) +
+                                     " MiB, more than " + std::to_string(kMaxJpegCoefficientBytes >> 20) + " MiB");
+        }
+    }
+
     std::streambuf& mFile;
     std::unique_ptr<JpegSession, SessionRelease> mSession;
 };

@@ -3,6 +3,7 @@
 // every call into it is made from a small function of its own whose frame holds nothing with a
 // destructor.
 #include "Bitmap.h"
+#include "DecodeWorkLimits.h"
 #include "ImageSource.h"
 #include "PictureDecoding.h"
 #include "PictureStreamDecoder.h"
@@ -28,6 +29,15 @@ constexpr uint64_t kMaxInflateRatio = 1032;
 // An interlaced picture is held whole while its passes arrive, so it may be no larger than the largest
 // picture the conversion hands on (8192 x 8192).
 constexpr uint64_t kMaxInterlacedPixels = uint64_t(1) << 26;
+// The largest ancillary chunk read whole, and so the largest colour profile inflated: a larger profile is
+// dropped, the picture still decoded.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
+// Ancillary chunks kept at most; the ones nothing reads are not kept at all.
+constexpr png_uint_32 kMaxAncillaryChunks = 64;
+// Chunks nothing here uses, passed over without being inflated or stored: text (compressed or not can
+// be many megabytes each, repeated), suggested palettes, Exif (a JPEG's is the one kept) and the rest.
+constexpr png_byte kUnusedChunks[] = "tEXt\0zTXt\0iTXt\0sPLT\0eXIf\0pCAL\0sCAL\0hIST\0tIME\0pHYs\0oFFs\0sTER\0bKGD";
+constexpr int kUnusedChunkCount = sizeof kUnusedChunks / 5;
 
 struct PngSession
 {
@@ -75,6 +85,9 @@ bool createSession(PngSession* s)
     }
     png_set_read_fn(s->png, s, readData);
     png_set_user_limits(s->png, kMaxDecodeSide, kMaxDecodeSide);
+    png_set_chunk_malloc_max(s->png, kMaxChunkBytes);
+    png_set_chunk_cache_max(s->png, kMaxAncillaryChunks);
+    png_set_keep_unknown_chunks(s->png, PNG_HANDLE_CHUNK_NEVER, kUnusedChunks, kUnusedChunkCount);
     return true;
 }
 
@@ -165,6 +178,12 @@ public:
         {
             throw PictureDecodeError("PNG: " + std::to_string(width) + "x" + std::to_string(height) +
                                      " pixels cannot be compressed into " + std::to_string(fileSize) + " bytes");
+        }
+        if ((rowBytes - 1) * height > kMaxDecodedSampleBytes)
+        {
+            throw PictureDecodeError("PNG: " + std::to_string((rowBytes - 1) * height >> 20) +
+                                     " MiB of samples, more than " + std::to_string(kMaxDecodedSampleBytes >> 20) +
+                                     " MiB");
         }
         mInterlaced = interlace != PNG_INTERLACE_NONE;
         if (mInterlaced && uint64_t(width) * height > kMaxInterlacedPixels)

@@ -1,8 +1,10 @@
-// TIFF through libtiff, read from the file as it asks for it. Plain 8-bit RGB and grey strips are read a row
-// at a time; everything else (palettes, 16-bit samples, YCbCr, CMYK, tiles, separate planes) goes
-// through libtiff's RGBA reader a strip or a row of tiles at a time. Only the first picture of the file
-// is read. libtiff's messages go to this decoder (the first error is its reason), never to the standard
-// streams, and no single allocation of its own may exceed the codec memory budget.
+// TIFF through libtiff, read from the file as it asks for it. Plain 8-bit RGB, grey and CMYK strips and
+// bilevel strips are read a row at a time; everything else (palettes, 16-bit samples, YCbCr, tiles,
+// separate planes) goes through libtiff's RGBA reader a strip or a row of tiles at a time. Only the
+// first picture of the file is read. libtiff's messages go to this decoder (the first error is its
+// reason), never to the standard streams, and no single allocation of its own may exceed the codec
+// memory budget.
+#include "DecodeWorkLimits.h"
 #include "PictureDecoding.h"
 #include "PictureStreamDecoder.h"
 
@@ -21,6 +23,14 @@ namespace
 {
 
 constexpr uint32_t kBandRows = 32;
+// The RGBA reader works on RGB, grey, CMYK, YCbCr or Lab with a few extra samples; more samples a pixel
+// than any of those uses only multiply the work.
+constexpr uint16_t kMaxSamples = 8;
+// Strips or tiles: each costs a codec restart whatever its size.
+constexpr uint64_t kMaxStrips = uint64_t(1) << 18;
+// A band the RGBA reader fills (4 bytes a pixel) plus the strip it decodes it from; a layout that would
+// need more is read by rows, or refused when it cannot be.
+constexpr uint64_t kMaxBandBytes = uint64_t(256) << 20;
 
 struct TiffFile
 {
@@ -118,6 +128,16 @@ struct OptionsFree
     void operator()(TIFFOpenOptions* options) const { TIFFOpenOptionsFree(options); }
 };
 
+// What the rows read one at a time hold: 8-bit RGB or grey with perhaps an extra sample, 8-bit CMYK
+// with perhaps one, or one bit a pixel and nothing else; anything else is for the RGBA reader.
+enum class Layout
+{
+    Plain,
+    Cmyk,
+    Bilevel,
+    Other,
+};
+
 // Colour samples with alpha, premultiplied or not, as libtiff's extra-samples field says.
 enum class Alpha
 {
@@ -159,6 +179,8 @@ public:
             fail("no picture size");
         }
         checkDecodableSize(header.width, header.height);
+        mWidth = header.width;
+        mHeight = header.height;
         uint16_t compression = COMPRESSION_NONE;
         uint16_t planar = PLANARCONFIG_CONTIG;
         uint16_t samples = 1;
@@ -173,6 +195,7 @@ public:
             throw PictureDecodeError("TIFF: " + std::to_string(header.width) + "x" + std::to_string(header.height) +
                                      " uncompressed pixels do not fit in " + std::to_string(mFile->size) + " bytes");
         }
+        checkWork(samples, planes);
         uint16_t orientation = ORIENTATION_TOPLEFT;
         TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
         header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
@@ -183,8 +206,6 @@ public:
             const auto* p = static_cast<const uint8_t*>(icc);
             header.iccProfile.assign(p, p + iccLength);
         }
-        mWidth = header.width;
-        mHeight = header.height;
         return header;
     }
 
@@ -196,20 +217,38 @@ public:
         uint16_t planar = PLANARCONFIG_CONTIG;
         uint16_t photometric = 0;
         uint16_t compression = COMPRESSION_NONE;
+        uint16_t inks = INKSET_CMYK;
         TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
         TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
         TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
         TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inks);
         const bool hasPhotometric = TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
-        const uint32_t colours = photometric == PHOTOMETRIC_RGB ? 3 : 1;
-        const bool plain = hasPhotometric && !TIFFIsTiled(tif) && bits == 8 && planar == PLANARCONFIG_CONTIG &&
-                           compression != COMPRESSION_OJPEG &&
-                           (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_MINISBLACK) &&
-                           samples >= colours && samples <= colours + 1 &&
-                           TIFFScanlineSize64(tif) == static_cast<uint64_t>(mWidth) * samples;
-        if (plain)
+        Layout layout = Layout::Other;
+        uint32_t colours = 1;
+        if (bits == 8 && (photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_MINISBLACK))
         {
-            decodeScanlines(samples, colours, sink);
+            layout = Layout::Plain;
+            colours = photometric == PHOTOMETRIC_RGB ? 3 : 1;
+        }
+        else if (bits == 8 && photometric == PHOTOMETRIC_SEPARATED && inks == INKSET_CMYK)
+        {
+            layout = Layout::Cmyk;
+            colours = 4;
+        }
+        else if (bits == 1 && samples == 1 &&
+                 (photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE))
+        {
+            layout = Layout::Bilevel;
+        }
+        const uint64_t rowBytes = (uint64_t(mWidth) * samples * bits + 7) / 8;
+        const bool byRows = layout != Layout::Other && hasPhotometric && !TIFFIsTiled(tif) &&
+                            planar == PLANARCONFIG_CONTIG && compression != COMPRESSION_OJPEG &&
+                            compression != COMPRESSION_JBIG && samples >= colours && samples <= colours + 1 &&
+                            TIFFScanlineSize64(tif) == rowBytes;
+        if (byRows)
+        {
+            decodeScanlines(layout, samples, colours, photometric == PHOTOMETRIC_MINISWHITE, sink);
         }
         else
         {
@@ -239,15 +278,56 @@ private:
         return types[0] == EXTRASAMPLE_UNASSALPHA ? Alpha::Unassociated : Alpha::None;
     }
 
-    void decodeScanlines(uint32_t samples, uint32_t colours, PictureRowSink& sink)
+    // Refuses a layout whose work is out of proportion to its picture: more samples a pixel than a
+    // picture can use, more strips or tiles than could be worth their cost, strips that name more bytes
+    // than the file holds (the same bytes named over and over), or more decoded bytes than the limit.
+    void checkWork(uint16_t samples, uint64_t planes) const
     {
-        const Alpha alpha = alphaOf(samples, colours);
+        TIFF* tif = mTiff.get();
+        if (samples > kMaxSamples)
+        {
+            throw PictureDecodeError("TIFF: " + std::to_string(samples) + " samples a pixel, more than " +
+                                     std::to_string(kMaxSamples));
+        }
+        const bool tiled = TIFFIsTiled(tif) != 0;
+        const uint64_t strips = tiled ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+        if (strips > kMaxStrips)
+        {
+            throw PictureDecodeError("TIFF: " + std::to_string(strips) + (tiled ? " tiles" : " strips") +
+                                     ", more than " + std::to_string(kMaxStrips));
+        }
+        uint64_t named = 0;
+        for (uint32_t i = 0; i < strips; ++i)
+        {
+            named += TIFFGetStrileByteCount(tif, i);
+        }
+        if (named > mFile->size)
+        {
+            throw PictureDecodeError("TIFF: its " + std::string(tiled ? "tiles" : "strips") + " name " +
+                                     std::to_string(named) + " bytes of a " + std::to_string(mFile->size) +
+                                     "-byte file");
+        }
+        const uint64_t unitBytes = static_cast<uint64_t>(std::max<int64_t>(tiled ? TIFFTileSize64(tif) : 0, 0));
+        const uint64_t decoded =
+            tiled ? unitBytes * strips
+                  : static_cast<uint64_t>(std::max<int64_t>(TIFFScanlineSize64(tif), 0)) * mHeight * planes;
+        if (decoded > kMaxDecodedSampleBytes)
+        {
+            throw PictureDecodeError("TIFF: " + std::to_string(decoded >> 20) + " MiB of samples, more than " +
+                                     std::to_string(kMaxDecodedSampleBytes >> 20) + " MiB");
+        }
+    }
+
+    void decodeScanlines(Layout layout, uint32_t samples, uint32_t colours, bool minIsWhite, PictureRowSink& sink)
+    {
+        const Alpha alpha = layout == Layout::Plain ? alphaOf(samples, colours) : Alpha::None;
         const uint32_t channels = mKeepAlpha && alpha != Alpha::None ? 4 : 3;
-        std::vector<uint8_t> row(static_cast<size_t>(mWidth) * samples);
+        std::vector<uint8_t> row(static_cast<size_t>(std::max<int64_t>(TIFFScanlineSize64(mTiff.get()), 0)));
         const size_t stride = static_cast<size_t>(mWidth) * channels;
         std::vector<uint8_t> band(stride * kBandRows);
         sink.begin(mWidth, mHeight, channels);
-        const bool direct = colours == 3 && samples == channels && alpha != Alpha::Associated;
+        const bool direct =
+            layout == Layout::Plain && colours == 3 && samples == channels && alpha != Alpha::Associated;
         for (uint32_t y = 0; y < mHeight; y += kBandRows)
         {
             const uint32_t count = std::min(kBandRows, mHeight - y);
@@ -264,6 +344,16 @@ private:
                 }
                 if (direct)
                 {
+                    continue;
+                }
+                if (layout == Layout::Cmyk)
+                {
+                    cmykToRgb(row.data(), samples, out);
+                    continue;
+                }
+                if (layout == Layout::Bilevel)
+                {
+                    bilevelToRgb(row.data(), minIsWhite, out);
                     continue;
                 }
                 if (channels == 3 && alpha == Alpha::Unassociated)
@@ -291,6 +381,33 @@ private:
                 }
             }
             sink.rows(first, firstStride, count);
+        }
+    }
+
+    // Each channel is what its ink and the black leave uncovered, as libtiff's RGBA reader makes it; an
+    // extra sample is left out.
+    void cmykToRgb(const uint8_t* cmyk, uint32_t samples, uint8_t* rgb) const
+    {
+        for (uint32_t x = 0; x < mWidth; ++x)
+        {
+            const uint8_t* p = cmyk + static_cast<size_t>(x) * samples;
+            const uint32_t open = 255u - p[3];
+            for (uint32_t c = 0; c < 3; ++c)
+            {
+                rgb[x * 3 + c] = static_cast<uint8_t>(open * (255u - p[c]) / 255u);
+            }
+        }
+    }
+
+    void bilevelToRgb(const uint8_t* bitsIn, bool minIsWhite, uint8_t* rgb) const
+    {
+        for (uint32_t x = 0; x < mWidth; ++x)
+        {
+            const bool set = (bitsIn[x >> 3] >> (7 - (x & 7))) & 1;
+            const uint8_t v = set != minIsWhite ? 255 : 0;
+            rgb[x * 3] = v;
+            rgb[x * 3 + 1] = v;
+            rgb[x * 3 + 2] = v;
         }
     }
 
@@ -336,7 +453,15 @@ private:
         }
         unit = std::clamp<uint32_t>(unit, 1, mHeight);
         const uint32_t bandRows = std::min(mHeight, unit * ((kBandRows + unit - 1) / unit));
-        if (uint64_t(bandRows) * mWidth * 4 > kDecoderMemoryBudget)
+        // The reader decodes a strip (every plane of it) or a tile into a buffer of its own.
+        const uint64_t unitBytes =
+            static_cast<uint64_t>(std::max<int64_t>(TIFFIsTiled(tif) ? TIFFTileSize64(tif) : TIFFStripSize64(tif), 0));
+        uint16_t planar = PLANARCONFIG_CONTIG;
+        uint16_t samples = 1;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+        TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+        const uint64_t planes = planar == PLANARCONFIG_SEPARATE ? samples : 1;
+        if (uint64_t(bandRows) * mWidth * 4 + unitBytes * planes > kMaxBandBytes)
         {
             throw PictureDecodeError("TIFF: strips of " + std::to_string(bandRows) + " rows are too large");
         }

@@ -18,7 +18,7 @@ packages=(
 )
 for arg in "$@"; do
   case "$arg" in
-    --tools) packages+=(libheif-examples libimage-exiftool-perl ffmpeg x265 libvips-tools imagemagick) ;;
+    --tools) packages+=(libheif-examples libimage-exiftool-perl ffmpeg x265 libvips-tools imagemagick libjpeg-turbo-progs libtiff-tools) ;;
     *) echo "usage: $0 [--tools]" >&2; exit 2 ;;
   esac
 done
