@@ -2,7 +2,7 @@
 # Installs every Debian 12 package needed to build, run and test Pravix. Safe to run twice:
 # packages already present are left alone and apt is not touched at all then.
 #   --tools   also install the programs that make or cross-check test files and feed
-#             the benchmark (heif-enc/heif-convert, exiftool, ffmpeg, x265, and vips and
+#             the benchmark (heif-enc/heif-convert, exiftool, ffmpeg, x265, jpegtran, tiffcp, and vips and
 #             ImageMagick as the benchmark's peers). No test needs them.
 set -euo pipefail
 
