@@ -225,6 +225,8 @@ public:
         const bool asStored = channels == 3 || mKeepAlpha;
         sink.begin(width, height, asStored ? channels : 3);
         const uint32_t bandRows = mInterlaced ? height : kBandRows;
+        // Fresh mapped memory, resident only where written: an interlaced picture gathered in the sink's
+        // own place leaves it untouched.
         PixelBuffer band(stride * bandRows);
         std::vector<uint8_t> rgb(asStored ? 0 : static_cast<size_t>(width) * 3 * kBandRows);
         std::vector<png_bytep> rows(bandRows);
@@ -232,7 +234,7 @@ public:
         {
             const uint32_t count = std::min(bandRows, height - y);
             size_t placeStride = 0;
-            uint8_t* place = asStored && !mInterlaced ? sink.placeForRows(count, placeStride) : nullptr;
+            uint8_t* place = asStored ? sink.placeForRows(count, placeStride) : nullptr;
             for (uint32_t r = 0; r < count; ++r)
             {
                 rows[r] = place != nullptr ? place + r * placeStride : band.data() + r * stride;
