@@ -7,6 +7,8 @@
 #include "TempFolder.h"
 #include "ZLImage.h"
 
+#include "SmallIccProfile.h"
+
 #include <gtest/gtest.h>
 
 #include <libexif/exif-utils.h>
@@ -46,26 +48,6 @@ Bitmap solid(uint32_t width, uint32_t height, uint8_t value, uint32_t channels =
     return b;
 }
 
-// A header-only ICC profile (display class, RGB, XYZ connection space, D50 illuminant, no tags).
-std::vector<uint8_t> smallIccProfile()
-{
-    std::vector<uint8_t> icc(132, 0);
-    const auto put32 = [&](size_t at, uint32_t v)
-    {
-        for (size_t i = 0; i < 4; ++i)
-        {
-            icc[at + i] = uint8_t(v >> (24 - 8 * i));
-        }
-    };
-    put32(0, 132);
-    put32(8, 0x02100000);
-    std::memcpy(&icc[12], "mntrRGB XYZ ", 12);
-    std::memcpy(&icc[36], "acsp", 4);
-    put32(68, 0x0000F6D6);
-    put32(72, 0x00010000);
-    put32(76, 0x0000D32D);
-    return icc;
-}
 
 // The JPEG with an Exif APP1 segment holding only IFD0's Orientation, right after the start of image.
 std::vector<uint8_t> withExifOrientation(const std::vector<uint8_t>& jpeg, uint16_t orientation)
@@ -267,7 +249,7 @@ TEST(ImageHelpersTest, GetMetadataOfEveryPictureFormat)
     {
         picture.pixels[i] = 200;  // coloured: an RGB profile stays with an RGB picture
     }
-    picture.iccProfile = smallIccProfile();
+    picture.iccProfile = ::testsupport::smallIccProfile();
     const std::vector<uint8_t> jpeg = encodeJpeg(picture, 90);
     writeBytes(folder / "turned.jpg", withExifOrientation(jpeg, 6));
     writeBytes(folder / "plain.jpg", jpeg);

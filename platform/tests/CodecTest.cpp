@@ -1,6 +1,7 @@
 #include "ImageCodecs.h"
 #include "PictureLoading.h"
 #include "PlatformTestSupport.h"
+#include "SmallIccProfile.h"
 
 #include <gtest/gtest.h>
 
@@ -17,26 +18,6 @@ using namespace pravix::test;
 namespace
 {
 
-// A minimal well-formed ICC profile header (display class, RGB, XYZ connection space, no tags).
-std::vector<uint8_t> smallIccProfile()
-{
-    std::vector<uint8_t> icc(132, 0);
-    auto put32 = [&](size_t at, uint32_t v)
-    {
-        icc[at] = uint8_t(v >> 24);
-        icc[at + 1] = uint8_t(v >> 16);
-        icc[at + 2] = uint8_t(v >> 8);
-        icc[at + 3] = uint8_t(v);
-    };
-    put32(0, 132);
-    put32(8, 0x02100000);
-    std::memcpy(&icc[12], "mntrRGB XYZ ", 12);
-    std::memcpy(&icc[36], "acsp", 4);
-    put32(68, 0x0000F6D6);
-    put32(72, 0x00010000);
-    put32(76, 0x0000D32D);
-    return icc;
-}
 
 struct EncoderCase
 {
@@ -87,7 +68,7 @@ TEST(CodecTest, EveryEncoderRoundTripsWithSizeSignatureAndProfile)
     for (uint32_t channels : {3u, 4u})
     {
         Bitmap source = patternBitmap(67, 41, channels);  // odd sizes exercise row padding
-        source.iccProfile = smallIccProfile();
+        source.iccProfile = ::testsupport::smallIccProfile();
         for (const EncoderCase& c : kEncoders)
         {
             SCOPED_TRACE(static_cast<int>(c.type));
@@ -136,7 +117,7 @@ TEST(CodecTest, JpegQualityAndDefaultFactor)
 TEST(CodecTest, LibrariesReadOurFilesDirectly)
 {
     Bitmap source = patternBitmap(50, 30);
-    source.iccProfile = smallIccProfile();
+    source.iccProfile = ::testsupport::smallIccProfile();
 
     const auto jpeg = encodeImage(source, ImageFileType::Jpeg);
     jpeg_decompress_struct cinfo{};
@@ -257,7 +238,7 @@ TEST(CodecTest, HugeClaimedSizesAreRefused)
 TEST(CodecTest, BandedJpegIsOneValidJpeg)
 {
     Bitmap source = patternBitmap(1500, 1003);
-    source.iccProfile = smallIccProfile();
+    source.iccProfile = ::testsupport::smallIccProfile();
     const std::vector<uint8_t> banded = encodeJpegParallel(source, 80);
     ASSERT_FALSE(banded.empty());
     const std::vector<uint8_t> single = encodeJpeg(source, 80);
@@ -310,7 +291,7 @@ TEST(CodecTest, PngBandsJoinIntoOnePng)
     for (uint32_t channels : {3u, 4u})
     {
         Bitmap source = patternBitmap(1500, 1003, channels);
-        source.iccProfile = smallIccProfile();
+        source.iccProfile = ::testsupport::smallIccProfile();
         const std::vector<uint8_t> banded = encodePngParallel(source);
         const std::vector<uint8_t> single = encodePng(source);
         ASSERT_FALSE(banded.empty());
@@ -329,7 +310,7 @@ TEST(CodecTest, PngBandsJoinIntoOnePng)
     }
 
     Bitmap photo = patternBitmap(1500, 1003);
-    photo.iccProfile = smallIccProfile();
+    photo.iccProfile = ::testsupport::smallIccProfile();
     for (const bool bandedJpeg : {true, false})
     {
         SCOPED_TRACE(bandedJpeg);

@@ -1,6 +1,7 @@
 #include "ConversionListModel.h"
 #include "NSLanguage.h"
 
+#include "CapturedOutput.h"
 #include "IsolatedUserFolders.h"
 #include "PermissionsEnforced.h"
 #include "SpecialFiles.h"
@@ -18,18 +19,7 @@ using namespace pravix;
 namespace
 {
 
-// Collects what is written to the standard output (the log) while it lives.
-class CapturedOutput
-{
-public:
-    CapturedOutput() : previous_(std::cout.rdbuf(buffer_.rdbuf())) {}
-    ~CapturedOutput() { std::cout.rdbuf(previous_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::stringstream buffer_;
-    std::streambuf* previous_;
-};
+using testsupport::CapturedOutput;
 
 void writeFile(const QString& path, int bytes)
 {

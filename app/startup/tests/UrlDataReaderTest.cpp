@@ -3,6 +3,7 @@
 #include "ImageCodecs.h"
 #include "SafeHEICLoader.h"
 
+#include "CapturedOutput.h"
 #include "IsolatedUserFolders.h"
 #include "LocalHttpServer.h"
 
@@ -22,18 +23,7 @@ Q_DECLARE_METATYPE(LocalHttpServer::Reply)
 namespace
 {
 
-// Collects what is written to the standard output (the log) while it lives.
-class CapturedOutput
-{
-public:
-    CapturedOutput() : previous_(std::cout.rdbuf(buffer_.rdbuf())) {}
-    ~CapturedOutput() { std::cout.rdbuf(previous_); }
-    std::string text() const { return buffer_.str(); }
-
-private:
-    std::stringstream buffer_;
-    std::streambuf* previous_;
-};
+using testsupport::CapturedOutput;
 
 // A 24 x 16 picture with something in it, so no encoder takes it for grey.
 Bitmap picture()
