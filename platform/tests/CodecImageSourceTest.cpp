@@ -3,6 +3,7 @@
 #include "ImageCodecs.h"
 #include "ImageOps.h"
 #include "ImageSource.h"
+#include "LibjpegWriter.h"
 #include "ParallelFor.h"
 #include "PictureFormat.h"
 #include "PlatformTestSupport.h"
@@ -114,39 +115,19 @@ std::vector<uint8_t> pngClaiming(std::vector<uint8_t> png, uint32_t width, uint3
 std::vector<uint8_t> jpegOf(uint32_t w, uint32_t h, J_COLOR_SPACE space, int components, const uint8_t* pixel,
                             bool progressive)
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = components;
-    cinfo.in_color_space = space;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 95, TRUE);
-    if (progressive)
-    {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(w * components);
-    for (uint32_t x = 0; x < w; ++x)
-    {
-        std::memcpy(&row[x * components], pixel, components);
-    }
-    while (cinfo.next_scanline < h)
-    {
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    LibjpegLayout layout;
+    layout.space = space;
+    layout.components = components;
+    layout.quality = 95;
+    layout.progressive = progressive;
+    return libjpegBytes(w, h, layout,
+                        [&](uint32_t, uint8_t* row)
+                        {
+                            for (uint32_t x = 0; x < w; ++x)
+                            {
+                                std::memcpy(&row[x * components], pixel, components);
+                            }
+                        });
 }
 
 // A little-endian TIFF header and directory claiming a width x height uncompressed RGB picture, with

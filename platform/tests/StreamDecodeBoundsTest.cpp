@@ -2,6 +2,7 @@
 // ask for far more work than their pixels are refused with the reason, honest files of the same kinds
 // still decode to the expected pixels.
 #include "DecodeWorkLimits.h"
+#include "LibjpegWriter.h"
 #include "MemoryReadBuffer.h"
 #include "PictureStreamDecoder.h"
 #include "PlatformTestSupport.h"
@@ -104,48 +105,23 @@ struct ScanBlockLimit
 std::vector<uint8_t> jpegOf(uint32_t w, uint32_t h, int components, bool progressive, bool arithmetic,
                             const std::vector<jpeg_scan_info>& scans = {})
 {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = w;
-    cinfo.image_height = h;
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    cinfo.arith_code = arithmetic ? TRUE : FALSE;
-    if (progressive)
-    {
-        jpeg_simple_progression(&cinfo);
-    }
-    if (!scans.empty())
-    {
-        cinfo.scan_info = scans.data();
-        cinfo.num_scans = static_cast<int>(scans.size());
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<uint8_t> row(size_t(w) * components);
-    while (cinfo.next_scanline < h)
-    {
-        for (uint32_t x = 0; x < w; ++x)
-        {
-            for (int c = 0; c < components; ++c)
-            {
-                row[size_t(x) * components + c] = uint8_t((x * (c + 1) + cinfo.next_scanline * 2) & 0xFF);
-            }
-        }
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&cinfo, &r, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes(out, out + size);
-    std::free(out);
-    return bytes;
+    LibjpegLayout layout;
+    layout.space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    layout.components = components;
+    layout.progressive = progressive;
+    layout.arithmetic = arithmetic;
+    layout.scans = scans;
+    return libjpegBytes(w, h, layout,
+                        [&](uint32_t y, uint8_t* row)
+                        {
+                            for (uint32_t x = 0; x < w; ++x)
+                            {
+                                for (int c = 0; c < components; ++c)
+                                {
+                                    row[size_t(x) * components + c] = uint8_t((x * (c + 1) + y * 2) & 0xFF);
+                                }
+                            }
+                        });
 }
 
 // A grey progressive script of `count` scans within the rules of progression: the DC, then bands
