@@ -294,6 +294,38 @@ def jp2_file(codestream, width, height, comps, extra_header=b""):
             box("jp2h", ihdr + colr + extra_header) + box("jp2c", codestream))
 
 
+class PacketBits:
+    """Packet-header bits as OpenJPEG reads them: most significant first, seven bits in a byte after 0xFF."""
+
+    def __init__(self):
+        self.out, self.byte, self.count, self.room = bytearray(), 0, 0, 8
+
+    def put(self, bits):
+        for bit in bits:
+            self.byte, self.count = (self.byte << 1) | int(bit), self.count + 1
+            if self.count == self.room:
+                self.out.append(self.byte)
+                self.byte, self.count, self.room = 0, 0, 7 if self.out[-1] == 0xFF else 8
+        return self
+
+    def bytes(self):
+        if self.count:
+            self.out.append(self.byte << (self.room - self.count))
+        if self.out and self.out[-1] == 0xFF:
+            self.out.append(0)
+        return bytes(self.out)
+
+
+def segment_packets(layers):
+    """One packet per layer for a single code-block coded with termination on every pass: each names 164
+    new passes, so 164 segments, all empty, in 64 bytes of packet header."""
+    body = bytearray()
+    for layer in range(layers):
+        bits = PacketBits().put("11" + ("1" if layer == 0 else ""))  # not empty; included; no missing planes
+        body += bits.put("1" * 16 + "0" + "000" * 164).bytes()       # 164 passes; lengths of 3 bits, all 0
+    return bytes(body)
+
+
 def jpeg2000_bombs(out):
     """JPEG 2000 files whose headers make OpenJPEG allocate code-block, precinct and tile structures (and
     tag trees), or walk packets, far beyond their bytes: each a few bytes to a few hundred kilobytes,
@@ -354,6 +386,12 @@ def jpeg2000_bombs(out):
     mapping = box("cmap", b"".join(struct.pack(">HBB", 0, 1, c) for c in range(255)))
     small = j2k_codestream(j2k_siz(4096, 4096, 1) + j2k_cod(5) + j2k_qcd(5), one_tile)
     put("jpeg2000_palette_255_channels.jp2.heic", jp2_file(small, 4096, 4096, 1, palette + mapping))
+    # One code-block terminated on every pass, its packet headers naming 164 segments each: 10.7 million
+    # segments and their data chunks from 4 MB of headers over 65535 layers (and 2.7 million from 1 MB).
+    for layers in (65535, 16384):
+        put("jpeg2000_segments_%d_layers.heic" % layers, j2k_codestream(
+            j2k_siz(64, 64, 1) + j2k_cod(0, layers=layers, style=4) + j2k_qcd(0),
+            [j2k_tile_part(0, 0, 1, segment_packets(layers))]))
     # Tiles of 1x1 pixel over 64x64: 4096 tiles, each with its own tile-part.
     tiles = [j2k_tile_part(t, 0, 1) for t in range(4096)]
     put("jpeg2000_4096_tiles_of_one_pixel.heic", j2k_codestream(

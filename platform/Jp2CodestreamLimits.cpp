@@ -44,6 +44,8 @@ constexpr double kSecondsPerCodeBlock = 35e-9;       // set up again for each ti
 constexpr double kSecondsPerPrecinct = 100e-9;       // its tag trees set up
 constexpr double kSecondsPerPacket = 60e-9;          // walked: a packet header read, present or not
 constexpr double kSecondsPerPosition = 4e-9;         // a step of a position-driven progression
+constexpr double kSecondsPerSegment = 0.7e-6;        // a code-block segment named in a packet header
+constexpr double kSecondsPerContribution = 0.1e-6;   // a code-block's part in a packet
 constexpr double kSecondsPerCodedByte = 10e-9;       // read, its packet headers parsed
 constexpr double kSecondsPerDecodedByte = 150e-9;    // code-block decoding, one thread
 constexpr double kSecondsPerSample = 16e-9;          // wavelet, level shift, copy out, one thread
@@ -917,23 +919,28 @@ private:
         // and precinct of the level with the most.
         const double table = (layers + 1.0) * maxResolutions * components * maxPrecinctsOfALevel * 2;
         counts.packetTableBytes = std::max(counts.packetTableBytes, table);
-        // The segment data chunks of each code-block's contributions (one per layer it takes part in, the
-        // array doubled as it grows), bounded by what the tile's coded bits can name.
+        // What the packet headers make OpenJPEG allocate and walk, bounded both by the coding style and by
+        // what the tile's coded bits can name. Segments: in the ordinary style a code-block's segment ends
+        // every 109 passes, a contribution naming at most 164 passes in some 17 bits of a packet header with
+        // its length; in the bypass and terminate-all styles every pass or two, some 3 bits each. Each
+        // code-block starts with room for ten, grown ten at a time. Chunks of data: one per segment a
+        // contribution adds to (at least one per layer the code-block takes part in, some 5 bits each), the
+        // array doubled as it grows.
         const double bits = double(tile.codedBytes + tile.packedHeaderBytes) * 8;
-        const double contributions = std::min(tileCodeBlocks * layers, bits / 5);
-        dataDrivenBytes += contributions * 2 * kChunkBytes;
-        // Segments beyond the ten each code-block starts with: a contribution ends one in the ordinary
-        // style every 109 passes (at most 164 passes a contribution), in the bypass and terminate-all
-        // styles every pass or two; each costs its length bits in a packet header.
         uint32_t styles = 0;
         for (uint32_t c = 0; c < components; ++c)
         {
             styles |= coding.components[c].style;
         }
+        const bool passSegments = (styles & 0x05) != 0;
         const double segmentsPerBlock =
-            (styles & 0x05) != 0 ? 164.0 * layers : ((styles & 0x40) != 0 ? 1 + 2.0 * layers : 1 + 1.51 * layers);
-        const double extraSegments = std::min(std::max(0.0, segmentsPerBlock - 10) * tileCodeBlocks, bits / 3);
-        dataDrivenBytes += extraSegments * kSegmentBytes * 2;
+            passSegments ? 164.0 * layers : ((styles & 0x40) != 0 ? 1 + 2.0 * layers : 1 + 1.51 * layers);
+        const double segments = std::min(segmentsPerBlock * tileCodeBlocks, bits / (passSegments ? 3 : 17));
+        const double contributions = std::min(tileCodeBlocks * layers, bits / 5);
+        const double chunks = std::max(segments, contributions);
+        dataDrivenBytes += chunks * 2 * kChunkBytes + std::max(0.0, segments - 10 * tileCodeBlocks) * (kSegmentBytes + 2);
+        counts.segments += segments;
+        counts.contributions += contributions;
         // Merged packed packet headers, and the coded data the tile is decoded from.
         dataDrivenBytes += double(tile.packedHeaderBytes) * 2;
         for (uint32_t reduction = 0; reduction < kMaxResolutions; ++reduction)
@@ -986,7 +993,8 @@ Jp2CodestreamLimits Jp2CodestreamLimits::read(std::streambuf& file, uint64_t siz
                          reader.x0 == 0 && reader.y0 == 0;
     const double fixedSeconds = c.structureBytes * kSecondsPerStructureByte + c.codeBlocks * kSecondsPerCodeBlock +
                                 c.precincts * kSecondsPerPrecinct + c.packets * kSecondsPerPacket +
-                                c.positions * kSecondsPerPosition + c.codedBytes * kSecondsPerCodedByte;
+                                c.positions * kSecondsPerPosition + c.codedBytes * kSecondsPerCodedByte +
+                                c.segments * kSecondsPerSegment + c.contributions * kSecondsPerContribution;
     std::vector<double> seconds[2];
     for (uint32_t r = 0; r < limits.mLevels; ++r)
     {
@@ -1063,6 +1071,10 @@ std::string Jp2CodestreamLimits::overLimits(uint32_t reduction, uint32_t destWid
         c.positions * kSecondsPerPosition > kTimeCap / 2)
     {
         return millions(c.packets) + " packets, beyond the limits";
+    }
+    if (c.segments * (kSegmentBytes + 2 * kChunkBytes) > kMemoryCap / 2 || c.segments * kSecondsPerSegment > kTimeCap / 2)
+    {
+        return millions(c.segments) + " code-block segments named in the packet headers, beyond the limits";
     }
     if (c.heldCodedBytes > kMemoryCap / 2)
     {

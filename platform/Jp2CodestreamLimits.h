@@ -74,6 +74,8 @@ public:
         double codedBytes = 0;     // all tile-parts' data
         double heldCodedBytes = 0; // the most coded data held at once
         double packetTableBytes = 0;  // the largest tile's packet-inclusion table
+        double segments = 0;          // code-block segments the packet headers may name
+        double contributions = 0;     // code-blocks' parts in packets
         uint32_t tilesDecoded = 0;
         double tileComponents = 0;
     };
