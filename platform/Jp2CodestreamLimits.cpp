@@ -59,6 +59,8 @@ constexpr double kThreadSpeedUp[2] = {1, 4};
 // The longer side of the picture a conversion asks for, to choose OpenJPEG's threads by.
 constexpr uint32_t kUsualSide = 8192;
 
+static_assert(Jp2CodestreamLimits::kMemoryCap <= double(kDecoderMemoryBudget), "within the codec budget");
+
 constexpr uint32_t kMaxComponents = 4;
 constexpr uint64_t kMaxTiles = 4096;
 constexpr int kMaxBoxes = 1024;
