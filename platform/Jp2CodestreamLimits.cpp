@@ -22,15 +22,15 @@ namespace
 
 // OpenJPEG 2.5's structures (sizeof on x86-64) and glibc's cost of one allocation beyond its bytes.
 constexpr double kAllocation = 16;
-constexpr double kCodeBlockBytes = 80;   // opj_tcd_cblk_dec_t
-constexpr double kSegmentBytes = 24;     // opj_tcd_seg_t; OPJ_J2K_DEFAULT_NB_SEGS (10) allocated per code-block
-constexpr double kChunkBytes = 16;       // opj_tcd_seg_data_chunk_t
-constexpr double kPrecinctBytes = 56;    // opj_tcd_precinct_t
-constexpr double kTagTreeBytes = 32;     // opj_tgt_tree_t
-constexpr double kTagNodeBytes = 24;     // opj_tgt_node_t
-constexpr double kResolutionBytes = 192; // opj_tcd_resolution_t
-constexpr double kTileCodingBytes = 5696;      // opj_tcp_t, one per tile of the picture
-constexpr double kComponentCodingBytes = 1080; // opj_tccp_t, per tile and component
+constexpr double kCodeBlockBytes = 80;          // opj_tcd_cblk_dec_t
+constexpr double kSegmentBytes = 24;            // opj_tcd_seg_t; OPJ_J2K_DEFAULT_NB_SEGS (10) allocated per code-block
+constexpr double kChunkBytes = 16;              // opj_tcd_seg_data_chunk_t
+constexpr double kPrecinctBytes = 56;           // opj_tcd_precinct_t
+constexpr double kTagTreeBytes = 32;            // opj_tgt_tree_t
+constexpr double kTagNodeBytes = 24;            // opj_tgt_node_t
+constexpr double kResolutionBytes = 192;        // opj_tcd_resolution_t
+constexpr double kTileCodingBytes = 5696;       // opj_tcp_t, one per tile of the picture
+constexpr double kComponentCodingBytes = 1080;  // opj_tccp_t, per tile and component
 // Per tile of the picture besides: the MCT and MCC record tables (10 of 32 bytes each), the codestream
 // index's tile entry with room for 100 markers of 24 bytes and 10 tile-parts of 24.
 constexpr double kTileIndexBytes = 2 * (10 * 32 + kAllocation) + 56 + 100 * 24 + 10 * 24 + 3 * kAllocation;
@@ -70,14 +70,38 @@ constexpr uint64_t kMaxUnknownScan = 1 << 20;
 // Markers (T.800 Table A.2) and OpenJPEG's decoder states of where each may stand.
 enum : uint32_t
 {
-    SOC = 0xFF4F, SOT = 0xFF90, SOD = 0xFF93, EOC = 0xFFD9, SIZ = 0xFF51, COD = 0xFF52, COC = 0xFF53,
-    RGN = 0xFF5E, QCD = 0xFF5C, QCC = 0xFF5D, POC = 0xFF5F, TLM = 0xFF55, PLM = 0xFF57, PLT = 0xFF58,
-    PPM = 0xFF60, PPT = 0xFF61, SOP = 0xFF91, CRG = 0xFF63, COM = 0xFF64, MCT = 0xFF74, CBD = 0xFF78,
-    CAP = 0xFF50, CPF = 0xFF59, MCC = 0xFF75, MCO = 0xFF77
+    SOC = 0xFF4F,
+    SOT = 0xFF90,
+    SOD = 0xFF93,
+    EOC = 0xFFD9,
+    SIZ = 0xFF51,
+    COD = 0xFF52,
+    COC = 0xFF53,
+    RGN = 0xFF5E,
+    QCD = 0xFF5C,
+    QCC = 0xFF5D,
+    POC = 0xFF5F,
+    TLM = 0xFF55,
+    PLM = 0xFF57,
+    PLT = 0xFF58,
+    PPM = 0xFF60,
+    PPT = 0xFF61,
+    SOP = 0xFF91,
+    CRG = 0xFF63,
+    COM = 0xFF64,
+    MCT = 0xFF74,
+    CBD = 0xFF78,
+    CAP = 0xFF50,
+    CPF = 0xFF59,
+    MCC = 0xFF75,
+    MCO = 0xFF77
 };
 enum : uint32_t
 {
-    InMainAfterSoc = 1, InMain = 2, InTilePart = 4, AtTilePart = 8
+    InMainAfterSoc = 1,
+    InMain = 2,
+    InTilePart = 4,
+    AtTilePart = 8
 };
 
 // Where OpenJPEG's marker table lets a marker stand; 0 for a marker it does not know.
@@ -87,13 +111,29 @@ uint32_t markerPlaces(uint32_t marker)
     {
     case SOT:
         return InMain | AtTilePart;
-    case COD: case COC: case RGN: case QCD: case QCC: case POC: case COM: case MCT: case MCC: case MCO:
+    case COD:
+    case COC:
+    case RGN:
+    case QCD:
+    case QCC:
+    case POC:
+    case COM:
+    case MCT:
+    case MCC:
+    case MCO:
         return InMain | InTilePart;
     case SIZ:
         return InMainAfterSoc;
-    case TLM: case PLM: case PPM: case CRG: case CBD: case CAP: case CPF:
+    case TLM:
+    case PLM:
+    case PPM:
+    case CRG:
+    case CBD:
+    case CAP:
+    case CPF:
         return InMain;
-    case PLT: case PPT:
+    case PLT:
+    case PPT:
         return InTilePart;
     case SOP:
         return 0x100;  // known, allowed nowhere
@@ -146,8 +186,7 @@ public:
     uint64_t end() const { return mEnd; }
     bool read(uint64_t at, void* into, size_t count)
     {
-        return at <= mEnd && count <= mEnd - at && stream::seek(mFile, at) &&
-               stream::read(mFile, into, count) == count;
+        return at <= mEnd && count <= mEnd - at && stream::seek(mFile, at) && stream::read(mFile, into, count) == count;
     }
 
 private:
@@ -218,7 +257,7 @@ public:
     uint32_t paletteColumns = 0;
     uint32_t tileWidth = 0, tileHeight = 0, tileX0 = 0, tileY0 = 0, tilesAcross = 0, tilesDown = 0;
     uint32_t levels = kMaxResolutions;
-    double headerBytes = 0;   // what OpenJPEG holds from the main header on
+    double headerBytes = 0;  // what OpenJPEG holds from the main header on
     double dataDrivenBytes = 0;
     std::vector<TileState> tiles;
     TileCoding mainCoding;
@@ -499,9 +538,8 @@ private:
         }
         tiles.resize(across * down);
         // OpenJPEG's coding parameters of every tile, and the codestream index's entry of each.
-        headerBytes += double(across * down + 1) *
-                       (kTileCodingBytes + kAllocation + components * kComponentCodingBytes + kAllocation +
-                        kTileIndexBytes);
+        headerBytes += double(across * down + 1) * (kTileCodingBytes + kAllocation +
+                                                    components * kComponentCodingBytes + kAllocation + kTileIndexBytes);
     }
 
     // SPcod or SPcoc into one component's coding; the bytes it took.
@@ -793,7 +831,6 @@ private:
         {
             const ComponentCoding& cc = coding.components[c];
             const uint32_t levelsOfComponent = cc.resolutions;
-            levels = std::min(levels, levelsOfComponent);
             maxResolutions = std::max(maxResolutions, levelsOfComponent);
             double componentBlocks = 0;
             for (uint32_t r = 0; r < levelsOfComponent; ++r)
@@ -846,7 +883,8 @@ private:
                     const double blocks = columns * rows;
                     // Tag-tree nodes of all the band's precincts, two trees each: at most 4/3 of the
                     // code-blocks, plus the halving's rounding.
-                    const double nodes = blocks * 4 / 3 + 2 * (columns * ph + rows * pw) + 16 * std::min(precincts, blocks);
+                    const double nodes =
+                        blocks * 4 / 3 + 2 * (columns * ph + rows * pw) + 16 * std::min(precincts, blocks);
                     const double filled = std::min(precincts, blocks);
                     const double perBlock = kCodeBlockBytes + 10 * kSegmentBytes + kAllocation;
                     const double bytes = precincts * kPrecinctBytes + kAllocation + blocks * perBlock +
@@ -856,10 +894,9 @@ private:
                     const double blocksAcross = std::min(columns, std::ldexp(1.0, int(groupWidth - blockWidth)));
                     const double blocksDown = std::min(rows, std::ldexp(1.0, int(groupHeight - blockHeight)));
                     const double largest = blocksAcross * blocksDown;
-                    const double largestBytes = kPrecinctBytes + kAllocation + largest * perBlock +
-                                                2 * (kTagTreeBytes + 2 * kAllocation) +
-                                                2 * (largest * 4 / 3 + 2 * (blocksAcross + blocksDown) + 16) *
-                                                    kTagNodeBytes;
+                    const double largestBytes =
+                        kPrecinctBytes + kAllocation + largest * perBlock + 2 * (kTagTreeBytes + 2 * kAllocation) +
+                        2 * (largest * 4 / 3 + 2 * (blocksAcross + blocksDown) + 16) * kTagNodeBytes;
                     Slot& s = slot(c, r, b);
                     s.sumBytes += bytes;
                     s.maxPrecincts = std::max(s.maxPrecincts, precincts);
@@ -928,7 +965,7 @@ private:
         // code-block starts with room for ten, grown ten at a time. Chunks of data: one per segment a
         // contribution adds to (at least one per layer the code-block takes part in, some 5 bits each), the
         // array doubled as it grows.
-        const double bits = double(tile.codedBytes + tile.packedHeaderBytes) * 8;
+        const double bits = double(tile.codedBytes + tile.packedHeaderBytes + mPackedHeaderBytes) * 8;
         uint32_t styles = 0;
         for (uint32_t c = 0; c < components; ++c)
         {
@@ -940,7 +977,8 @@ private:
         const double segments = std::min(segmentsPerBlock * tileCodeBlocks, bits / (passSegments ? 3 : 17));
         const double contributions = std::min(tileCodeBlocks * layers, bits / 5);
         const double chunks = std::max(segments, contributions);
-        dataDrivenBytes += chunks * 2 * kChunkBytes + std::max(0.0, segments - 10 * tileCodeBlocks) * (kSegmentBytes + 2);
+        dataDrivenBytes +=
+            chunks * 2 * kChunkBytes + std::max(0.0, segments - 10 * tileCodeBlocks) * (kSegmentBytes + 2);
         counts.segments += segments;
         counts.contributions += contributions;
         // Merged packed packet headers, and the coded data the tile is decoded from.
@@ -963,6 +1001,23 @@ private:
 
     void finishCounts()
     {
+        // OpenJPEG refuses a reduction of as many levels as a component has, in the main header or in any
+        // tile-part header it reads.
+        auto fewestLevels = [&](const TileCoding& coding)
+        {
+            for (uint32_t c = 0; c < components; ++c)
+            {
+                levels = std::min(levels, coding.components[c].resolutions);
+            }
+        };
+        fewestLevels(mainCoding);
+        for (const TileState& tile : tiles)
+        {
+            if (tile.hasCoding)
+            {
+                fewestLevels(tile.coding);
+            }
+        }
         if (counts.tilesDecoded == 0)
         {
             refuse("no coded tile");
@@ -1014,18 +1069,18 @@ Jp2CodestreamLimits Jp2CodestreamLimits::read(std::streambuf& file, uint64_t siz
         // lossily, more bits for each).
         for (int threads = 0; threads < 2; ++threads)
         {
-            seconds[threads].push_back(
-                fixedSeconds + c.tileComponents * kSecondsPerTileComponent[threads] +
-                reader.tileComponentLevels[r] * kSecondsPerTileComponentLevel[threads] +
-                reader.decodedBlocks[r] * kSecondsPerDecodedBlock[threads] +
-                (double(w) * h * reader.components * kSecondsPerSample +
-                 c.codedBytes * std::ldexp(kSecondsPerDecodedByte, -int(r))) /
-                    kThreadSpeedUp[threads]);
+            seconds[threads].push_back(fixedSeconds + c.tileComponents * kSecondsPerTileComponent[threads] +
+                                       reader.tileComponentLevels[r] * kSecondsPerTileComponentLevel[threads] +
+                                       reader.decodedBlocks[r] * kSecondsPerDecodedBlock[threads] +
+                                       (double(w) * h * reader.components * kSecondsPerSample +
+                                        c.codedBytes * std::ldexp(kSecondsPerDecodedByte, -int(r))) /
+                                           kThreadSpeedUp[threads]);
         }
     }
     // OpenJPEG's threads when they are estimated to be faster at the level a conversion usually asks for.
     uint32_t usual = 0;
-    while (usual + 1 < limits.mLevels && std::max(limits.mDecodedWidth[usual], limits.mDecodedHeight[usual]) > kUsualSide)
+    while (usual + 1 < limits.mLevels &&
+           std::max(limits.mDecodedWidth[usual], limits.mDecodedHeight[usual]) > kUsualSide)
     {
         ++usual;
     }
@@ -1074,7 +1129,8 @@ std::string Jp2CodestreamLimits::overLimits(uint32_t reduction, uint32_t destWid
     {
         return millions(c.packets) + " packets, beyond the limits";
     }
-    if (c.segments * (kSegmentBytes + 2 * kChunkBytes) > kMemoryCap / 2 || c.segments * kSecondsPerSegment > kTimeCap / 2)
+    if (c.segments * (kSegmentBytes + 2 * kChunkBytes) > kMemoryCap / 2 ||
+        c.segments * kSecondsPerSegment > kTimeCap / 2)
     {
         return millions(c.segments) + " code-block segments named in the packet headers, beyond the limits";
     }

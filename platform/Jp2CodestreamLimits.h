@@ -68,11 +68,11 @@ public:
     {
         double codeBlocks = 0;  // allocated, every resolution level
         double precincts = 0;
-        double packets = 0;        // walked by the packet iterator
-        double positions = 0;      // steps of a position-driven progression's iterator
-        double structureBytes = 0; // resolutions, bands, precincts, code-blocks, tag trees, kept across tiles
-        double codedBytes = 0;     // all tile-parts' data
-        double heldCodedBytes = 0; // the most coded data held at once
+        double packets = 0;           // walked by the packet iterator
+        double positions = 0;         // steps of a position-driven progression's iterator
+        double structureBytes = 0;    // resolutions, bands, precincts, code-blocks, tag trees, kept across tiles
+        double codedBytes = 0;        // all tile-parts' data
+        double heldCodedBytes = 0;    // the most coded data held at once
         double packetTableBytes = 0;  // the largest tile's packet-inclusion table
         double segments = 0;          // code-block segments the packet headers may name
         double contributions = 0;     // code-blocks' parts in packets

@@ -73,11 +73,11 @@ Bytes siz(uint32_t width, uint32_t height, uint32_t comps, uint32_t tileWidth = 
 
 struct Coding
 {
-    uint32_t levels = 5;      // decomposition levels
-    uint32_t block = 64;      // code-blocks block x block
+    uint32_t levels = 5;  // decomposition levels
+    uint32_t block = 64;  // code-blocks block x block
     uint32_t layers = 1;
-    uint32_t order = 0;       // LRCP
-    Bytes precincts;          // PPy << 4 | PPx per resolution; empty: the largest
+    uint32_t order = 0;  // LRCP
+    Bytes precincts;     // PPy << 4 | PPx per resolution; empty: the largest
 };
 
 Bytes spcod(const Coding& c)
@@ -101,7 +101,8 @@ Bytes cod(const Coding& c)
 
 Bytes coc(uint32_t comp, const Coding& c)
 {
-    return marker(0xFF53, Bytes{static_cast<uint8_t>(comp), static_cast<uint8_t>(c.precincts.empty() ? 0 : 1)} + spcod(c));
+    return marker(0xFF53,
+                  Bytes{static_cast<uint8_t>(comp), static_cast<uint8_t>(c.precincts.empty() ? 0 : 1)} + spcod(c));
 }
 
 Bytes qcd(uint32_t levels)
@@ -225,13 +226,13 @@ Jp2CodestreamLimits limitsOf(const Bytes& file)
 // editor may make.
 struct EncodeChoices
 {
-    uint32_t tile = 0;           // square tiles; 0: one
+    uint32_t tile = 0;  // square tiles; 0: one
     uint32_t block = 64;
-    uint32_t precinct = 0;       // square precincts at every level; 0: the largest
+    uint32_t precinct = 0;  // square precincts at every level; 0: the largest
     uint32_t layers = 1;
     uint32_t resolutions = 6;
     OPJ_PROG_ORDER order = OPJ_LRCP;
-    uint32_t style = 0;          // code-block style (mode switches)
+    uint32_t style = 0;  // code-block style (mode switches)
     bool codestreamOnly = false;
 };
 
@@ -349,8 +350,8 @@ Bytes encodeWith(const Picture& image, const EncodeChoices& choices)
     opj_stream_set_write_function(stream.get(), writeOut);
     opj_stream_set_skip_function(stream.get(), skipOut);
     opj_stream_set_seek_function(stream.get(), seekOut);
-    const bool ok = opj_start_compress(codec.get(), img.get(), stream.get()) &&
-                    opj_encode(codec.get(), stream.get()) && opj_end_compress(codec.get(), stream.get());
+    const bool ok = opj_start_compress(codec.get(), img.get(), stream.get()) && opj_encode(codec.get(), stream.get()) &&
+                    opj_end_compress(codec.get(), stream.get());
     EXPECT_TRUE(ok);
     return ok ? sink.out : Bytes{};
 }
@@ -428,8 +429,8 @@ TEST(Jp2LimitsTest, StructureAndPacketBombsAreRefusedFromTheirHeaders)
          jp2(codestream(siz(side, side, 3) + cod(tiny) + qcd(5), oneTile()), side, side, 3), "code-blocks"},
         {"2x2 precincts", codestream(siz(side, side, 1) + cod(smallPrecincts) + qcd(5), oneTile()), "precincts"},
         {"33 resolution levels", codestream(siz(side, side, 1) + cod(deep) + qcd(32), oneTile()), "code-blocks"},
-        {"65535 layers in 4096 tiles",
-         codestream(siz(side, side, 3, 256, 256) + cod(manyLayers) + qcd(5), manyTiles), "packets"},
+        {"65535 layers in 4096 tiles", codestream(siz(side, side, 3, 256, 256) + cod(manyLayers) + qcd(5), manyTiles),
+         "packets"},
         {"4x4 code-blocks asked in the tile-parts (COC)",
          codestream(siz(side, side, 3, 4096, 4096) + cod(Coding{}) + qcd(5), cocParts), "code-blocks"},
         {"2x2 precincts asked in the tile-parts (COD)",
@@ -487,15 +488,14 @@ TEST(Jp2LimitsTest, CountsFollowTheCodingStylesOfEveryTilePart)
     const Bytes mainHeader = siz(1024, 1024, 2, 512, 512) + cod(plain) + qcd(5);
     const Jp2CodestreamLimits same =
         limitsOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2), tilePart(3)}));
-    const Jp2CodestreamLimits mixed = limitsOf(codestream(
-        mainHeader, {tilePart(0), tilePart(1, cod(shallow) + coc(1, small)), tilePart(2), tilePart(3)}));
+    const Jp2CodestreamLimits mixed = limitsOf(
+        codestream(mainHeader, {tilePart(0), tilePart(1, cod(shallow) + coc(1, small)), tilePart(2), tilePart(3)}));
     EXPECT_EQ(same.levels(), 6u);
     EXPECT_EQ(mixed.levels(), 3u);
     EXPECT_GT(mixed.counts().codeBlocks, same.counts().codeBlocks);
     EXPECT_EQ(same.counts().tilesDecoded, 4u);
     // A tile without coded data is not decoded.
-    const Jp2CodestreamLimits three =
-        limitsOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2, {}, {})}));
+    const Jp2CodestreamLimits three = limitsOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2, {}, {})}));
     EXPECT_EQ(three.counts().tilesDecoded, 2u);
 
     // The structures are charged at every reduction: OpenJPEG allocates those of the levels it skips.
@@ -537,9 +537,9 @@ TEST(Jp2LimitsTest, CutAndGarbledHeadersNeverCrash)
     coding.layers = 2;
     coding.precincts = Bytes(6, 0x55);
     const Bytes pocs = marker(0xFF5F, {0, 0, 0, 2, 6, 3, 2});
-    const Bytes handmade = codestream(siz(96, 64, 3, 64, 64) + cod(coding) + qcd(5) + pocs,
-                                      {tilePart(0, coc(1, Coding{}) + pocs, Bytes(40, 0)), tilePart(1), tilePart(1),
-                                       tilePart(0)});
+    const Bytes handmade =
+        codestream(siz(96, 64, 3, 64, 64) + cod(coding) + qcd(5) + pocs,
+                   {tilePart(0, coc(1, Coding{}) + pocs, Bytes(40, 0)), tilePart(1), tilePart(1), tilePart(0)});
     const Bytes encoded = encodeImage(patternBitmap(96, 64), ImageFileType::Jpeg2000);
     std::mt19937 random(7);
     for (const Bytes& file : {handmade, encoded})
@@ -606,11 +606,10 @@ TEST(Jp2LimitsTest, RealPicturesDecodeToTheirPixels)
     shallow.order = OPJ_CPRL;
     shallow.precinct = 64;
     const std::vector<Case> cases = {
-        {"RGB, one tile", &rgb, EncodeChoices{}},      {"RGB, tiles of 128", &rgb, tiled},
-        {"grey, code-blocks of 16", &grey, blocks16},  {"RGBA, precincts of 32, RPCL", &rgba, precincts},
+        {"RGB, one tile", &rgb, EncodeChoices{}},         {"RGB, tiles of 128", &rgb, tiled},
+        {"grey, code-blocks of 16", &grey, blocks16},     {"RGBA, precincts of 32, RPCL", &rgba, precincts},
         {"RGB, four layers, PCRL, tiles", &rgb, layered}, {"RGB, mode switches, codestream", &rgb, modes},
-        {"grey, three levels, CPRL", &grey, shallow},
-        {"grey and alpha, tiles of 128", &greyAlpha, tiled},
+        {"grey, three levels, CPRL", &grey, shallow},     {"grey and alpha, tiles of 128", &greyAlpha, tiled},
     };
     for (const Case& c : cases)
     {
