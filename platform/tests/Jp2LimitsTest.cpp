@@ -113,15 +113,15 @@ Bytes qcd(uint32_t levels)
 }
 
 // A tile-part: SOT, its own markers, SOD, its data (one byte: an empty packet).
-Bytes tilePart(uint32_t tile, const Bytes& headers = {}, const Bytes& data = {0})
+Bytes tilePart(uint32_t tile, const Bytes& headers = {}, const Bytes& data = {0}, uint32_t part = 0, uint32_t parts = 1)
 {
     Bytes out;
     put16(out, 0xFF90);
     put16(out, 10);
     put16(out, tile);
     put32(out, static_cast<uint32_t>(12 + headers.size() + 2 + data.size()));
-    out.push_back(0);
-    out.push_back(1);
+    out.push_back(static_cast<uint8_t>(part));
+    out.push_back(static_cast<uint8_t>(parts));
     out = out + headers;
     put16(out, 0xFF93);
     return out + data;
@@ -497,6 +497,20 @@ TEST(Jp2LimitsTest, CountsFollowTheCodingStylesOfEveryTilePart)
     // A tile without coded data is not decoded.
     const Jp2CodestreamLimits three = limitsOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2, {}, {})}));
     EXPECT_EQ(three.counts().tilesDecoded, 2u);
+
+    // Tile-parts of a tile in order, their count given or not, or one short (OpenJPEG's correction of an
+    // encoder's count): read as OpenJPEG reads them; out of order: refused as OpenJPEG refuses them.
+    const Bytes grey = siz(256, 256, 1) + cod(plain) + qcd(5);
+    for (const uint32_t parts : {2u, 0u, 1u})
+    {
+        SCOPED_TRACE(parts);
+        const Bytes file = codestream(grey, {tilePart(0, {}, {0}, 0, parts), tilePart(0, {}, {0}, 1, parts)});
+        EXPECT_EQ(limitsOf(file).counts().codedBytes, 2);
+        Rows rows;
+        EXPECT_EQ(decode(file, 256, 256, rows), "");
+    }
+    const Bytes swapped = codestream(grey, {tilePart(0, {}, {0}, 1, 2), tilePart(0, {}, {0}, 0, 2)});
+    EXPECT_EQ(headerRefusal(swapped), "JPEG 2000: bad tile-part header");
 
     // The structures are charged at every reduction: OpenJPEG allocates those of the levels it skips.
     EXPECT_GE(one.memoryAt(5), one.counts().structureBytes);
