@@ -6,10 +6,12 @@
 
 Each file is small, stays inside every per-box limit, and names counts that once made one conversion
 take a gigabyte or many seconds; the files of other formats named .heic are small pictures of 2^28
-pixels and headers claiming that size, and JPEG, PNG and TIFF files whose scans, chunks, samples, strips
-or tiles ask for work out of all proportion to their bytes (the arithmetic-coded JPEGs need jpegtran,
-the bilevel TIFFs tiffcp: Debian libjpeg-turbo-progs and libtiff-tools). Pictures are coded with ffmpeg/libx265 through the test fixtures'
-generator (platform/tests/data/make_fixtures.py). Beside them stand three special files named like
+pixels and headers claiming that size, JPEG, PNG and TIFF files whose scans, chunks, samples, strips or
+tiles ask for work out of all proportion to their bytes (the arithmetic-coded JPEGs need jpegtran, the
+bilevel TIFFs tiffcp: Debian libjpeg-turbo-progs and libtiff-tools), and JPEG 2000 codestreams whose
+code-blocks, precincts, tiles, layers, components or packet segments ask OpenJPEG for gigabytes.
+Pictures are coded with ffmpeg/libx265 through the test fixtures' generator
+(platform/tests/data/make_fixtures.py). Beside them stand three special files named like
 photos (a FIFO, a Unix socket, a device); the FIFO once made a conversion wait for ever."""
 import os
 import socket
@@ -454,6 +456,168 @@ def jpeg_png_tiff_bombs(out):
                 print("tiffcp (libtiff-tools) with %s is needed for that bilevel TIFF" % codec, file=sys.stderr)
 
 
+# JPEG 2000 codestreams written from their markers (ITU-T T.800 Annex A).
+def j2k_marker(code, payload):
+    return struct.pack(">HH", code, len(payload) + 2) + payload
+
+
+def j2k_siz(width, height, comps, tile=None, prec=8):
+    """SIZ: the picture at the origin, tiles of `tile` (width, height) or one tile, 8-bit unsigned
+    components without subsampling."""
+    tile_width, tile_height = tile or (width, height)
+    return j2k_marker(0xFF51, struct.pack(">HIIIIIIIIH", 0, width, height, 0, 0, tile_width, tile_height, 0, 0,
+                                          comps) + bytes([prec - 1, 1, 1]) * comps)
+
+
+def j2k_coding(levels, block, style, precincts):
+    """SPcod / SPcoc: decomposition levels, code-block size as (width, height), code-block style,
+    the 5-3 reversible wavelet, then the precinct exponents (one byte per resolution, PPy << 4 | PPx)."""
+    return (bytes([levels, block[0].bit_length() - 3, block[1].bit_length() - 3, style, 1]) +
+            (bytes(precincts) if precincts else b""))
+
+
+def j2k_cod(levels, block=(64, 64), layers=1, order=0, precincts=None, mct=0, style=0):
+    return j2k_marker(0xFF52, bytes([1 if precincts else 0, order]) + struct.pack(">H", layers) + bytes([mct]) +
+                      j2k_coding(levels, block, style, precincts))
+
+
+def j2k_coc(comp, levels, block=(64, 64), precincts=None, style=0):
+    return j2k_marker(0xFF53, bytes([comp, 1 if precincts else 0]) + j2k_coding(levels, block, style, precincts))
+
+
+def j2k_qcd(levels):
+    """No quantization, two guard bits, exponent 9 for every band."""
+    return j2k_marker(0xFF5C, bytes([0x40]) + bytes([9 << 3]) * (3 * levels + 1))
+
+
+def j2k_poc(entries):
+    """POC entries (first resolution, first component, layer end, resolution end, component end,
+    order), components on one byte."""
+    return j2k_marker(0xFF5F, b"".join(struct.pack(">BBHBBB", *e) for e in entries))
+
+
+def j2k_tile_part(tile, part, parts, body=b"\x00", headers=b""):
+    """SOT, the tile-part's own markers, SOD, then `body` (by default one byte: an empty packet)."""
+    length = 12 + len(headers) + 2 + len(body)
+    return (struct.pack(">HHHIBB", 0xFF90, 10, tile, length, part, parts) + headers + b"\xff\x93" + body)
+
+
+def j2k_codestream(main, tile_parts):
+    return b"\xff\x4f" + main + b"".join(tile_parts) + b"\xff\xd9"
+
+
+def jp2_file(codestream, width, height, comps, extra_header=b""):
+    """A .jp2: signature, file type, header (image header, sRGB or grey colour, extra boxes), codestream."""
+    ihdr = box("ihdr", struct.pack(">IIHBBBB", height, width, comps, 7, 7, 0, 0))
+    colr = box("colr", struct.pack(">BBBI", 1, 0, 0, 16 if comps >= 3 else 17))
+    return (box("jP  ", b"\r\n\x87\n") + box("ftyp", b"jp2 " + struct.pack(">I", 0) + b"jp2 ") +
+            box("jp2h", ihdr + colr + extra_header) + box("jp2c", codestream))
+
+
+class PacketBits:
+    """Packet-header bits as OpenJPEG reads them: most significant first, seven bits in a byte after 0xFF."""
+
+    def __init__(self):
+        self.out, self.byte, self.count, self.room = bytearray(), 0, 0, 8
+
+    def put(self, bits):
+        for bit in bits:
+            self.byte, self.count = (self.byte << 1) | int(bit), self.count + 1
+            if self.count == self.room:
+                self.out.append(self.byte)
+                self.byte, self.count, self.room = 0, 0, 7 if self.out[-1] == 0xFF else 8
+        return self
+
+    def bytes(self):
+        if self.count:
+            self.out.append(self.byte << (self.room - self.count))
+        if self.out and self.out[-1] == 0xFF:
+            self.out.append(0)
+        return bytes(self.out)
+
+
+def segment_packets(layers):
+    """One packet per layer for a single code-block coded with termination on every pass: each names 164
+    new passes, so 164 segments, all empty, in 64 bytes of packet header."""
+    body = bytearray()
+    for layer in range(layers):
+        bits = PacketBits().put("11" + ("1" if layer == 0 else ""))  # not empty; included; no missing planes
+        body += bits.put("1" * 16 + "0" + "000" * 164).bytes()       # 164 passes; lengths of 3 bits, all 0
+    return bytes(body)
+
+
+def jpeg2000_bombs(out):
+    """JPEG 2000 files whose headers make OpenJPEG allocate code-block, precinct and tile structures (and
+    tag trees), or walk packets, far beyond their bytes: each a few bytes to a few hundred kilobytes,
+    most with no coded data at all."""
+    def put(name, data):
+        with open(os.path.join(out, name), "wb") as f:
+            f.write(data)
+
+    side = 16384
+    one_tile = [j2k_tile_part(0, 0, 1)]
+
+    # 4x4 code-blocks over the whole picture: 22 million code-blocks per component.
+    grey = j2k_codestream(j2k_siz(side, side, 1) + j2k_cod(5, block=(4, 4)) + j2k_qcd(5), one_tile)
+    put("jpeg2000_cblk_4x4_16384_grey.heic", grey)
+    rgb = j2k_codestream(j2k_siz(side, side, 3) + j2k_cod(5, block=(4, 4), mct=1) + j2k_qcd(5), one_tile)
+    put("jpeg2000_cblk_4x4_16384_rgb.jp2.heic", jp2_file(rgb, side, side, 3))
+    # 2x2 precincts at every resolution level: code-blocks of one sample in the bands.
+    put("jpeg2000_precinct_2x2_16384.heic", j2k_codestream(
+        j2k_siz(side, side, 1) + j2k_cod(5, precincts=[0x11] * 6) + j2k_qcd(5), one_tile))
+    # 2x2 precincts only at the full resolution: 67 million precincts there.
+    put("jpeg2000_precinct_2x2_top_level_16384.heic", j2k_codestream(
+        j2k_siz(side, side, 1) + j2k_cod(5, precincts=[0xFF] * 5 + [0x11]) + j2k_qcd(5), one_tile))
+    # 4096 tiles of 256x256, 4x4 code-blocks, four components: every tile-part coded.
+    tiles = [j2k_tile_part(t, 0, 1, b"\x00" * 24) for t in range(4096)]
+    put("jpeg2000_4096_tiles_cblk_4x4_rgba.heic", j2k_codestream(
+        j2k_siz(side, side, 4, tile=(256, 256)) + j2k_cod(5, block=(4, 4)) + j2k_qcd(5), tiles))
+    # Four components of 2^28 samples each and no coded data.
+    put("jpeg2000_16384_four_components_no_data.heic", j2k_codestream(
+        j2k_siz(side, side, 4) + j2k_cod(5) + j2k_qcd(5), one_tile))
+    # 65535 layers in 4096 tiles: 800 million packets, each tile-part empty.
+    tiles = [j2k_tile_part(t, 0, 1) for t in range(4096)]
+    put("jpeg2000_4096_tiles_65535_layers.heic", j2k_codestream(
+        j2k_siz(side, side, 3, tile=(256, 256)) + j2k_cod(5, layers=65535) + j2k_qcd(5), tiles))
+    # 65535 layers of a picture with 256x256 precincts at the full resolution: 4096 precincts, 268
+    # million packets, and a packet-inclusion table of 65536 x 6 x 4096 entries.
+    put("jpeg2000_65535_layers_4096_precincts.heic", j2k_codestream(
+        j2k_siz(side, side, 1) + j2k_cod(5, layers=65535, precincts=[0xFF] * 5 + [0x88]) + j2k_qcd(5),
+        one_tile))
+    # 32 decomposition levels (33 resolutions), 1x1 precincts at the lowest, 4x4 code-blocks.
+    put("jpeg2000_33_resolutions_cblk_4x4.heic", j2k_codestream(
+        j2k_siz(side, side, 1) + j2k_cod(32, block=(4, 4), precincts=[0x00] + [0xFF] * 32) + j2k_qcd(32),
+        one_tile))
+    # Ordinary main header; each tile-part's header overrides component 0 with 4x4 code-blocks (COC).
+    tiles = [j2k_tile_part(t, 0, 1, headers=j2k_coc(0, 5, block=(4, 4))) for t in range(16)]
+    put("jpeg2000_coc_in_tile_parts_cblk_4x4.heic", j2k_codestream(
+        j2k_siz(side, side, 3, tile=(4096, 4096)) + j2k_cod(5) + j2k_qcd(5), tiles))
+    # Ordinary main header; each tile-part's COD asks for 2x2 precincts at every level.
+    tiles = [j2k_tile_part(t, 0, 1, headers=j2k_cod(5, precincts=[0x11] * 6)) for t in range(16)]
+    put("jpeg2000_cod_in_tile_parts_precinct_2x2.heic", j2k_codestream(
+        j2k_siz(side, side, 1, tile=(4096, 4096)) + j2k_cod(5) + j2k_qcd(5), tiles))
+    # Position-driven order (RPCL) with 2x2 precincts at the full resolution and 31 POC entries
+    # repeating it: the packet iterator walks the picture's positions once per entry.
+    put("jpeg2000_rpcl_31_pocs_precinct_2x2.heic", j2k_codestream(
+        j2k_siz(side, side, 1) + j2k_cod(5, order=2, precincts=[0xFF] * 5 + [0x11]) + j2k_qcd(5) +
+        j2k_poc([(0, 0, 1, 6, 1, 2)] * 31), one_tile))
+    # A .jp2 of one 4096x4096 component through a palette of 255 columns: OpenJPEG makes 255 planes.
+    palette = box("pclr", struct.pack(">HB", 2, 255) + bytes([7] * 255) + bytes(2 * 255))
+    mapping = box("cmap", b"".join(struct.pack(">HBB", 0, 1, c) for c in range(255)))
+    small = j2k_codestream(j2k_siz(4096, 4096, 1) + j2k_cod(5) + j2k_qcd(5), one_tile)
+    put("jpeg2000_palette_255_channels.jp2.heic", jp2_file(small, 4096, 4096, 1, palette + mapping))
+    # One code-block terminated on every pass, its packet headers naming 164 segments each: 10.7 million
+    # segments and their data chunks from 4 MB of headers over 65535 layers (and 2.7 million from 1 MB).
+    for layers in (65535, 16384):
+        put("jpeg2000_segments_%d_layers.heic" % layers, j2k_codestream(
+            j2k_siz(64, 64, 1) + j2k_cod(0, layers=layers, style=4) + j2k_qcd(0),
+            [j2k_tile_part(0, 0, 1, segment_packets(layers))]))
+    # Tiles of 1x1 pixel over 64x64: 4096 tiles, each with its own tile-part.
+    tiles = [j2k_tile_part(t, 0, 1) for t in range(4096)]
+    put("jpeg2000_4096_tiles_of_one_pixel.heic", j2k_codestream(
+        j2k_siz(64, 64, 4, tile=(1, 1)) + j2k_cod(0) + j2k_qcd(0), tiles))
+
+
 def main():
     seeds = len(sys.argv) > 1 and sys.argv[1] == "--fuzz-seeds"
     out = sys.argv[2 if seeds else 1] if len(sys.argv) > (2 if seeds else 1) else "."
@@ -507,6 +671,7 @@ def main():
     special_files(out)
     other_formats(out)
     jpeg_png_tiff_bombs(out)
+    jpeg2000_bombs(out)
 
 
 if __name__ == "__main__":

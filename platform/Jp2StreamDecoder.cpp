@@ -1,8 +1,11 @@
 // JPEG 2000 (.jp2 files and bare codestreams) through OpenJPEG, read from the file as it asks for it. The
-// codestream's size and tiling are read from its SIZ marker before OpenJPEG sees it, since OpenJPEG sets
-// up every tile while it reads the header. OpenJPEG holds every sample of the picture as a 32-bit number
-// while it decodes, so a picture is decoded at the lowest resolution level that still gives the size
-// asked for, and at a lower one when its samples would exceed the codec memory budget.
+// file's headers (its boxes, the codestream's main header and every tile-part header) are read before
+// OpenJPEG sees it, and what OpenJPEG will allocate and do for them counted (Jp2CodestreamLimits): its
+// code-block, precinct and tile structures, the packets it walks, the coded data it holds and the samples
+// it holds as 32-bit numbers. A picture is decoded at the lowest resolution level that still gives the
+// size asked for, at a lower one while that would pass the memory or time limits, and refused when even
+// the lowest would.
+#include "Jp2CodestreamLimits.h"
 #include "OpenJpegHandles.h"
 #include "ParallelFor.h"
 #include "PictureDecoding.h"
@@ -11,6 +14,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,9 +26,13 @@ namespace
 {
 
 constexpr uint32_t kBandRows = 32;
-// A tile costs OpenJPEG several kilobytes of bookkeeping before a byte of it is decoded.
-constexpr uint64_t kMaxTiles = 4096;
+// Boxes looked at for the colour profile, at each level.
 constexpr int kMaxBoxes = 1024;
+
+uint32_t be32(const uint8_t* p)
+{
+    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
 
 struct Jp2Stream
 {
@@ -79,26 +87,6 @@ void onError(const char* text, void* user)
 
 void quiet(const char*, void*) {}
 
-uint32_t be16(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 8) | p[1];
-}
-
-uint32_t be32(const uint8_t* p)
-{
-    return (be16(p) << 16) | be16(p + 2);
-}
-
-struct InfoDestroy
-{
-    void operator()(opj_codestream_info_v2_t* i) const { opj_destroy_cstr_info(&i); }
-};
-
-uint32_t reducedSide(uint32_t side, uint32_t level)
-{
-    return static_cast<uint32_t>((uint64_t(side) + (uint64_t(1) << level) - 1) >> level);
-}
-
 class Jp2StreamDecoder : public PictureStreamDecoder
 {
 public:
@@ -110,7 +98,8 @@ public:
 
     PictureHeader readHeader() override
     {
-        const bool bare = checkCodestreamHeader();
+        mLimits.emplace(Jp2CodestreamLimits::read(*mStream->file, mStream->size, workerCount()));
+        const bool bare = mLimits->bareCodestream();
         std::vector<uint8_t> profile = bare ? std::vector<uint8_t>() : readIccProfile();
         stream::seek(*mStream->file, 0);
         mCodec.reset(opj_create_decompress(bare ? OPJ_CODEC_J2K : OPJ_CODEC_JP2));
@@ -123,7 +112,9 @@ public:
         opj_set_error_handler(mCodec.get(), onError, mStream.get());
         opj_dparameters_t parameters;
         opj_set_default_decoder_parameters(&parameters);
-        if (!opj_setup_decoder(mCodec.get(), &parameters) || !opj_decoder_set_strict_mode(mCodec.get(), OPJ_TRUE))
+        // The threads are set before the header is read: OpenJPEG ignores them afterwards.
+        if (!opj_setup_decoder(mCodec.get(), &parameters) || !opj_decoder_set_strict_mode(mCodec.get(), OPJ_TRUE) ||
+            !opj_codec_set_threads(mCodec.get(), static_cast<int>(mLimits->threads())))
         {
             fail("cannot be set up");
         }
@@ -153,6 +144,10 @@ public:
         header.width = image.x1 - image.x0;
         header.height = image.y1 - image.y0;
         checkDecodableSize(header.width, header.height);
+        if (header.width != mLimits->width() || header.height != mLimits->height())
+        {
+            fail("headers read two ways");
+        }
         for (uint32_t c = 0; c < image.numcomps; ++c)
         {
             const opj_image_comp_t& comp = image.comps[c];
@@ -160,20 +155,6 @@ public:
             {
                 fail("subsampled or unsupported components");
             }
-        }
-        std::unique_ptr<opj_codestream_info_v2_t, InfoDestroy> info(opj_get_cstr_info(mCodec.get()));
-        if (!info || info->m_default_tile_info.tccp_info == nullptr)
-        {
-            fail("no coding parameters");
-        }
-        mLevels = 32;
-        for (uint32_t c = 0; c < info->nbcomps; ++c)
-        {
-            mLevels = std::min(mLevels, info->m_default_tile_info.tccp_info[c].numresolutions);
-        }
-        if (mLevels == 0)
-        {
-            fail("no resolution levels");
         }
         if (image.icc_profile_buf != nullptr && image.icc_profile_len > 0)
         {
@@ -184,37 +165,24 @@ public:
             // OpenJPEG hands a .jp2 file's profile out only with the decoded picture.
             header.iccProfile = std::move(profile);
         }
-        mWidth = header.width;
-        mHeight = header.height;
         return header;
     }
 
     void decodeRows(uint32_t minWidth, uint32_t minHeight, PictureRowSink& sink) override
     {
-        const uint32_t comps = mImage->numcomps;
-        // The lowest level that still gives the size asked for, lower while the samples exceed the budget.
-        uint32_t level = 0;
-        while (level + 1 < mLevels && reducedSide(mWidth, level + 1) >= minWidth &&
-               reducedSide(mHeight, level + 1) >= minHeight)
-        {
-            ++level;
-        }
-        auto sampleBytes = [&](uint32_t l)
-        { return uint64_t(reducedSide(mWidth, l)) * reducedSide(mHeight, l) * comps * sizeof(OPJ_INT32); };
-        while (sampleBytes(level) > kDecoderMemoryBudget && level + 1 < mLevels)
-        {
-            ++level;
-        }
-        if (sampleBytes(level) > kDecoderMemoryBudget)
-        {
-            fail("picture too large to decode");
-        }
-        opj_codec_set_threads(mCodec.get(), static_cast<int>(workerCount()));
+        // The lowest level that still gives the size asked for, lower while over the limits.
+        const uint32_t level = mLimits->chooseReduction(minWidth, minHeight);
         if (!opj_set_decoded_resolution_factor(mCodec.get(), level) ||
             !opj_decode(mCodec.get(), mOpjStream.get(), mImage.get()) ||
             !opj_end_decompress(mCodec.get(), mOpjStream.get()))
         {
             fail("cannot be decoded");
+        }
+        // Counted after the decode: a palette's columns replace the component that indexes them.
+        const uint32_t comps = mImage->numcomps;
+        if (comps == 0 || comps > 4)
+        {
+            fail("unsupported picture layout");
         }
         const opj_image_comp_t* comp = mImage->comps;
         const uint32_t width = comp[0].w;
@@ -350,81 +318,11 @@ private:
         return stream::read(file, profile.data(), profile.size()) == profile.size() ? profile : std::vector<uint8_t>();
     }
 
-    // Finds the codestream (the file itself, or the contiguous codestream box of a .jp2) and checks its
-    // SIZ marker: the picture's size and the number of tiles. Answers whether the file is a bare codestream.
-    bool checkCodestreamHeader()
-    {
-        std::streambuf& file = *mStream->file;
-        uint8_t head[12] = {};
-        if (!stream::seek(file, 0) || stream::read(file, head, 4) != 4)
-        {
-            throw PictureDecodeError("JPEG 2000: file cut short");
-        }
-        const bool bare = head[0] == 0xFF && head[1] == 0x4F;
-        uint64_t at = 0;
-        for (int box = 0; !bare; ++box)
-        {
-            if (box == kMaxBoxes || !stream::seek(file, at) || stream::read(file, head, 8) != 8)
-            {
-                throw PictureDecodeError("JPEG 2000: no codestream");
-            }
-            uint64_t length = be32(head);
-            uint64_t headerLength = 8;
-            if (length == 1)
-            {
-                uint8_t wide[8];
-                if (stream::read(file, wide, 8) != 8)
-                {
-                    throw PictureDecodeError("JPEG 2000: no codestream");
-                }
-                length = (uint64_t(be32(wide)) << 32) | be32(wide + 4);
-                headerLength = 16;
-            }
-            else if (length == 0)
-            {
-                length = mStream->size - at;
-            }
-            if (std::memcmp(head + 4, "jp2c", 4) == 0)
-            {
-                at += headerLength;
-                break;
-            }
-            if (length < headerLength || length > mStream->size - at)
-            {
-                throw PictureDecodeError("JPEG 2000: a box runs past the end of the file");
-            }
-            at += length;
-        }
-        uint8_t siz[42];
-        if (!stream::seek(file, at) || stream::read(file, siz, sizeof siz) != sizeof siz || be16(siz) != 0xFF4F ||
-            be16(siz + 2) != 0xFF51)
-        {
-            throw PictureDecodeError("JPEG 2000: no size marker");
-        }
-        const uint64_t x1 = be32(siz + 8), y1 = be32(siz + 12), x0 = be32(siz + 16), y0 = be32(siz + 20);
-        const uint64_t tileWidth = be32(siz + 24), tileHeight = be32(siz + 28);
-        const uint64_t tileX0 = be32(siz + 32), tileY0 = be32(siz + 36);
-        if (x1 <= x0 || y1 <= y0 || tileWidth == 0 || tileHeight == 0 || tileX0 > x0 || tileY0 > y0)
-        {
-            throw PictureDecodeError("JPEG 2000: bad size marker");
-        }
-        checkDecodableSize(x1 - x0, y1 - y0);
-        const uint64_t tiles =
-            ((x1 - tileX0 + tileWidth - 1) / tileWidth) * ((y1 - tileY0 + tileHeight - 1) / tileHeight);
-        if (tiles > kMaxTiles)
-        {
-            throw PictureDecodeError("JPEG 2000: " + std::to_string(tiles) + " tiles");
-        }
-        return bare;
-    }
-
     std::unique_ptr<Jp2Stream> mStream;
     OpenJpegCodec mCodec;
     OpenJpegStream mOpjStream;
     OpenJpegImage mImage;
-    uint32_t mLevels = 1;
-    uint32_t mWidth = 0;
-    uint32_t mHeight = 0;
+    std::optional<Jp2CodestreamLimits> mLimits;
 };
 
 }  // namespace
