@@ -51,6 +51,7 @@ void NSImagePreView::ShowImagePath(const QString& path)
     loading_ = true;
     preViewImage_->setImage(QImage());
     titleInfo_->setText(localizedText(QStringLiteral("数据加载中...")));
+    titleInfo_->show();
     setWindowTitle(QFileInfo(path).fileName());
     preViewImage_->setAccessibleName(QFileInfo(path).fileName());
     show();
@@ -85,6 +86,8 @@ void NSImagePreView::showLoaded(quint64 request, const QImage& image)
         return;
     }
     preViewImage_->setImage(image);
+    // The picture covers the label, but its transparent parts would let "Loading…" show through.
+    titleInfo_->hide();
     emit imageLoaded(true);
 }
 

@@ -163,6 +163,15 @@ void NSImagePreViewTest::loaderKeepsAlphaAndBoundsTheSize()
     const QImage withAlpha = loadPreviewImage(path("alpha.png"));
     QCOMPARE(withAlpha.format(), QImage::Format_RGBA8888);
     QCOMPARE(withAlpha.pixelColor(7, 9), QColor(240, 0, 0, 100));
+    {
+        // The loading text does not show through the picture's transparent parts, and is back for the
+        // next file.
+        NSImagePreView view;
+        QVERIFY(showAndWait(view, path("alpha.png")));
+        QVERIFY(!view.TitleInfo()->isVisible());
+        view.ShowImagePath(path("no such file.png"));
+        QVERIFY(view.TitleInfo()->isVisible());
+    }
 
     QVERIFY(writeBytes(path("long.png"), encodeImage(gradient(9000, 18), ImageFileType::Png)));
     const QImage reduced = loadPreviewImage(path("long.png"));
