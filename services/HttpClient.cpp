@@ -1,5 +1,7 @@
 #include "HttpClient.h"
 
+#include "BoundedReply.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
@@ -7,7 +9,6 @@
 #include <QNetworkRequest>
 #include <QPointer>
 #include <QThread>
-#include <QTimer>
 
 #include <memory>
 
@@ -16,49 +17,26 @@ namespace pravix
 namespace
 {
 
-// What one transfer has gathered so far.
-struct Transfer
-{
-    QByteArray body;
-    bool timedOut = false;
-    bool tooLarge = false;
-};
-
-// Reads what has arrived; more than the limit aborts the transfer.
-void drain(QNetworkReply* reply, Transfer& transfer)
-{
-    while (reply->bytesAvailable() > 0 && !transfer.tooLarge)
-    {
-        transfer.body += reply->read(kHttpReplyLimit + 1 - transfer.body.size());
-        if (transfer.body.size() > kHttpReplyLimit)
-        {
-            transfer.tooLarge = true;
-            transfer.body.truncate(kHttpReplyLimit);
-            reply->abort();
-        }
-    }
-}
-
-HttpReply replyOf(QNetworkReply* reply, const Transfer& transfer)
+HttpReply replyOf(QNetworkReply* reply, const BoundedReply& transfer)
 {
     HttpReply result;
-    result.timedOut = transfer.timedOut;
-    result.tooLarge = transfer.tooLarge;
+    result.timedOut = transfer.timedOut();
+    result.tooLarge = transfer.tooLarge();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const QNetworkReply::NetworkError error = reply->error();
     // Errors below 200 are of the connection (refused, closed, timed out, cancelled, proxy); above,
     // the server answered with an error status and its body stands.
     const bool whole = error == QNetworkReply::NoError || int(error) >= 200;
-    if (transfer.timedOut)
+    if (transfer.timedOut())
         result.errorText = QStringLiteral("no answer within the time limit");
-    else if (transfer.tooLarge)
+    else if (transfer.tooLarge())
         result.errorText = QStringLiteral("reply longer than %1 bytes").arg(kHttpReplyLimit);
     else if (!whole || !status.isValid())
         result.errorText = reply->errorString();
     else
     {
         result.status = status.toInt();
-        result.body = transfer.body;
+        result.body = transfer.body();
     }
     return result;
 }
@@ -141,30 +119,13 @@ void HttpClient::send(const HttpRequest& request, Completion done, const QObject
 
     QNetworkReply* reply = sendsBody ? mManager->sendCustomRequest(networkRequest, request.method, request.body)
                                      : mManager->sendCustomRequest(networkRequest, request.method);
-    auto transfer = std::make_shared<Transfer>();
+    const std::shared_ptr<BoundedReply> transfer =
+        BoundedReply::watch(reply, kHttpReplyLimit, effectiveTimeout(request.timeout));
     ++mPending;
 
-    auto* timer = new QTimer(reply);
-    timer->setSingleShot(true);
-    connect(timer, &QTimer::timeout, reply, [reply, transfer] {
-        transfer->timedOut = true;
-        reply->abort();
-    });
-    timer->start(effectiveTimeout(request.timeout));
-
-    connect(reply, &QNetworkReply::metaDataChanged, reply, [reply, transfer] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > kHttpReplyLimit && !transfer->tooLarge)
-        {
-            transfer->tooLarge = true;
-            reply->abort();
-        }
-    });
-    connect(reply, &QIODevice::readyRead, reply, [reply, transfer] { drain(reply, *transfer); });
-    connect(reply, &QNetworkReply::finished, this, [this, reply, transfer, timer, finish] {
+    connect(reply, &QNetworkReply::finished, this, [this, reply, transfer, finish] {
         --mPending;
-        timer->stop();
-        drain(reply, *transfer);
+        transfer->drain();
         const HttpReply result = replyOf(reply, *transfer);
         reply->deleteLater();
         finish(result);

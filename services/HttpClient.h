@@ -1,6 +1,6 @@
 #pragma once
 
-// The one HTTP client of the services: a QNetworkAccessManager on the GUI thread, an explicit
+// The HTTP client of the services: a QNetworkAccessManager on the GUI thread, an explicit
 // time limit per request, replies capped at kHttpReplyLimit and the HTTP status handed to callers.
 
 #include <QObject>

@@ -1,12 +1,16 @@
 #include "UrlDataFetcher.h"
 
+#include "BoundedReply.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
+#include <cstdint>
 
 namespace pravix
 {
@@ -31,66 +35,30 @@ std::optional<std::vector<uint8_t>> UrlDataFetcher::fetch(const std::string& url
     if (QCoreApplication::instance() == nullptr)
         return fail(QStringLiteral("no application object to run the network"));
 
-    // Declared before the manager: the reply, which the manager owns and deletes, refers to them.
-    std::vector<uint8_t> body;
-    bool timedOut = false;
-    bool tooLarge = false;
+    // The loop before the manager: the reply, which the manager owns and deletes, quits it.
     QEventLoop loop;
     QNetworkAccessManager manager;
     QNetworkRequest request(address);
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = manager.get(request);
-
-    const auto refuseLonger = [&] {
-        tooLarge = true;
-        reply->abort();
-    };
-    // Reads what has arrived, in pieces, so a body past the limit is never held whole.
-    const auto drain = [&] {
-        while (!tooLarge && reply->bytesAvailable() > 0)
-        {
-            const QByteArray piece = reply->read(64 * 1024);
-            if (piece.isEmpty())
-                break;
-            if (uint64_t(piece.size()) > maxBytes - body.size())
-            {
-                refuseLonger();
-                break;
-            }
-            body.insert(body.end(), piece.begin(), piece.end());
-        }
-    };
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [&] {
-        const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        // A redirect's own length says nothing of the picture's.
-        if (length.isValid() && (status < 300 || status > 399) && length.toULongLong() > maxBytes && !tooLarge)
-            refuseLonger();
-    });
-    QObject::connect(reply, &QIODevice::readyRead, reply, drain);
+    const std::shared_ptr<BoundedReply> transfer =
+        BoundedReply::watch(reply, qint64(std::min<uint64_t>(maxBytes, INT64_MAX - 1)), mTimeout);
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QTimer timer;
-    timer.setSingleShot(true);
-    QObject::connect(&timer, &QTimer::timeout, reply, [&] {
-        timedOut = true;
-        reply->abort();
-    });
-    timer.start(mTimeout);
     if (!reply->isFinished())
         loop.exec();
-    timer.stop();
-    drain();
+    transfer->drain();
 
-    if (timedOut)
+    if (transfer->timedOut())
         return fail(QStringLiteral("no answer within %1 ms").arg(mTimeout.count()));
-    if (tooLarge)
+    if (transfer->tooLarge())
         return fail(QStringLiteral("body longer than %1 bytes").arg(maxBytes));
     if (reply->error() != QNetworkReply::NoError)
         return fail(reply->errorString());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299)
         return fail(QStringLiteral("HTTP status %1").arg(status));
-    return body;
+    const QByteArray& body = transfer->body();
+    return std::vector<uint8_t>(body.begin(), body.end());
 }
 
 } // namespace pravix
