@@ -5,7 +5,6 @@
 #include "ImageOps.h"
 #include "MemoryReadBuffer.h"
 #include "PictureLoading.h"
-#include "RegularFile.h"
 
 #include <atomic>
 #include <cctype>
@@ -152,14 +151,6 @@ uint32_t SafeHEICLoader::getImageOrientationFromSource(const ImageSource* source
 
 namespace
 {
-
-// Regular files only: a FIFO or a device named like a photo would block the read or never end. Files of
-// 4 GiB or more are outside what the container library reads anyway.
-std::shared_ptr<const std::vector<uint8_t>> readWholeFile(const std::string& path)
-{
-    std::optional<std::vector<uint8_t>> bytes = RegularFile::readAll(path, SafeHEICLoader::kMaxPictureBytes);
-    return bytes ? std::make_shared<const std::vector<uint8_t>>(std::move(*bytes)) : nullptr;
-}
 
 int hexValue(char c)
 {

@@ -32,8 +32,8 @@ class SafeHEICLoader
 {
 public:
     static constexpr uint32_t kMaxPixelSize = 8192;
-    // The most bytes of one picture read whole, from a file or from a web address: files of 4 GiB or
-    // more are outside what the container library reads anyway.
+    // The most bytes of a picture fetched from a web address: as with a file, 4 GiB or more are outside
+    // what the container library reads anyway.
     static constexpr uint64_t kMaxPictureBytes = UINT32_MAX;
 
     // Fetches the bytes at an http or https address, at most maxBytes of them; nothing on any failure
