@@ -255,6 +255,7 @@ public:
     uint32_t width = 0, height = 0, x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     uint32_t components = 0;
     uint32_t paletteColumns = 0;
+    Jp2CodestreamLimits::ByteSpan colourProfile;
     uint32_t tileWidth = 0, tileHeight = 0, tileX0 = 0, tileY0 = 0, tilesAcross = 0, tilesDown = 0;
     uint32_t levels = kMaxResolutions;
     double headerBytes = 0;  // what OpenJPEG holds from the main header on
@@ -355,27 +356,52 @@ private:
         }
     }
 
+    // The header box's children as OpenJPEG reads them (a long length only when its high half is 0): the
+    // first palette, for the planes it makes, and the first colour box, for its profile.
     void readHeaderBox(uint64_t at, uint64_t end)
     {
+        bool colourSeen = false;
         for (int box = 0; box < kMaxBoxes && end - at >= 8; ++box)
         {
-            uint8_t head[11];
+            uint8_t head[16];
             if (!mBytes.read(at, head, 8))
             {
                 return;
             }
-            const uint64_t length = be32(head);
-            if (length < 8 || length > end - at)
+            uint64_t length = be32(head);
+            uint64_t headerLength = 8;
+            if (length == 1)
+            {
+                if (end - at < 16 || !mBytes.read(at + 8, head + 8, 8) || be32(head + 8) != 0)
+                {
+                    return;
+                }
+                length = be32(head + 12);
+                headerLength = 16;
+            }
+            if (length < headerLength || length > end - at)
             {
                 return;  // OpenJPEG refuses the header box
             }
-            if (std::memcmp(head + 4, "pclr", 4) == 0 && length >= 11 && mBytes.read(at + 8, head + 8, 3) &&
-                paletteColumns == 0)
+            const uint64_t body = at + headerLength;
+            const uint64_t bodyLength = length - headerLength;
+            uint8_t fields[3];
+            if (std::memcmp(head + 4, "pclr", 4) == 0 && paletteColumns == 0 && bodyLength >= 3 &&
+                mBytes.read(body, fields, 3))
             {
-                paletteColumns = head[10];
+                paletteColumns = fields[2];
                 if (paletteColumns > kMaxComponents)
                 {
                     refuse("palette of " + std::to_string(paletteColumns) + " columns");
+                }
+            }
+            else if (std::memcmp(head + 4, "colr", 4) == 0 && !colourSeen)
+            {
+                colourSeen = true;
+                // Method 2 or 3: an ICC profile after the method, precedence and approximation bytes.
+                if (bodyLength > 3 && mBytes.read(body, fields, 1) && (fields[0] == 2 || fields[0] == 3))
+                {
+                    colourProfile = {body + 3, bodyLength - 3};
                 }
             }
             at += length;
@@ -1039,6 +1065,7 @@ Jp2CodestreamLimits Jp2CodestreamLimits::read(std::streambuf& file, uint64_t siz
     reader.readFile();
     Jp2CodestreamLimits limits;
     limits.mBare = reader.bare;
+    limits.mColourProfile = reader.colourProfile;
     limits.mWidth = reader.width;
     limits.mHeight = reader.height;
     limits.mLevels = std::max<uint32_t>(1, reader.levels);

@@ -44,6 +44,14 @@ public:
 
     // The file is a bare codestream rather than a .jp2.
     bool bareCodestream() const { return mBare; }
+    // Where a .jp2's colour profile lies: the ICC bytes of its header's first colour box (method 2 or 3),
+    // which OpenJPEG hands out only with the decoded picture; length 0 when there is none.
+    struct ByteSpan
+    {
+        uint64_t offset = 0;
+        uint64_t length = 0;
+    };
+    ByteSpan colourProfile() const { return mColourProfile; }
     uint32_t width() const { return mWidth; }
     uint32_t height() const { return mHeight; }
     // Resolution levels that every component of every tile has: OpenJPEG takes the reductions 0 to
@@ -87,6 +95,7 @@ private:
     std::string overLimits(uint32_t reduction, uint32_t destWidth, uint32_t destHeight) const;
 
     bool mBare = true;
+    ByteSpan mColourProfile;
     uint32_t mWidth = 0;
     uint32_t mHeight = 0;
     uint32_t mLevels = 1;

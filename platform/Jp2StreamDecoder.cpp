@@ -26,13 +26,6 @@ namespace
 {
 
 constexpr uint32_t kBandRows = 32;
-// Boxes looked at for the colour profile, at each level.
-constexpr int kMaxBoxes = 1024;
-
-uint32_t be32(const uint8_t* p)
-{
-    return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
-}
 
 struct Jp2Stream
 {
@@ -256,65 +249,17 @@ private:
         return static_cast<uint8_t>(std::clamp(v, 0, 255));
     }
 
-    // The ICC profile of a .jp2 file's colour specification box (method 2 or 3) in its header box; empty
-    // when there is none. Every box length is checked against the box around it.
+    // The ICC profile of a .jp2 file, where the header reading found it; empty when there is none.
     std::vector<uint8_t> readIccProfile() const
     {
         std::streambuf& file = *mStream->file;
-        // Boxes of [begin, end): the top level, then the header box's children.
-        auto find = [&](uint64_t begin, uint64_t end, const char* type, uint64_t& body, uint64_t& bodyEnd)
-        {
-            for (int box = 0; box < kMaxBoxes && begin + 8 <= end; ++box)
-            {
-                uint8_t head[8];
-                if (!stream::seek(file, begin) || stream::read(file, head, 8) != 8)
-                {
-                    return false;
-                }
-                uint64_t length = be32(head);
-                uint64_t headerLength = 8;
-                if (length == 1)
-                {
-                    uint8_t wide[8];
-                    if (begin + 16 > end || stream::read(file, wide, 8) != 8)
-                    {
-                        return false;
-                    }
-                    length = (uint64_t(be32(wide)) << 32) | be32(wide + 4);
-                    headerLength = 16;
-                }
-                else if (length == 0)
-                {
-                    length = end - begin;
-                }
-                if (length < headerLength || length > end - begin)
-                {
-                    return false;
-                }
-                if (std::memcmp(head + 4, type, 4) == 0)
-                {
-                    body = begin + headerLength;
-                    bodyEnd = begin + length;
-                    return true;
-                }
-                begin += length;
-            }
-            return false;
-        };
-        uint64_t header = 0, headerEnd = 0, colour = 0, colourEnd = 0;
-        if (!find(0, mStream->size, "jp2h", header, headerEnd) || !find(header, headerEnd, "colr", colour, colourEnd))
-        {
-            return {};
-        }
-        uint8_t method[3];
+        const Jp2CodestreamLimits::ByteSpan span = mLimits->colourProfile();
         // A profile is never larger than the budget for a codec's own memory, and never larger than its box.
-        const uint64_t length = colourEnd - colour;
-        if (length <= 3 || length - 3 > kDecoderMemoryBudget || !stream::seek(file, colour) ||
-            stream::read(file, method, 3) != 3 || (method[0] != 2 && method[0] != 3))
+        if (span.length == 0 || span.length > kDecoderMemoryBudget || !stream::seek(file, span.offset))
         {
             return {};
         }
-        std::vector<uint8_t> profile(static_cast<size_t>(length - 3));
+        std::vector<uint8_t> profile(static_cast<size_t>(span.length));
         return stream::read(file, profile.data(), profile.size()) == profile.size() ? profile : std::vector<uint8_t>();
     }
 

@@ -146,6 +146,17 @@ Bytes box(const char* type, const Bytes& body)
     return out + body;
 }
 
+// A box with its length in the long form (1, then 64 bits), as OpenJPEG takes it below 4 GiB.
+Bytes longBox(const char* type, const Bytes& body)
+{
+    Bytes out;
+    put32(out, 1);
+    out.insert(out.end(), type, type + 4);
+    put32(out, 0);
+    put32(out, static_cast<uint32_t>(body.size() + 16));
+    return out + body;
+}
+
 // A .jp2 of a codestream, with further boxes in its header box.
 Bytes jp2(const Bytes& cs, uint32_t width, uint32_t height, uint32_t comps, const Bytes& extraHeader = {})
 {
@@ -442,6 +453,10 @@ TEST(Jp2LimitsTest, StructureAndPacketBombsAreRefusedFromTheirHeaders)
         {"a palette of 255 columns",
          jp2(codestream(siz(4096, 4096, 1) + cod(Coding{}) + qcd(5), oneTile()), 4096, 4096, 1,
              box("pclr", palette) + box("cmap", mapping)),
+         "palette"},
+        {"a palette of 255 columns after a box of long length",
+         jp2(codestream(siz(4096, 4096, 1) + cod(Coding{}) + qcd(5), oneTile()), 4096, 4096, 1,
+             longBox("res ", Bytes(8, 0)) + box("pclr", palette) + box("cmap", mapping)),
          "palette"},
     };
     for (const Case& c : cases)
