@@ -10,23 +10,37 @@ namespace pravix
 namespace
 {
 
-std::optional<Bitmap> decodeFrom(std::unique_ptr<ImageSource> source, const ThumbnailOptions& options,
-                                 std::string* whyNot)
+// The picture of the source `makeSource` opens, image 0 with the options; a failure, an allocation
+// failing among them, is nothing with its reason in whyNot.
+template <typename MakeSource>
+std::optional<Bitmap> decodeFrom(MakeSource makeSource, const ThumbnailOptions& options, std::string* whyNot)
 {
-    if (!source)
+    try
     {
+        const std::unique_ptr<ImageSource> source = makeSource();
+        if (!source)
+        {
+            return std::nullopt;
+        }
+        std::optional<Bitmap> image;
+        if (source->count() > 0)
+        {
+            image = source->thumbnailAtIndex(0, options);
+        }
+        if ((!image || image->empty()) && whyNot != nullptr)
+        {
+            *whyNot = source->lastError().empty() ? "no picture" : source->lastError();
+        }
+        return image && !image->empty() ? std::move(image) : std::nullopt;
+    }
+    catch (const std::bad_alloc&)
+    {
+        if (whyNot != nullptr)
+        {
+            *whyNot = "out of memory";
+        }
         return std::nullopt;
     }
-    std::optional<Bitmap> image;
-    if (source->count() > 0)
-    {
-        image = source->thumbnailAtIndex(0, options);
-    }
-    if ((!image || image->empty()) && whyNot != nullptr)
-    {
-        *whyNot = source->lastError().empty() ? "no picture" : source->lastError();
-    }
-    return image && !image->empty() ? std::move(image) : std::nullopt;
 }
 
 }  // namespace
@@ -51,19 +65,8 @@ std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size, const Thumbn
         }
         return std::nullopt;
     }
-    try
-    {
-        return decodeFrom(ImageSource::createWithStream(std::make_unique<MemoryReadBuffer>(data, size)), options,
-                          whyNot);
-    }
-    catch (const std::bad_alloc&)
-    {
-        if (whyNot != nullptr)
-        {
-            *whyNot = "out of memory";
-        }
-        return std::nullopt;
-    }
+    return decodeFrom([&] { return ImageSource::createWithStream(std::make_unique<MemoryReadBuffer>(data, size)); },
+                      options, whyNot);
 }
 
 std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size)
@@ -73,18 +76,7 @@ std::optional<Bitmap> decodeImage(const uint8_t* data, size_t size)
 
 std::optional<Bitmap> decodeImageFile(const std::string& path, const ThumbnailOptions& options, std::string* whyNot)
 {
-    try
-    {
-        return decodeFrom(ImageSource::createWithFile(path, whyNot), options, whyNot);
-    }
-    catch (const std::bad_alloc&)
-    {
-        if (whyNot != nullptr)
-        {
-            *whyNot = "out of memory";
-        }
-        return std::nullopt;
-    }
+    return decodeFrom([&] { return ImageSource::createWithFile(path, whyNot); }, options, whyNot);
 }
 
 std::optional<ImageProperties> readImageProperties(const uint8_t* data, size_t size)
