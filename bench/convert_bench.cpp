@@ -10,8 +10,8 @@
 // JPEG at quality 70 (stage1 and JPG) or to PNG: heif-convert (HEIC only), vips and ImageMagick (both
 // read the file by its bytes, whatever its name).
 #include "ConvertEntry.h"
-#include "ImageSource.h"
-#include "ImageCodecs.h"
+#include "ImageSources.h"
+#include "ImageEncoders.h"
 #include "SafeHEICLoader.h"
 
 #include <algorithm>
@@ -111,7 +111,7 @@ int runOne(const std::string& what, const std::string& file, const std::string& 
 {
     if (what == "open")
     {
-        std::unique_ptr<ImageSource> source = ImageSource::createWithFile(file);
+        std::unique_ptr<ImageSource> source = createImageSourceWithFile(file);
         return source && source->count() == 1 && source->propertiesAtIndex(0) ? 0 : 1;
     }
     if (what == "stage1")

@@ -3,8 +3,8 @@
 #include "AtomicFileWriter.h"
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
-#include "ImageCodecs.h"
-#include "ImageSource.h"
+#include "ImageEncoders.h"
+#include "ImageSources.h"
 #include "RenameWithoutReplacing.h"
 #include "SafeHEICLoader.h"
 #include "ZLImage.h"
@@ -332,7 +332,7 @@ EntryOutcome convertEntry(const EntryPaths& entry, const ConversionOptions& opti
     // The file is read as the picture its bytes are, whatever its name says. One parse of a HEIF file
     // serves the Exif module and the decoder; its items are read as they are needed.
     std::string whyNot;
-    std::unique_ptr<ImageSource> source = ImageSource::createWithFile(entry.heicPath, &whyNot);
+    std::unique_ptr<ImageSource> source = createImageSourceWithFile(entry.heicPath, &whyNot);
     if (!source)
     {
         std::cout << "【日志】无法读取源文件[" << entry.heicPath << "]: " << whyNot << std::endl;

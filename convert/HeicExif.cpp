@@ -1,3 +1,4 @@
+#include "PictureStreamDecoder.h"
 #include "HeicExif.h"
 
 #include <libexif/exif-utils.h>
@@ -15,7 +16,7 @@
 #include "AtomicFileWriter.h"
 #include "DcUtils.h"
 #include "HevcImageFileReader.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "RegularFile.h"
 
 namespace

@@ -1,7 +1,8 @@
+#include "ImageSources.h"
 #include "SafeHEICLoader.h"
 
 #include "HeicExif.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "ImageOps.h"
 #include "MemoryReadBuffer.h"
 #include "PictureLoading.h"
@@ -26,7 +27,7 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICWithImageIOFromPath(const std::str
             return std::nullopt;
         }
         // The platform's image source reads whatever picture the file holds, whatever its name says.
-        std::unique_ptr<ImageSource> source = ImageSource::createWithFile(path);
+        std::unique_ptr<ImageSource> source = createImageSourceWithFile(path);
         if (!source)
         {
             std::cout << "无法创建图片源" << std::endl;
@@ -254,7 +255,7 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromPath(const std::string& p
 {
     try
     {
-        std::unique_ptr<ImageSource> source = path.empty() ? nullptr : ImageSource::createWithFile(path);
+        std::unique_ptr<ImageSource> source = path.empty() ? nullptr : createImageSourceWithFile(path);
         if (!source)
         {
             return loadHEICWithImageIOFromPath(path);
@@ -314,7 +315,7 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromURL(const std::string& ur
         }
         // As a file's bytes, read in place.
         const std::unique_ptr<ImageSource> source =
-            ImageSource::createWithStream(std::make_unique<MemoryReadBuffer>(data->data(), data->size()));
+            createImageSourceWithStream(std::make_unique<MemoryReadBuffer>(data->data(), data->size()));
         std::optional<Bitmap> image = loadPictureFromSource(source.get(), url);
         if (!image)
         {
@@ -334,7 +335,7 @@ std::optional<HeicMetadata> SafeHEICLoader::getHEICMetadataFromPath(const std::s
     try
     {
         // Whatever picture the file holds, as the batch reads it: the header only, nothing decoded.
-        const std::unique_ptr<ImageSource> source = ImageSource::createWithFile(path);
+        const std::unique_ptr<ImageSource> source = createImageSourceWithFile(path);
         if (!source || source->count() == 0)
         {
             return std::nullopt;

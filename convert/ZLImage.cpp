@@ -1,7 +1,8 @@
 #include "ZLImage.h"
 
 #include "ConvertEntry.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
+#include "BitmapResize.h"
 #include "ImageOps.h"
 #include "PictureLoading.h"
 

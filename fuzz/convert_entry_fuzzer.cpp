@@ -15,7 +15,7 @@
 #include "ConvertEntry.h"
 #include "FuzzSupport.h"
 #include "ParallelFor.h"
-#include "PictureDecoding.h"
+#include "DecodeSizeLimits.h"
 
 namespace
 {

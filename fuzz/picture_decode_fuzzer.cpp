@@ -9,7 +9,7 @@
 
 #include "FuzzSupport.h"
 #include "ParallelFor.h"
-#include "PictureDecoding.h"
+#include "DecodeSizeLimits.h"
 #include "PictureLoading.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***)

@@ -2,7 +2,7 @@
 // applied on the test's thread (standing for the GUI thread), real files converted and written.
 #include "BatchConversion.h"
 #include "BatchTestSupport.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "PictureLoading.h"
 #include "SpecialFiles.h"
 #include "TempFolder.h"
@@ -195,7 +195,7 @@ TEST_F(BatchTest, OtherTypesAtHalfSize)
         ASSERT_TRUE(runToIdle(batch));
         ASSERT_EQ(list[0].ToPath, folder / ("in/photo." + std::string(suffix)));
         const std::vector<uint8_t> bytes = readBytes(list[0].ToPath);
-        EXPECT_EQ(sniffImageType(bytes.data(), bytes.size()), type);
+        EXPECT_EQ(identifyPictureFormat(bytes.data(), bytes.size()), pictureFormatOf(type));
         const std::optional<Bitmap> image = decodeImage(bytes.data(), bytes.size());
         ASSERT_TRUE(image);
         EXPECT_EQ(image->width, 64u);

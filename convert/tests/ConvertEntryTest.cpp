@@ -1,6 +1,6 @@
 #include "ConvertEntry.h"
 #include "FolderPermissionChecker.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "NSPravixData.h"
 #include "PictureLoading.h"
 #include "SafeHEICLoader.h"
@@ -128,7 +128,7 @@ TEST_F(ConvertEntryTest, EveryTypeScaleAndQuality)
                 const EntryOutcome outcome = convertEntry(entry(), options, ExifHooks{});
                 ASSERT_TRUE(outcome.converted) << outcome.errorKey;
                 const std::vector<uint8_t> bytes = readBytes(outcome.toPath);
-                EXPECT_EQ(sniffImageType(bytes.data(), bytes.size()), t.type);
+                EXPECT_EQ(identifyPictureFormat(bytes.data(), bytes.size()), pictureFormatOf(t.type));
                 const auto image = decodeImage(bytes.data(), bytes.size());
                 ASSERT_TRUE(image);
                 EXPECT_EQ(image->width, zoom < 1.0f ? 64u : 128u);

@@ -2,7 +2,7 @@
 #include "ConvertEntry.h"
 #include "ExifParser.h"
 #include "HeicExif.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "ImageFileReaderInterface.h"
 #include "ImageOps.h"
 #include "PictureLoading.h"
@@ -193,7 +193,7 @@ TEST_F(DisguisedPictureTest, EveryFormatConvertsToEveryOutputType)
             EXPECT_EQ(outcome.toPath, (root / "out" / (std::string("photo.") + output.suffix)).string());
             EXPECT_NE(log.find(std::string("文件内容为 ") + source.name + "，不是 HEIC"), std::string::npos) << log;
             const std::vector<uint8_t> written = readBytes(outcome.toPath);
-            EXPECT_EQ(sniffImageType(written.data(), written.size()), output.type);
+            EXPECT_EQ(identifyPictureFormat(written.data(), written.size()), pictureFormatOf(output.type));
             const std::optional<Bitmap> back = decodeImage(written.data(), written.size());
             ASSERT_TRUE(back);
             EXPECT_TRUE(sameCorners(*back, picture));

@@ -13,7 +13,7 @@
 
 #include "ExifBlockBuilder.h"
 #include "HeicExif.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "PictureLoading.h"
 
 using exiftest::Bytes;

@@ -1,7 +1,7 @@
 // The loader's and the resizer's members that nothing calls yet: a round trip, a size and a refusal each.
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "PictureLoading.h"
 #include "SafeHEICLoader.h"
 #include "TempFolder.h"
@@ -338,7 +338,7 @@ TEST(ImageHelpersTest, SaveImage)
         SCOPED_TRACE(c.name);
         ASSERT_TRUE(ZLImage::saveImage(image, folder / c.name));
         const std::vector<uint8_t> bytes = readBytes(folder / c.name);
-        EXPECT_EQ(sniffImageType(bytes.data(), bytes.size()), c.type);
+        EXPECT_EQ(identifyPictureFormat(bytes.data(), bytes.size()), pictureFormatOf(c.type));
         const std::optional<Bitmap> back = decodeImage(bytes.data(), bytes.size());
         ASSERT_TRUE(back);
         EXPECT_EQ(back->width, 128u);
@@ -360,7 +360,7 @@ TEST(ImageHelpersTest, CompressedImageDataWithImg)
     const std::vector<uint8_t> low = ZLImage::compressedImageDataWithImg(image, 0.1f);
     const std::vector<uint8_t> high = ZLImage::compressedImageDataWithImg(image, 1.0f);
     ASSERT_FALSE(low.empty());
-    EXPECT_EQ(sniffImageType(low.data(), low.size()), ImageFileType::Jpeg);
+    EXPECT_EQ(identifyPictureFormat(low.data(), low.size()), PictureFormat::Jpeg);
     EXPECT_LT(low.size(), high.size());
     const std::optional<Bitmap> back = decodeImage(low.data(), low.size());
     ASSERT_TRUE(back);

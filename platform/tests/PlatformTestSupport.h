@@ -2,11 +2,13 @@
 
 #include "Bitmap.h"
 #include "HeicImageSource.h"
+#include "MemoryReadBuffer.h"
 
 #include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,23 @@ inline ThumbnailOptions upright(uint32_t maxPixelSize = 8192)
     o.allowFloat = true;
     o.maxPixelSize = maxPixelSize;
     return o;
+}
+
+// A HEIC source over bytes in memory, which it keeps.
+inline std::unique_ptr<HeicImageSource> heicSourceOver(std::shared_ptr<const std::vector<uint8_t>> bytes)
+{
+    class Owning : public MemoryReadBuffer
+    {
+    public:
+        explicit Owning(std::shared_ptr<const std::vector<uint8_t>> kept)
+            : MemoryReadBuffer(kept->data(), kept->size()), mKept(std::move(kept))
+        {
+        }
+
+    private:
+        std::shared_ptr<const std::vector<uint8_t>> mKept;
+    };
+    return HeicImageSource::createWithStream(std::make_unique<Owning>(std::move(bytes)));
 }
 
 inline std::vector<uint8_t> readBytes(const std::string& path)

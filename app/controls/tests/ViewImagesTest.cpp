@@ -1,6 +1,6 @@
 #include "ExifParser.h"
 #include "HeicExif.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "NSViewColor.h"
 #include "PictureLoading.h"
 #include "PreviewImageLoader.h"
@@ -153,7 +153,7 @@ void ViewImagesTest::compressedImageDataIsAJpegOfThePicture()
     const std::vector<uint8_t> best = ViewController::compressedImageDataWithImg(picture, 1.0f);
     const std::vector<uint8_t> worst = ViewController::compressedImageDataWithImg(picture, 0.1f);
     QVERIFY(best.size() > 4);
-    QCOMPARE(sniffImageType(best.data(), best.size()), std::optional<ImageFileType>(ImageFileType::Jpeg));
+    QCOMPARE(identifyPictureFormat(best.data(), best.size()), PictureFormat::Jpeg);
     QVERIFY(worst.size() < best.size());
     const std::optional<Bitmap> decoded = decodeImage(best.data(), best.size());
     QVERIFY(decoded);

@@ -1,6 +1,6 @@
 #include "UrlDataReader.h"
 
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "SafeHEICLoader.h"
 
 #include "CapturedOutput.h"

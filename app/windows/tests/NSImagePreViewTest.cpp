@@ -1,5 +1,5 @@
 #include "Bitmap.h"
-#include "ImageCodecs.h"
+#include "ImageEncoders.h"
 #include "NSImagePreView.h"
 #include "NSLanguage.h"
 #include "NSOCPreView.h"

@@ -1,0 +1,8 @@
+#include "ImageSource.h"
+
+namespace pravix
+{
+
+ImageSource::~ImageSource() = default;
+
+}  // namespace pravix
