@@ -16,9 +16,8 @@ namespace
 class TargetSink : public PictureRowSink
 {
 public:
-    TargetSink(uint32_t orientation, uint32_t outWidth, uint32_t outHeight,
-               const std::function<void(Bitmap&)>& onOutput)
-        : mOrientation(orientation), mOutWidth(outWidth), mOutHeight(outHeight), mOnOutput(onOutput)
+    TargetSink(uint32_t orientation, uint32_t outWidth, uint32_t outHeight, const PixelMemory& memory)
+        : mOrientation(orientation), mOutWidth(outWidth), mOutHeight(outHeight), mMemory(memory)
     {
     }
 
@@ -35,11 +34,7 @@ public:
         mHeight = height;
         mTarget = std::make_unique<PictureTarget>(width, height, PictureWindow{0, 0, width, height}, mOrientation,
                                                   std::min(mOutWidth, turnedWidth), std::min(mOutHeight, turnedHeight),
-                                                  channels);
-        if (mOnOutput)
-        {
-            mOnOutput(mTarget->output());
-        }
+                                                  channels, mMemory);
     }
 
     void rows(const uint8_t* pixels, size_t stride, uint32_t count) override
@@ -71,7 +66,7 @@ private:
     uint32_t mOrientation;
     uint32_t mOutWidth;
     uint32_t mOutHeight;
-    const std::function<void(Bitmap&)>& mOnOutput;
+    const PixelMemory& mMemory;
     uint32_t mWidth = 0;
     uint32_t mHeight = 0;
     uint32_t mRowsPushed = 0;
@@ -100,7 +95,7 @@ const PictureHeader& PictureDecodeJob::readHeader()
     return *mHeader;
 }
 
-Bitmap PictureDecodeJob::decode(const DecodeRequest& request, const std::function<void(Bitmap&)>& onOutput)
+Bitmap PictureDecodeJob::decode(const DecodeRequest& request, const PixelMemory& memory)
 {
     const PictureHeader& header = readHeader();
     mDecoder->keepAlpha(request.keepAlpha);
@@ -113,7 +108,7 @@ Bitmap PictureDecodeJob::decode(const DecodeRequest& request, const std::functio
     const bool swap = orientation >= 5 && orientation <= 8;
     const auto [width, height] = reducedToLongerSide(swap ? header.height : header.width,
                                                      swap ? header.width : header.height, request.maxPixelSize);
-    TargetSink sink(orientation, width, height, onOutput);
+    TargetSink sink(orientation, width, height, memory);
     mDecoder->decodeRows(swap ? height : width, swap ? width : height, sink);
     return sink.take();
 }

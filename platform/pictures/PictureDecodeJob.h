@@ -4,7 +4,6 @@
 #include "PictureStreamDecoder.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <streambuf>
 
@@ -33,9 +32,9 @@ public:
     PictureFormat format() const { return mFormat; }
     // Reads and checks the header; once.
     const PictureHeader& readHeader();
-    // After readHeader, once: the picture as asked. `onOutput` is called with the bitmap the rows will be
-    // drawn into as soon as it is allocated, before anything is drawn.
-    Bitmap decode(const DecodeRequest& request, const std::function<void(Bitmap&)>& onOutput = {});
+    // After readHeader, once: the picture as asked (without the header's colour profile, which the caller
+    // has). Its memory comes from `memory` when that is set.
+    Bitmap decode(const DecodeRequest& request, const PixelMemory& memory = {});
 
 private:
     PictureFormat mFormat;

@@ -1,64 +1,13 @@
 #pragma once
 
+#include "PixelBuffer.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <new>
-#include <utility>
 #include <vector>
 
 namespace pravix
 {
-
-// Zero-filled memory for pixels. Large buffers are mapped afresh and asked for in huge pages where the
-// system has them: a picture's buffer is written once, and faulting it in 4 KB pages can cost more
-// than decoding it (tens of microseconds a page on some virtual machines). Null when out of memory.
-void* allocatePixelMemory(size_t bytes);
-void freePixelMemory(void* memory, size_t bytes);
-
-// Allocator of pixel buffers: the memory comes zero-filled, so growing a new buffer writes nothing.
-template <typename T>
-struct PixelAllocator
-{
-    using value_type = T;
-    PixelAllocator() = default;
-    template <typename U>
-    PixelAllocator(const PixelAllocator<U>&)
-    {
-    }
-    T* allocate(size_t n)
-    {
-        void* memory = n > static_cast<size_t>(-1) / sizeof(T) ? nullptr : allocatePixelMemory(n * sizeof(T));
-        if (memory == nullptr)
-        {
-            throw std::bad_alloc();
-        }
-        return static_cast<T*>(memory);
-    }
-    void deallocate(T* p, size_t n) { freePixelMemory(p, n * sizeof(T)); }
-    // Value-initialising a new element is leaving the zero the memory came with.
-    template <typename U>
-    void construct(U* p)
-    {
-        ::new (static_cast<void*>(p)) U;
-    }
-    template <typename U, typename... Args>
-    void construct(U* p, Args&&... args)
-    {
-        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
-    }
-    template <typename U>
-    bool operator==(const PixelAllocator<U>&) const
-    {
-        return true;
-    }
-    template <typename U>
-    bool operator!=(const PixelAllocator<U>&) const
-    {
-        return false;
-    }
-};
-
-using PixelBuffer = std::vector<uint8_t, PixelAllocator<uint8_t>>;
 
 // Largest side and pixel count any decoder or resize of this layer will allocate for. A file may claim
 // anything in its headers; these bounds keep a hostile size from turning into a huge allocation.
@@ -84,6 +33,8 @@ struct Bitmap
     // A new zero-filled pixel buffer; false (and nothing allocated) when the size is zero or beyond the
     // bounds.
     bool allocate(uint32_t w, uint32_t h, uint32_t ch);
+    // The same with the memory from `memory` (when set).
+    bool allocate(uint32_t w, uint32_t h, uint32_t ch, const PixelMemory& memory);
 };
 
 bool bitmapSizeAllowed(uint64_t w, uint64_t h);

@@ -203,9 +203,10 @@ Bitmap probe()
     b.width = 2;
     b.height = 3;
     b.channels = 3;
+    b.pixels = PixelBuffer(18);
     for (uint8_t i = 0; i < 18; ++i)
     {
-        b.pixels.push_back(i);
+        b.pixels[i] = i;
     }
     return b;
 }

@@ -23,7 +23,7 @@ bool swapsSides(uint32_t orientation)
 }  // namespace
 
 PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
-                             uint32_t outWidth, uint32_t outHeight, uint32_t channels)
+                             uint32_t outWidth, uint32_t outHeight, uint32_t channels, const PixelMemory& memory)
     : mCanvasWidth(canvasWidth), mWindow(window), mOrientation(turns(orientation) ? orientation : 1),
       mChannels(channels)
 {
@@ -39,7 +39,7 @@ PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, Pictur
     const bool swap = swapsSides(mOrientation);
     mPlainWidth = swap ? outHeight : outWidth;
     mPlainHeight = swap ? outWidth : outHeight;
-    if (!mOut.allocate(outWidth, outHeight, channels))
+    if (!mOut.allocate(outWidth, outHeight, channels, memory))
     {
         throw PictureDecodeError("picture too large");
     }

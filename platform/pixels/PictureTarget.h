@@ -28,8 +28,9 @@ public:
     // outWidth x outHeight: the size of the turned window, or smaller to reduce it; pixels of `channels`
     // samples (3, RGB, or 4, RGBA) in and out. Throws PictureDecodeError when the window does not lie inside
     // the canvas or the output cannot be allocated.
+    // The output's memory comes from `memory` when it is set.
     PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
-                  uint32_t outWidth, uint32_t outHeight, uint32_t channels = 3);
+                  uint32_t outWidth, uint32_t outHeight, uint32_t channels = 3, const PixelMemory& memory = {});
     ~PictureTarget();
 
     bool reduces() const { return mScaler != nullptr; }
@@ -44,9 +45,6 @@ public:
     // The next `count` whole-width rows of the canvas, top to bottom (either mode).
     void pushRows(uint32_t count, const uint8_t* rows, size_t stride);
 
-    // The picture being drawn, allocated zero-filled: its memory may be exchanged for other memory of
-    // the same size before anything is drawn (a helper process shares it with the program).
-    Bitmap& output() { return mOut; }
     // The finished picture.
     Bitmap take();
 
