@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pravix
@@ -24,6 +25,20 @@ std::unique_ptr<FileReadBuffer> FileReadBuffer::open(const std::string& path, st
     }
     const auto size = static_cast<off_type>(file->size());
     return std::unique_ptr<FileReadBuffer>(new FileReadBuffer(file->release(), size));
+}
+
+std::unique_ptr<FileReadBuffer> FileReadBuffer::adopt(int fd)
+{
+    struct stat info;
+    if (fd < 0 || fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+    {
+        if (fd >= 0)
+        {
+            close(fd);
+        }
+        return nullptr;
+    }
+    return std::unique_ptr<FileReadBuffer>(new FileReadBuffer(fd, static_cast<off_type>(info.st_size)));
 }
 
 FileReadBuffer::FileReadBuffer(int fd, off_type size) : mFd(fd), mSize(size), mWindow(kWindowBytes)

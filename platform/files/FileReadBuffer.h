@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <streambuf>
 #include <string>
@@ -18,7 +19,15 @@ public:
     // Null when `path` is not a regular file that can be opened for reading (never waits for a FIFO or
     // a device); `whyNot` then says why.
     static std::unique_ptr<FileReadBuffer> open(const std::string& path, std::string* whyNot = nullptr);
+    // Over a descriptor already open on a regular file (a shared-memory file among them), which it then
+    // owns; null (the descriptor closed) when it is not one.
+    static std::unique_ptr<FileReadBuffer> adopt(int fd);
     ~FileReadBuffer() override;
+
+    // The descriptor it reads, for handing the file on to another process.
+    int descriptor() const { return mFd; }
+    // The file's size when it was opened.
+    uint64_t size() const { return static_cast<uint64_t>(mSize); }
     FileReadBuffer(const FileReadBuffer&) = delete;
     FileReadBuffer& operator=(const FileReadBuffer&) = delete;
 

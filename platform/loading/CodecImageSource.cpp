@@ -1,15 +1,83 @@
 #include "CodecImageSource.h"
 
+#include "FileReadBuffer.h"
+#include "PictureDecoderProcess.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iostream>
+#include <mutex>
 #include <new>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <openjpeg.h>
 
 namespace pravix
 {
+namespace
+{
+
+// A shared-memory file holding the stream's bytes, for a helper to read; -1 with why when it cannot be
+// made.
+int copiedIntoSharedFile(std::streambuf& file, std::string& why)
+{
+    const int fd = memfd_create("pravix-picture", MFD_CLOEXEC);
+    if (fd < 0)
+    {
+        why = std::string("cannot hold the picture: ") + std::strerror(errno);
+        return -1;
+    }
+    stream::seek(file, 0);
+    char buffer[64 * 1024];
+    for (;;)
+    {
+        const size_t n = stream::read(file, buffer, sizeof buffer);
+        if (n == 0)
+        {
+            return fd;
+        }
+        size_t done = 0;
+        while (done < n)
+        {
+            const ssize_t w = ::write(fd, buffer + done, n - done);
+            if (w < 0 && errno == EINTR)
+            {
+                continue;
+            }
+            if (w <= 0)
+            {
+                why = std::string("cannot hold the picture: ") + std::strerror(errno);
+                ::close(fd);
+                return -1;
+            }
+            done += static_cast<size_t>(w);
+        }
+    }
+}
+
+// OpenJPEG's version, in the log once, the first time a JPEG 2000 picture is read: what its decoding
+// depends on.
+void logOpenJpegVersion()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::cout << "【日志】OpenJPEG " << opj_version() << std::endl; });
+}
+
+}  // namespace
+
 CodecImageSource::CodecImageSource(std::unique_ptr<std::streambuf> file, PictureFormat format)
     : mFile(std::move(file)), mFormat(format)
 {
 }
 
-CodecImageSource::~CodecImageSource() = default;
+CodecImageSource::~CodecImageSource()
+{
+    if (mOwnsDescriptor)
+    {
+        ::close(mDescriptor);
+    }
+}
 
 std::unique_ptr<CodecImageSource> CodecImageSource::create(std::unique_ptr<std::streambuf> file, PictureFormat format)
 {
@@ -18,23 +86,37 @@ std::unique_ptr<CodecImageSource> CodecImageSource::create(std::unique_ptr<std::
         return nullptr;
     }
     std::unique_ptr<CodecImageSource> source(new CodecImageSource(std::move(file), format));
-    try
+    if (format == PictureFormat::Unknown || format == PictureFormat::Heif)
     {
-        source->mJob = std::make_unique<PictureDecodeJob>(format, *source->mFile);
-        source->mHeader = source->mJob->readHeader();
+        source->mError = "neither HEIF nor JPEG, PNG, TIFF, BMP or JPEG 2000";
+        return source;
     }
-    catch (const std::bad_alloc&)
+    if (format == PictureFormat::Jpeg2000)
     {
-        source->mError = std::string(pictureFormatName(format)) + ": out of memory";
+        logOpenJpegVersion();
     }
-    catch (const std::exception& e)
+    if (auto* opened = dynamic_cast<FileReadBuffer*>(source->mFile.get()))
     {
-        source->mError = e.what();
+        source->mDescriptor = opened->descriptor();
     }
-    if (!source->mHeader)
+    else
     {
-        source->mJob.reset();
+        source->mDescriptor = copiedIntoSharedFile(*source->mFile, source->mError);
+        source->mOwnsDescriptor = source->mDescriptor >= 0;
+        if (source->mDescriptor < 0)
+        {
+            return source;
+        }
     }
+    PictureDecoderProcess::Result read = PictureDecoderProcess::run(source->mDescriptor, format, false);
+    if (!read.header)
+    {
+        source->mError = std::string(pictureFormatName(format)) + ": " + read.whyNot;
+        return source;
+    }
+    source->mHasIccProfile = !read.header->iccProfile.empty();
+    read.header->iccProfile = {};
+    source->mHeader = std::move(read.header);
     return source;
 }
 
@@ -49,7 +131,7 @@ std::optional<ImageProperties> CodecImageSource::propertiesAtIndex(size_t index)
     properties.pixelWidth = swap ? mHeader->height : mHeader->width;
     properties.pixelHeight = swap ? mHeader->width : mHeader->height;
     properties.orientation = mHeader->orientation;
-    properties.hasIccProfile = !mHeader->iccProfile.empty();
+    properties.hasIccProfile = mHasIccProfile;
     return properties;
 }
 
@@ -82,29 +164,18 @@ std::optional<Bitmap> CodecImageSource::decode(bool upright, uint32_t maxPixelSi
     {
         return std::nullopt;
     }
-    try
+    ++mDecodeCount;
+    PictureDecoderProcess::Result decoded =
+        PictureDecoderProcess::run(mDescriptor, mFormat, true, DecodeRequest{upright, maxPixelSize, keepAlpha});
+    if (!decoded.picture)
     {
-        ++mDecodeCount;
-        std::unique_ptr<PictureDecodeJob> job = std::move(mJob);
-        if (!job)
-        {
-            job = std::make_unique<PictureDecodeJob>(mFormat, *mFile);
-            job->readHeader();
-        }
-        Bitmap image = job->decode(DecodeRequest{upright, maxPixelSize, keepAlpha});
-        image.iccProfile = mHeader->iccProfile;
-        return image;
+        mError = std::string(pictureFormatName(mFormat)) + ": " + decoded.whyNot;
+        mDecodeFailed = true;
+        return std::nullopt;
     }
-    catch (const std::bad_alloc&)
-    {
-        mError = std::string(pictureFormatName(mFormat)) + ": out of memory";
-    }
-    catch (const std::exception& e)
-    {
-        mError = e.what();
-    }
-    mDecodeFailed = true;
-    return std::nullopt;
+    // The profile comes with this run's header: the one copy of it.
+    decoded.picture->iccProfile = std::move(decoded.header->iccProfile);
+    return std::move(decoded.picture);
 }
 
 }  // namespace pravix

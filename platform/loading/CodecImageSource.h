@@ -1,7 +1,7 @@
 #pragma once
 
 #include "ImageSource.h"
-#include "PictureDecodeJob.h"
+#include "PictureStreamDecoder.h"
 
 #include <memory>
 #include <optional>
@@ -10,16 +10,18 @@
 namespace pravix
 {
 
-// The image source over a JPEG, PNG, TIFF, BMP or JPEG 2000 file, decoded by the image layer's codecs
-// under the limits a HEIC file is decoded under: no side above kMaxDecodeSide, no more than the bitmap
-// bound of pixels, and, when a smaller picture is asked for, reduced while the rows arrive so the full
-// picture is never held. Turned upright for the orientation its header gives (a JPEG's Exif, a TIFF tag)
-// when the picture is asked for with its transform.
+// The image source over a JPEG, PNG, TIFF, BMP or JPEG 2000 file, whose header and picture are read by
+// the picture decoder helper process (PictureDecoderProcess) under the kernel's limits, never in this
+// process; no side above kMaxDecodeSide, no more than the bitmap bound of pixels, and, when a smaller
+// picture is asked for, reduced while the rows arrive so the full picture is never held. Turned upright
+// for the orientation its header gives (a JPEG's Exif, a TIFF tag) when the picture is asked for with
+// its transform.
 class CodecImageSource : public ImageSource
 {
 public:
     // Reads the header of the file's picture; a source with count 0 (its reason in lastError) when the
-    // format is Unknown or the header cannot be read.
+    // format is Unknown or the header cannot be read. A file that is not a regular file open for reading
+    // (bytes in memory) is first copied into a shared-memory file for the helper to read.
     static std::unique_ptr<CodecImageSource> create(std::unique_ptr<std::streambuf> file, PictureFormat format);
     ~CodecImageSource() override;
 
@@ -37,10 +39,12 @@ private:
     std::optional<Bitmap> decode(bool upright, uint32_t maxPixelSize, bool keepAlpha) const;
 
     std::unique_ptr<std::streambuf> mFile;
+    int mDescriptor = -1;  // the file as the helper reads it: mFile's own, or a shared copy of its bytes
+    bool mOwnsDescriptor = false;
     PictureFormat mFormat;
+    // The header, without its colour profile, which the picture carries when decoded.
     std::optional<PictureHeader> mHeader;
-    // The decode that read the header, kept for the first decode.
-    mutable std::unique_ptr<PictureDecodeJob> mJob;
+    bool mHasIccProfile = false;
     mutable bool mDecodeFailed = false;  // the first verdict on the picture: decoding it again is not tried
 };
 

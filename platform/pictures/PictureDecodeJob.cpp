@@ -16,8 +16,10 @@ namespace
 class TargetSink : public PictureRowSink
 {
 public:
-    TargetSink(uint32_t orientation, uint32_t outWidth, uint32_t outHeight, const PixelMemory& memory)
-        : mOrientation(orientation), mOutWidth(outWidth), mOutHeight(outHeight), mMemory(memory)
+    TargetSink(uint32_t orientation, uint32_t outWidth, uint32_t outHeight, const PixelMemory& memory,
+               RowDestination* destination)
+        : mOrientation(orientation), mOutWidth(outWidth), mOutHeight(outHeight), mMemory(memory),
+          mDestination(destination != nullptr && PictureTarget::handsOutRows(orientation) ? destination : nullptr)
     {
     }
 
@@ -32,9 +34,17 @@ public:
         const uint32_t turnedHeight = swap ? width : height;
         mWidth = width;
         mHeight = height;
+        const uint32_t outWidth = std::min(mOutWidth, turnedWidth);
+        const uint32_t outHeight = std::min(mOutHeight, turnedHeight);
+        PictureTarget::RowsOut rowsOut;
+        if (mDestination != nullptr)
+        {
+            mDestination->begin(outWidth, outHeight, channels);
+            rowsOut = [this](uint32_t y, const uint8_t* rows, size_t stride, uint32_t count)
+            { mDestination->rows(y, rows, stride, count); };
+        }
         mTarget = std::make_unique<PictureTarget>(width, height, PictureWindow{0, 0, width, height}, mOrientation,
-                                                  std::min(mOutWidth, turnedWidth), std::min(mOutHeight, turnedHeight),
-                                                  channels, mMemory);
+                                                  outWidth, outHeight, channels, mMemory, std::move(rowsOut));
     }
 
     void rows(const uint8_t* pixels, size_t stride, uint32_t count) override
@@ -67,6 +77,7 @@ private:
     uint32_t mOutWidth;
     uint32_t mOutHeight;
     const PixelMemory& mMemory;
+    RowDestination* mDestination;
     uint32_t mWidth = 0;
     uint32_t mHeight = 0;
     uint32_t mRowsPushed = 0;
@@ -95,7 +106,8 @@ const PictureHeader& PictureDecodeJob::readHeader()
     return *mHeader;
 }
 
-Bitmap PictureDecodeJob::decode(const DecodeRequest& request, const PixelMemory& memory)
+Bitmap PictureDecodeJob::decode(const DecodeRequest& request, const PixelMemory& memory,
+                                RowDestination* destination)
 {
     const PictureHeader& header = readHeader();
     mDecoder->keepAlpha(request.keepAlpha);
@@ -108,7 +120,7 @@ Bitmap PictureDecodeJob::decode(const DecodeRequest& request, const PixelMemory&
     const bool swap = orientation >= 5 && orientation <= 8;
     const auto [width, height] = reducedToLongerSide(swap ? header.height : header.width,
                                                      swap ? header.width : header.height, request.maxPixelSize);
-    TargetSink sink(orientation, width, height, memory);
+    TargetSink sink(orientation, width, height, memory, destination);
     mDecoder->decodeRows(swap ? height : width, swap ? width : height, sink);
     return sink.take();
 }

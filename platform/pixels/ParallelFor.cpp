@@ -105,7 +105,8 @@ private:
 
 unsigned workerCount()
 {
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    // Counted once: a sandboxed helper process cannot read the system files the count comes from.
+    static const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const unsigned limit = gWorkerLimit;
     return limit == 0 ? cores : std::min(cores, limit);
 }

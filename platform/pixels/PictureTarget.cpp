@@ -23,10 +23,15 @@ bool swapsSides(uint32_t orientation)
 }  // namespace
 
 PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
-                             uint32_t outWidth, uint32_t outHeight, uint32_t channels, const PixelMemory& memory)
+                             uint32_t outWidth, uint32_t outHeight, uint32_t channels, const PixelMemory& memory,
+                             RowsOut rowsOut)
     : mCanvasWidth(canvasWidth), mWindow(window), mOrientation(turns(orientation) ? orientation : 1),
-      mChannels(channels)
+      mChannels(channels), mRowsOut(std::move(rowsOut))
 {
+    if (mRowsOut && !handsOutRows(mOrientation))
+    {
+        throw PictureDecodeError("a turned picture cannot be handed out by rows");
+    }
     if (channels != 3 && channels != 4)
     {
         throw PictureDecodeError("pictures are RGB or RGBA");
@@ -39,7 +44,17 @@ PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, Pictur
     const bool swap = swapsSides(mOrientation);
     mPlainWidth = swap ? outHeight : outWidth;
     mPlainHeight = swap ? outWidth : outHeight;
-    if (!mOut.allocate(outWidth, outHeight, channels, memory))
+    if (mRowsOut)
+    {
+        if (!bitmapSizeAllowed(outWidth, outHeight))
+        {
+            throw PictureDecodeError("picture too large");
+        }
+        mOut.width = outWidth;
+        mOut.height = outHeight;
+        mOut.channels = channels;
+    }
+    else if (!mOut.allocate(outWidth, outHeight, channels, memory))
     {
         throw PictureDecodeError("picture too large");
     }
@@ -57,8 +72,33 @@ PictureTarget::PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, Pictur
 
 PictureTarget::~PictureTarget() = default;
 
+bool PictureTarget::handsOutRows(uint32_t orientation)
+{
+    return !turns(orientation) || orientation == 4;
+}
+
 void PictureTarget::placeOutput(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const uint8_t* pixels, size_t stride)
 {
+    if (mRowsOut)
+    {
+        if (x != 0 || w != mPlainWidth)
+        {
+            throw PictureDecodeError("rows handed out whole only");
+        }
+        if (mOrientation == 1)
+        {
+            mRowsOut(y, pixels, stride, h);
+            return;
+        }
+        const size_t rowBytes = static_cast<size_t>(w) * mChannels;
+        mFlipped.resize(rowBytes * h);
+        for (uint32_t r = 0; r < h; ++r)
+        {
+            std::copy(pixels + r * stride, pixels + r * stride + rowBytes, mFlipped.data() + (h - 1 - r) * rowBytes);
+        }
+        mRowsOut(mPlainHeight - y - h, mFlipped.data(), rowBytes, h);
+        return;
+    }
     const auto [ox, oy] = orientedOrigin(mOrientation, x, y, w, h, mPlainWidth, mPlainHeight);
     uint8_t* into = mOut.row(oy) + static_cast<size_t>(ox) * mChannels;
     // Rows a decoder wrote in place, where directRect told it, are there already.
@@ -87,7 +127,7 @@ void PictureTarget::place(uint32_t x, uint32_t y, uint32_t w, uint32_t h, const 
 
 uint8_t* PictureTarget::directRect(uint32_t x, uint32_t y, uint32_t w, uint32_t h, size_t& stride)
 {
-    if (mScaler || mOrientation != 1 || x < mWindow.x || y < mWindow.y ||
+    if (mScaler || mRowsOut || mOrientation != 1 || x < mWindow.x || y < mWindow.y ||
         static_cast<uint64_t>(x) + w > mWindow.x + mWindow.width ||
         static_cast<uint64_t>(y) + h > mWindow.y + mWindow.height)
     {

@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace pravix
 {
@@ -25,12 +27,22 @@ struct PictureWindow
 class PictureTarget
 {
 public:
+    // Where a target hands its finished output rows instead of holding the whole picture: `count` rows
+    // from output row `y` on, `stride` bytes apart. Rows may come in any order, each once.
+    using RowsOut = std::function<void(uint32_t y, const uint8_t* rows, size_t stride, uint32_t count)>;
+    // Whether a target turned for `orientation` finishes its output rows one band at a time, so that it
+    // can hand them out (no quarter turn and no mirroring across a row: as stored, or upside down).
+    static bool handsOutRows(uint32_t orientation);
+
     // outWidth x outHeight: the size of the turned window, or smaller to reduce it; pixels of `channels`
     // samples (3, RGB, or 4, RGBA) in and out. Throws PictureDecodeError when the window does not lie inside
     // the canvas or the output cannot be allocated.
-    // The output's memory comes from `memory` when it is set.
+    // The output's memory comes from `memory` when it is set. With `rowsOut` (for an orientation that
+    // handsOutRows), the rows go there as they are finished and the target holds no picture; the picture
+    // it gives at the end has its size but no pixels.
     PictureTarget(uint32_t canvasWidth, uint32_t canvasHeight, PictureWindow window, uint32_t orientation,
-                  uint32_t outWidth, uint32_t outHeight, uint32_t channels = 3, const PixelMemory& memory = {});
+                  uint32_t outWidth, uint32_t outHeight, uint32_t channels = 3, const PixelMemory& memory = {},
+                  RowsOut rowsOut = {});
     ~PictureTarget();
 
     bool reduces() const { return mScaler != nullptr; }
@@ -60,6 +72,8 @@ private:
     uint32_t mRowsPushed = 0;
     Bitmap mOut;
     std::unique_ptr<AreaScaler> mScaler;
+    RowsOut mRowsOut;
+    std::vector<uint8_t> mFlipped;  // a band turned upside down before it is handed out
 };
 
 }  // namespace pravix

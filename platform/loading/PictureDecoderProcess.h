@@ -1,0 +1,70 @@
+#pragma once
+
+#include "Bitmap.h"
+#include "PictureDecodeJob.h"
+#include "PictureFormat.h"
+#include "PictureStreamDecoder.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace pravix
+{
+
+// The bounds of every run of the picture decoder helper.
+struct PictureDecoderLimits
+{
+    // What the program and a helper together may take; the helper is given four fifths of it (its
+    // private memory and the decoded rows), the rest is the program's own while it waits.
+    uint64_t memoryBytes = 600'000'000;
+    // Processor time of all the helper's threads, a backstop of the deadline.
+    uint32_t cpuSeconds = 20;
+    // Wall-clock time after which the helper is killed.
+    std::chrono::milliseconds deadline{5000};
+};
+
+// How one helper run went, for whoever measures it (a benchmark).
+struct PictureDecoderRun
+{
+    uint64_t peakKilobytes = 0;  // the helper's largest resident size
+    double processorSeconds = 0;
+    double wallSeconds = 0;
+    bool succeeded = false;
+};
+
+// Decodes the JPEG, PNG, TIFF, BMP and JPEG 2000 pictures of the program in a helper process of its own
+// (pravix-picture-decoder), started afresh for every call, handed the open file and what is asked, bounded
+// by the kernel (memory, processor time) and killed at the deadline. The rows come back in shared memory
+// that the bitmap maps: they are not copied. A helper that fails, crashes, is killed or says something
+// that does not add up is a refusal of that file with its reason; nothing is left running. When the
+// helper cannot be found or started, these pictures are refused: they are never decoded in the program's
+// own process.
+class PictureDecoderProcess
+{
+public:
+    struct Result
+    {
+        std::optional<PictureHeader> header;
+        std::optional<Bitmap> picture;  // when decoding was asked and it worked; without a colour profile
+        std::string whyNot;             // for the log, when what was asked did not come
+    };
+
+    // The header of the picture in `file` (a descriptor on a regular file, read from its start), and,
+    // when `decode` is set, the picture as asked.
+    static Result run(int file, PictureFormat format, bool decode, const DecodeRequest& request = {});
+
+    // The helper program: the one given here (an empty path restores the search), else the one
+    // installed beside the program (../libexec/pravix/ from its own folder), else, for a program in the
+    // build tree, the build tree's. Empty when there is none.
+    static void setProgramPath(const std::string& path);
+    static std::string programPath();
+    static void setLimits(const PictureDecoderLimits& limits);
+    static PictureDecoderLimits limits();
+    // Called after every run, from the thread that ran it; empty to stop.
+    static void setObserver(std::function<void(const PictureDecoderRun&)> observer);
+};
+
+}  // namespace pravix
