@@ -356,7 +356,7 @@ std::string PictureDecoderProcess::programPath()
         std::lock_guard<std::mutex> lock(gSettingsLock);
         if (!gProgramPath.empty())
         {
-            return gProgramPath;
+            return isProgram(gProgramPath) ? gProgramPath : std::string();
         }
     }
     return foundProgram();
