@@ -6,8 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// `cmake --install` of this build into a temporary prefix: the program, a desktop entry that the
-// desktop's application menu accepts, and the icon it names.
+// `cmake --install` of this build into a temporary prefix: the program, its picture decoder helper, a
+// desktop entry that the desktop's application menu accepts, and the icon it names.
 class InstallTest : public QObject
 {
     Q_OBJECT
@@ -52,6 +52,9 @@ void InstallTest::installsProgramDesktopEntryAndIcon()
 
     const QFileInfo program(prefix.path() + "/bin/pravix");
     QVERIFY(program.isFile() && program.isExecutable());
+    // The picture decoder helper where the installed program looks for it: beside it, under libexec.
+    const QFileInfo helper(program.absolutePath() + "/../libexec/pravix/pravix-picture-decoder");
+    QVERIFY2(helper.isFile() && helper.isExecutable(), qPrintable(helper.filePath()));
 
     const QString desktopFile = prefix.path() + "/share/applications/pravix.desktop";
     const QMap<QString, QString> entry = desktopEntry(desktopFile);

@@ -95,11 +95,12 @@ protected:
                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(root);
         fs::create_directories(root);
+        saved = PictureDecoderProcess::limits();
     }
     void TearDown() override
     {
         PictureDecoderProcess::setProgramPath("");
-        PictureDecoderProcess::setLimits({});
+        PictureDecoderProcess::setLimits(saved);
         PictureDecoderProcess::setObserver({});
         fs::remove_all(root);
     }
@@ -128,6 +129,7 @@ protected:
     }
 
     fs::path root;
+    PictureDecoderLimits saved;
 };
 
 }  // namespace
@@ -185,7 +187,7 @@ TEST_F(PictureDecoderProcessTest, RefusedPastEachLimitWithItsReason)
     const PictureDecoderProcess::Result tooLarge = run(jpeg, PictureFormat::Jpeg, true, DecodeRequest{false, 256, false});
     EXPECT_FALSE(tooLarge.picture);
     EXPECT_EQ(tooLarge.whyNot, "needs more than 50 MB to decode");
-    PictureDecoderProcess::setLimits({});
+    PictureDecoderProcess::setLimits(saved);
     EXPECT_TRUE(run(jpeg, PictureFormat::Jpeg, true, DecodeRequest{false, 256, false}).picture);
 #endif
 
