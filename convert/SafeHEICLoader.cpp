@@ -4,13 +4,11 @@
 #include "HeicExif.h"
 #include "ImageEncoders.h"
 #include "ImageOps.h"
-#include "MemoryReadBuffer.h"
+#include "StreamAccess.h"
 #include "PictureLoading.h"
 
 #include <atomic>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 #include <iostream>
@@ -301,21 +299,20 @@ std::optional<Bitmap> SafeHEICLoader::loadHEICImageFromURL(const std::string& ur
             return std::nullopt;
         }
         const uint64_t limit = urlByteLimit;
-        std::optional<std::vector<uint8_t>> data = reader(url, limit);
+        std::unique_ptr<std::streambuf> data = reader(url, limit);
         if (!data)
         {
             std::cout << "无法从 URL 加载图片[" << url << "]: 下载失败" << std::endl;
             return std::nullopt;
         }
         // A reader that ignored the limit is not trusted with it.
-        if (data->size() > limit)
+        if (stream::size(*data) > limit)
         {
             std::cout << "无法从 URL 加载图片[" << url << "]: 超过 " << limit << " 字节" << std::endl;
             return std::nullopt;
         }
-        // As a file's bytes, read in place.
-        const std::unique_ptr<ImageSource> source =
-            createImageSourceWithStream(std::make_unique<MemoryReadBuffer>(data->data(), data->size()));
+        // As a file's bytes, read where they arrived.
+        const std::unique_ptr<ImageSource> source = createImageSourceWithStream(std::move(data));
         std::optional<Bitmap> image = loadPictureFromSource(source.get(), url);
         if (!image)
         {

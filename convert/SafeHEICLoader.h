@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -32,14 +34,15 @@ class SafeHEICLoader
 {
 public:
     static constexpr uint32_t kMaxPixelSize = 8192;
-    // The most bytes of a picture fetched from a web address: as with a file, 4 GiB or more are outside
-    // what the container library reads anyway.
-    static constexpr uint64_t kMaxPictureBytes = UINT32_MAX;
+    // The most bytes of a picture fetched from a web address: more than any photo, and what the picture
+    // decoders take in memory without a file of their own.
+    static constexpr uint64_t kMaxPictureBytes = uint64_t(256) << 20;
 
-    // Fetches the bytes at an http or https address, at most maxBytes of them; nothing on any failure
-    // (after saying why on standard output). The engine has no network of its own: the application
-    // installs one at start-up.
-    using UrlDataReader = std::function<std::optional<std::vector<uint8_t>>(const std::string& url, uint64_t maxBytes)>;
+    // Fetches the bytes at an http or https address, at most maxBytes of them, into a file where they
+    // arrive (in memory) and hands that file over to be read from its start; null on any failure (after
+    // saying why on standard output). The engine has no network of its own: the application installs
+    // one at start-up.
+    using UrlDataReader = std::function<std::unique_ptr<std::streambuf>(const std::string& url, uint64_t maxBytes)>;
     // Installs (or, with an empty function, removes) the reader of web addresses; safe from any thread.
     static void setUrlDataReader(UrlDataReader reader);
     // The byte limit handed to the reader; kMaxPictureBytes unless a test lowers it.

@@ -10,9 +10,9 @@ namespace pravix
 {
 
 std::shared_ptr<BoundedReply> BoundedReply::watch(QNetworkReply* reply, qint64 maxBytes,
-                                                  std::chrono::milliseconds timeout)
+                                                  std::chrono::milliseconds timeout, BodySink sink)
 {
-    std::shared_ptr<BoundedReply> watcher(new BoundedReply(reply, maxBytes));
+    std::shared_ptr<BoundedReply> watcher(new BoundedReply(reply, maxBytes, std::move(sink)));
     auto* timer = new QTimer(reply);
     timer->setSingleShot(true);
     QObject::connect(timer, &QTimer::timeout, reply, [watcher] {
@@ -37,14 +37,20 @@ std::shared_ptr<BoundedReply> BoundedReply::watch(QNetworkReply* reply, qint64 m
 void BoundedReply::drain()
 {
     // In pieces of at most one byte past the limit, so a body past it is never held whole.
-    while (!mTooLarge && mReply->bytesAvailable() > 0)
+    while (!mTooLarge && !mNotKept && mReply->bytesAvailable() > 0)
     {
-        const QByteArray piece = mReply->read(std::min<qint64>(64 * 1024, mMaxBytes + 1 - mBody.size()));
+        const QByteArray piece = mReply->read(std::min<qint64>(64 * 1024, mMaxBytes + 1 - mReceived));
         if (piece.isEmpty())
             break;
-        mBody += piece;
-        if (mBody.size() > mMaxBytes)
+        mReceived += piece.size();
+        if (mReceived > mMaxBytes) {
             refuseLonger();
+        } else if (!mSink) {
+            mBody += piece;
+        } else if (!mSink(piece.constData(), piece.size())) {
+            mNotKept = true;
+            mReply->abort();
+        }
     }
 }
 

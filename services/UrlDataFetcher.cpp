@@ -19,13 +19,12 @@ UrlDataFetcher::UrlDataFetcher(std::chrono::milliseconds timeout) : mTimeout(tim
 {
 }
 
-std::optional<std::vector<uint8_t>> UrlDataFetcher::fetch(const std::string& url, uint64_t maxBytes,
-                                                          std::string* whyNot) const
+bool UrlDataFetcher::fetchInto(const std::string& url, uint64_t maxBytes, const Keep& keep, std::string* whyNot) const
 {
-    const auto fail = [whyNot](const QString& reason) -> std::optional<std::vector<uint8_t>> {
+    const auto fail = [whyNot](const QString& reason) {
         if (whyNot != nullptr)
             *whyNot = reason.toStdString();
-        return std::nullopt;
+        return false;
     };
     const QUrl address(QString::fromStdString(url), QUrl::StrictMode);
     const QString scheme = address.scheme();
@@ -42,7 +41,10 @@ std::optional<std::vector<uint8_t>> UrlDataFetcher::fetch(const std::string& url
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
     QNetworkReply* reply = manager.get(request);
     const std::shared_ptr<BoundedReply> transfer =
-        BoundedReply::watch(reply, qint64(std::min<uint64_t>(maxBytes, INT64_MAX - 1)), mTimeout);
+        BoundedReply::watch(reply, qint64(std::min<uint64_t>(maxBytes, INT64_MAX - 1)), mTimeout,
+                            [&keep](const char* bytes, qint64 count) {
+                                return keep(reinterpret_cast<const uint8_t*>(bytes), size_t(count));
+                            });
     QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
     if (!reply->isFinished())
         loop.exec();
@@ -52,13 +54,14 @@ std::optional<std::vector<uint8_t>> UrlDataFetcher::fetch(const std::string& url
         return fail(QStringLiteral("no answer within %1 ms").arg(mTimeout.count()));
     if (transfer->tooLarge())
         return fail(QStringLiteral("body longer than %1 bytes").arg(maxBytes));
+    if (transfer->notKept())
+        return fail(QStringLiteral("the body cannot be kept"));
     if (reply->error() != QNetworkReply::NoError)
         return fail(reply->errorString());
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
     if (status < 200 || status > 299)
         return fail(QStringLiteral("HTTP status %1").arg(status));
-    const QByteArray& body = transfer->body();
-    return std::vector<uint8_t>(body.begin(), body.end());
+    return true;
 }
 
 } // namespace pravix

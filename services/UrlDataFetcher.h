@@ -8,9 +8,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <string>
-#include <vector>
 
 namespace pravix
 {
@@ -26,13 +25,14 @@ public:
 
     std::chrono::milliseconds timeout() const { return mTimeout; }
 
-    // The body of a 2xx answer (redirects followed, never from https to http) of at most maxBytes
-    // bytes. Nothing, with the reason in `whyNot`, for an address that is not http or https, no
-    // application object, a connection error, an error status, no whole answer within the time
-    // limit, or a longer body (told by its Content-Length or as it arrives; the transfer is aborted
-    // then, so no more than maxBytes are ever held).
-    std::optional<std::vector<uint8_t>> fetch(const std::string& url, uint64_t maxBytes,
-                                              std::string* whyNot = nullptr) const;
+    // Hands `keep` the body of a 2xx answer (redirects followed, never from https to http) of at most
+    // maxBytes bytes, piece by piece as it arrives, so that the body is kept once, where the caller
+    // keeps it; true once it is whole. False, with the reason in `whyNot`, for an address that is not
+    // http or https, no application object, a connection error, an error status, no whole answer
+    // within the time limit, a longer body (told by its Content-Length or as it arrives; the transfer
+    // is aborted then, so no more than maxBytes are ever taken) or a piece `keep` could not keep.
+    using Keep = std::function<bool(const uint8_t* bytes, size_t count)>;
+    bool fetchInto(const std::string& url, uint64_t maxBytes, const Keep& keep, std::string* whyNot = nullptr) const;
 
 private:
     std::chrono::milliseconds mTimeout;

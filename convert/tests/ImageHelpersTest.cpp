@@ -2,6 +2,7 @@
 #include "FolderPermissionChecker.h"
 #include "HeicExif.h"
 #include "ImageEncoders.h"
+#include "MemoryFile.h"
 #include "PictureLoading.h"
 #include "SafeHEICLoader.h"
 #include "TempFolder.h"
@@ -159,15 +160,17 @@ TEST(ImageHelpersTest, LoadHEICImageFromWebURL)
     served["http://photos.test/cut.png"] = served["http://photos.test/a.png"];
     served["http://photos.test/cut.png"].resize(40);
     InstalledUrlReader installed(
-        [&](const std::string& url, uint64_t maxBytes) -> std::optional<std::vector<uint8_t>>
+        [&](const std::string& url, uint64_t maxBytes) -> std::unique_ptr<std::streambuf>
         {
             asked.emplace_back(url, maxBytes);
             const auto found = served.find(url);
             if (found == served.end())
             {
-                return std::nullopt;
+                return nullptr;
             }
-            return found->second;
+            // Kept where they arrive, as the application's reader keeps them.
+            std::optional<MemoryFile> file = MemoryFile::create();
+            return file && file->append(found->second.data(), found->second.size()) ? file->reader() : nullptr;
         });
 
     const auto png = quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://photos.test/a.png"); });
@@ -209,7 +212,7 @@ TEST(ImageHelpersTest, LoadHEICImageFromWebURLWithoutReader)
     EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
     EXPECT_NE(log.find("没有网络读取器"), std::string::npos) << log;
     // A reader that throws is a failure like any other.
-    InstalledUrlReader installed([](const std::string&, uint64_t) -> std::optional<std::vector<uint8_t>>
+    InstalledUrlReader installed([](const std::string&, uint64_t) -> std::unique_ptr<std::streambuf>
                                  { throw std::runtime_error("network gone"); });
     EXPECT_FALSE(quietly([] { return SafeHEICLoader::loadHEICImageFromURL("http://127.0.0.1/single.heic"); }, &log));
     EXPECT_NE(log.find("network gone"), std::string::npos) << log;

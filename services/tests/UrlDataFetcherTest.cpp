@@ -40,6 +40,20 @@ protected:
     void SetUp() override { ASSERT_TRUE(server.isListening()); }
 
     std::string url(const char* path) const { return server.url(QString::fromLatin1(path)).toString().toStdString(); }
+
+    // The whole body gathered, or nothing.
+    std::optional<Bytes> fetch(const std::string& address, uint64_t maxBytes, std::string* whyNot = nullptr) const
+    {
+        Bytes body;
+        const bool whole = fetcher.fetchInto(
+            address, maxBytes,
+            [&body](const uint8_t* bytes, size_t count) {
+                body.insert(body.end(), bytes, bytes + count);
+                return true;
+            },
+            whyNot);
+        return whole ? std::optional<Bytes>(std::move(body)) : std::nullopt;
+    }
 };
 
 TEST_F(UrlDataFetcherTest, BodyOfAnAnswerComesWhole)
@@ -47,7 +61,7 @@ TEST_F(UrlDataFetcherTest, BodyOfAnAnswerComesWhole)
     const QByteArray body = everyByte(70000);  // past the services' 64 KiB cap for their own replies
     server.enqueue(LocalHttpServer::Reply::answer(200, body));
     std::string whyNot = "untouched";
-    const std::optional<Bytes> data = fetcher.fetch(url("/photo.jpg?size=2"), 1 << 20, &whyNot);
+    const std::optional<Bytes> data = fetch(url("/photo.jpg?size=2"), 1 << 20, &whyNot);
     ASSERT_TRUE(data) << whyNot;
     EXPECT_EQ(*data, bytesOf(body));
     EXPECT_EQ(whyNot, "untouched");
@@ -55,12 +69,34 @@ TEST_F(UrlDataFetcherTest, BodyOfAnAnswerComesWhole)
     EXPECT_EQ(server.requests()[0].requestLine, "GET /photo.jpg?size=2 HTTP/1.1");
 }
 
+// The body arrives in pieces, each kept where the caller keeps it; a piece it cannot keep ends the
+// transfer with nothing.
+TEST_F(UrlDataFetcherTest, PiecesTheCallerCannotKeepEndTheTransfer)
+{
+    server.enqueue(LocalHttpServer::Reply::answer(200, everyByte(300000)));
+    size_t pieces = 0;
+    size_t kept = 0;
+    std::string whyNot;
+    EXPECT_FALSE(fetcher.fetchInto(
+        url("/big.png"), 1 << 20,
+        [&](const uint8_t*, size_t count) {
+            ++pieces;
+            kept += count;
+            return kept < 100000;
+        },
+        &whyNot));
+    EXPECT_EQ(whyNot, "the body cannot be kept");
+    EXPECT_GE(kept, 100000u);
+    EXPECT_LT(kept, 300000u);
+    EXPECT_GT(pieces, 1u);
+}
+
 TEST_F(UrlDataFetcherTest, BodyOfExactlyTheLimitIsKept)
 {
     server.enqueue(LocalHttpServer::Reply::answer(200, everyByte(1000)));
     server.enqueue(LocalHttpServer::Reply::answer(200, QByteArray()));
-    EXPECT_TRUE(fetcher.fetch(url("/a"), 1000));
-    const std::optional<Bytes> empty = fetcher.fetch(url("/b"), 1000);
+    EXPECT_TRUE(fetch(url("/a"), 1000));
+    const std::optional<Bytes> empty = fetch(url("/b"), 1000);
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->empty());
 }
@@ -74,7 +110,7 @@ TEST_F(UrlDataFetcherTest, LongerBodyIsRefused)
     {
         SCOPED_TRACE(path);
         std::string whyNot;
-        EXPECT_FALSE(fetcher.fetch(url(path), 1000, &whyNot));
+        EXPECT_FALSE(fetch(url(path), 1000, &whyNot));
         EXPECT_NE(whyNot.find("longer than 1000 bytes"), std::string::npos) << whyNot;
     }
 }
@@ -85,7 +121,7 @@ TEST_F(UrlDataFetcherTest, ErrorStatusGivesNothing)
 {
     server.enqueue(LocalHttpServer::Reply::answer(403, "not yours"));
     std::string whyNot;
-    EXPECT_FALSE(fetcher.fetch(url("/private.png"), 1000, &whyNot));
+    EXPECT_FALSE(fetch(url("/private.png"), 1000, &whyNot));
     EXPECT_FALSE(whyNot.empty());
 }
 
@@ -94,12 +130,12 @@ TEST_F(UrlDataFetcherTest, ClosedConnectionAndRefusedPortGiveNothing)
     server.enqueue(LocalHttpServer::Reply::close());
     server.enqueue(LocalHttpServer::Reply::close());
     std::string whyNot;
-    EXPECT_FALSE(fetcher.fetch(url("/closed"), 1000, &whyNot));
+    EXPECT_FALSE(fetch(url("/closed"), 1000, &whyNot));
     EXPECT_FALSE(whyNot.empty());
     const std::string refused = url("/refused");
     server.stopListening();
     whyNot.clear();
-    EXPECT_FALSE(fetcher.fetch(refused, 1000, &whyNot));
+    EXPECT_FALSE(fetch(refused, 1000, &whyNot));
     EXPECT_FALSE(whyNot.empty());
 }
 
@@ -110,7 +146,7 @@ TEST_F(UrlDataFetcherTest, OnlyHttpAndHttpsAreFetched)
     {
         SCOPED_TRACE(address);
         std::string whyNot;
-        EXPECT_FALSE(fetcher.fetch(address, 1000, &whyNot));
+        EXPECT_FALSE(fetch(address, 1000, &whyNot));
         EXPECT_EQ(whyNot, "not an http or https address");
     }
     EXPECT_EQ(server.requestCount(), 0);
