@@ -156,7 +156,10 @@ void PixelBuffer::release()
 void PixelBuffer::resize(size_t bytes)
 {
     PixelBuffer grown(bytes);
-    std::memcpy(grown.mData, mData, std::min(bytes, mSize));
+    if (mData != nullptr)
+    {
+        std::memcpy(grown.mData, mData, std::min(bytes, mSize));
+    }
     *this = std::move(grown);
 }
 

@@ -202,6 +202,14 @@ private:
             SYS_restart_syscall, SYS_gettid, SYS_getpid, SYS_getppid, SYS_sched_getaffinity, SYS_sched_yield,
             SYS_clock_gettime, SYS_clock_getres, SYS_clock_nanosleep, SYS_nanosleep, SYS_gettimeofday,
             SYS_getrusage, SYS_sysinfo, SYS_getrandom, SYS_getrlimit,
+#if defined(PRAVIX_SANITIZED)
+            // The sanitizers' runtime tells readable memory by writing it into a pipe of its own, and
+            // names the program in its reports.
+            SYS_pipe2, SYS_readlinkat,
+#if defined(SYS_pipe)
+            SYS_pipe, SYS_readlink,
+#endif
+#endif
         };
     }
 
