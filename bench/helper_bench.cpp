@@ -1,6 +1,6 @@
 // What decoding in the picture decoder helper process costs beside decoding in this process: a
 // 12-megapixel JPEG (4000 x 3000, made here) read through the image source as the conversion reads it
-// (the header read by one helper, the picture decoded by another and mapped from shared memory), against
+// (one helper reads the header, then decodes the picture into shared memory that is mapped), against
 // the same decode in this process, each picture then read once as the next stage reads it; and one helper's start alone (the header of a tiny picture).
 //
 //   helper_bench [--runs N]
@@ -142,7 +142,7 @@ int main(int argc, char** argv)
                                             });
     std::printf("12-megapixel JPEG (%zu bytes), median of %d runs:\n", jpeg.size(), runs);
     std::printf("  decoded in this process:        %7.1f ms\n", inProcess);
-    std::printf("  through the helper (2 runs):    %7.1f ms\n", throughHelper);
+    std::printf("  through the helper:             %7.1f ms\n", throughHelper);
     std::printf("  the helper's own cost:          %7.1f ms\n", throughHelper - inProcess);
     std::printf("  one helper started for a header: %6.1f ms\n", start);
     unlink(jpegPath.c_str());

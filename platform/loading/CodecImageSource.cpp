@@ -108,15 +108,18 @@ std::unique_ptr<CodecImageSource> CodecImageSource::create(std::unique_ptr<std::
             return source;
         }
     }
-    PictureDecoderProcess::Result read = PictureDecoderProcess::run(source->mDescriptor, format, false);
-    if (!read.header)
+    std::string whyNot;
+    source->mHelper = PictureDecoderProcess::start(source->mDescriptor, format, whyNot);
+    if (!source->mHelper)
     {
-        source->mError = std::string(pictureFormatName(format)) + ": " + read.whyNot;
+        source->mError = std::string(pictureFormatName(format)) + ": " + whyNot;
         return source;
     }
-    source->mHasIccProfile = !read.header->iccProfile.empty();
-    read.header->iccProfile = {};
-    source->mHeader = std::move(read.header);
+    // The header without its colour profile, which stays with the helper's until the picture takes it.
+    const PictureHeader& header = source->mHelper->header();
+    source->mHasIccProfile = !header.iccProfile.empty();
+    source->mHeader = PictureHeader{header.width, header.height, header.orientation, header.bottomUp, {},
+                                    header.exifBlock};
     return source;
 }
 
@@ -165,17 +168,24 @@ std::optional<Bitmap> CodecImageSource::decode(bool upright, uint32_t maxPixelSi
         return std::nullopt;
     }
     ++mDecodeCount;
-    PictureDecoderProcess::Result decoded =
-        PictureDecoderProcess::run(mDescriptor, mFormat, true, DecodeRequest{upright, maxPixelSize, keepAlpha});
-    if (!decoded.picture)
+    std::string whyNot;
+    // The helper that read the header decodes; a picture asked for again gets a fresh one.
+    std::unique_ptr<PictureDecoderProcess> helper = std::move(mHelper);
+    if (!helper)
     {
-        mError = std::string(pictureFormatName(mFormat)) + ": " + decoded.whyNot;
+        helper = PictureDecoderProcess::start(mDescriptor, mFormat, whyNot);
+    }
+    std::optional<Bitmap> picture =
+        helper ? helper->decode(DecodeRequest{upright, maxPixelSize, keepAlpha}, whyNot) : std::nullopt;
+    if (!picture)
+    {
+        mError = std::string(pictureFormatName(mFormat)) + ": " + whyNot;
         mDecodeFailed = true;
         return std::nullopt;
     }
-    // The profile comes with this run's header: the one copy of it.
-    decoded.picture->iccProfile = std::move(decoded.header->iccProfile);
-    return std::move(decoded.picture);
+    // The profile as the helper read it: the one copy of it.
+    picture->iccProfile = std::move(helper->header().iccProfile);
+    return picture;
 }
 
 }  // namespace pravix

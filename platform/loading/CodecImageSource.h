@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ImageSource.h"
+#include "PictureDecoderProcess.h"
 #include "PictureStreamDecoder.h"
 
 #include <memory>
@@ -45,6 +46,8 @@ private:
     // The header, without its colour profile, which the picture carries when decoded.
     std::optional<PictureHeader> mHeader;
     bool mHasIccProfile = false;
+    // The helper that read the header, waiting to decode the picture.
+    mutable std::unique_ptr<PictureDecoderProcess> mHelper;
     mutable bool mDecodeFailed = false;  // the first verdict on the picture: decoding it again is not tried
 };
 

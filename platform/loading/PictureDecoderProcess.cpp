@@ -143,7 +143,7 @@ std::string seconds(std::chrono::milliseconds time)
     return ms % 1000 == 0 ? std::to_string(ms / 1000) : std::to_string(ms / 1000) + "." + std::to_string(ms % 1000);
 }
 
-// What one started helper said, and how it ended.
+// What one started helper has said, and how it ended.
 struct Outcome
 {
     std::optional<PictureHeader> header;
@@ -179,6 +179,9 @@ void readMessages(helper::MessageReader& reader, Outcome& outcome)
                 outcome.garbled = true;
             }
             break;
+        case helper::MessageKind::Decode:
+            outcome.garbled = true;  // the program's word, not the helper's
+            break;
         }
     }
     outcome.garbled = outcome.garbled || reader.broken();
@@ -190,73 +193,38 @@ bool hasEnded(pid_t pid)
     return waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
 }
 
-// Adds what the report pipe holds; false at its end or when the reports stop adding up.
-bool readReports(int reports, helper::MessageReader& reader, Outcome& outcome)
+// Writes to the command pipe without the signal a write to a pipe whose reader has gone raises, which
+// would end the program: blocked while writing, and taken back if it came.
+bool writeCommand(int commands, const std::vector<uint8_t>& message)
 {
-    uint8_t buffer[64 * 1024];
-    const ssize_t n = ::read(reports, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR)
+    sigset_t pipeSignal;
+    sigset_t before;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    size_t done = 0;
+    bool written = true;
+    while (done < message.size())
     {
-        return true;
-    }
-    if (n <= 0)
-    {
-        return false;
-    }
-    if (!reader.add(buffer, static_cast<size_t>(n)))
-    {
-        outcome.garbled = true;
-        return false;
-    }
-    readMessages(reader, outcome);
-    return !outcome.garbled;
-}
-
-// Reads the helper's reports until it has ended or the deadline has passed (then it is killed, as it is
-// when its reports stop adding up), and collects it: afterwards nothing of it is left running.
-void follow(pid_t pid, Descriptor& reports, Clock::time_point deadline, Outcome& outcome)
-{
-    Descriptor ended(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
-    helper::MessageReader reader;
-    bool reportsOpen = true;
-    bool exited = false;
-    while (!exited && !outcome.garbled)
-    {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0)
+        const ssize_t n = ::write(commands, message.data() + done, message.size() - done);
+        if (n < 0 && errno == EINTR)
         {
-            outcome.timedOut = true;
+            continue;
+        }
+        if (n <= 0)
+        {
+            written = false;
             break;
         }
-        pollfd watched[2] = {{ended.get(), POLLIN, 0}, {reports.get(), POLLIN, 0}};
-        // Without a process descriptor (an older kernel), its end is looked for every few milliseconds.
-        const int wait = ended.get() >= 0 ? static_cast<int>(left.count()) : static_cast<int>(std::min<long>(5, left.count()));
-        if (poll(watched, reportsOpen ? 2 : 1, wait) < 0 && errno != EINTR)
-        {
-            break;
-        }
-        if (reportsOpen && (watched[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
-        {
-            reportsOpen = readReports(reports.get(), reader, outcome);
-        }
-        exited = hasEnded(pid);
+        done += static_cast<size_t>(n);
     }
-    if (exited)
+    if (!written && errno == EPIPE)
     {
-        // What it wrote before it ended; the pipe has no writer left, so it ends.
-        while (reportsOpen && !outcome.garbled)
-        {
-            reportsOpen = readReports(reports.get(), reader, outcome);
-        }
+        const timespec now{0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &now);
     }
-    else
-    {
-        kill(pid, SIGKILL);
-    }
-    while (wait4(pid, &outcome.status, 0, &outcome.usage) < 0 && errno == EINTR)
-    {
-    }
-    outcome.garbled = outcome.garbled || reader.pending();
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return written;
 }
 
 // The decoded rows in the shared file, mapped as the bitmap's pixels.
@@ -344,6 +312,114 @@ std::string whyFailed(const Outcome& outcome, const PictureDecoderLimits& limits
 
 }  // namespace
 
+struct PictureDecoderProcess::Helper
+{
+    pid_t pid = 0;
+    Descriptor reports;
+    Descriptor commands;
+    Descriptor rows;
+    Descriptor ended;  // the process's descriptor, readable once it has ended (none on older kernels)
+    helper::MessageReader reader;
+    Outcome outcome;
+    bool reportsOpen = true;
+    bool exited = false;
+    bool collected = false;
+    Clock::time_point started;
+    PictureDecoderLimits bounds;
+
+    // Adds what the report pipe holds; at its end or once the reports stop adding up, stops reading it.
+    void readReports()
+    {
+        uint8_t buffer[64 * 1024];
+        const ssize_t n = ::read(reports.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+        {
+            return;
+        }
+        if (n <= 0 || !reader.add(buffer, static_cast<size_t>(n)))
+        {
+            outcome.garbled = outcome.garbled || reader.broken();
+            reportsOpen = false;
+            return;
+        }
+        readMessages(reader, outcome);
+    }
+
+    // Reads reports until `enough` holds, the helper has failed or ended, or the deadline has passed.
+    template <typename Enough>
+    void listen(Clock::time_point deadline, Enough enough)
+    {
+        while (!exited && !outcome.garbled && !outcome.failure && !enough())
+        {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0)
+            {
+                outcome.timedOut = true;
+                return;
+            }
+            pollfd watched[2] = {{ended.get(), POLLIN, 0}, {reports.get(), POLLIN, 0}};
+            // Without a process descriptor its end is looked for every few milliseconds.
+            const int wait = ended.get() >= 0 ? static_cast<int>(left.count())
+                                              : static_cast<int>(std::min<long>(5, left.count()));
+            if (poll(watched, reportsOpen ? 2 : 1, wait) < 0 && errno != EINTR)
+            {
+                return;
+            }
+            if (reportsOpen && (watched[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0)
+            {
+                readReports();
+            }
+            exited = hasEnded(pid);
+        }
+        // What it wrote before it ended; the pipe has no writer left, so it ends.
+        while (exited && reportsOpen)
+        {
+            readReports();
+        }
+    }
+
+    // Ends it when it has not ended, takes its exit, and tells the observer.
+    void collect()
+    {
+        if (collected)
+        {
+            return;
+        }
+        collected = true;
+        if (!exited)
+        {
+            kill(pid, SIGKILL);
+        }
+        while (wait4(pid, &outcome.status, 0, &outcome.usage) < 0 && errno == EINTR)
+        {
+        }
+        exited = true;
+        outcome.garbled = outcome.garbled || reader.pending();
+        std::function<void(const PictureDecoderRun&)> observer;
+        {
+            std::lock_guard<std::mutex> lock(gSettingsLock);
+            observer = gObserver;
+        }
+        if (observer)
+        {
+            PictureDecoderRun run;
+            run.peakKilobytes = outcome.usage.ru_maxrss > 0 ? static_cast<uint64_t>(outcome.usage.ru_maxrss) : 0;
+            run.processorSeconds = double(outcome.usage.ru_utime.tv_sec + outcome.usage.ru_stime.tv_sec) +
+                                   double(outcome.usage.ru_utime.tv_usec + outcome.usage.ru_stime.tv_usec) / 1e6;
+            run.wallSeconds = std::chrono::duration<double>(Clock::now() - started).count();
+            run.succeeded = WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0 && !outcome.failure &&
+                            !outcome.garbled && !outcome.timedOut;
+            observer(run);
+        }
+    }
+
+    bool endedCleanly() const
+    {
+        return WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0 && !outcome.timedOut &&
+               !outcome.garbled && !outcome.failure;
+    }
+};
+
 void PictureDecoderProcess::setProgramPath(const std::string& path)
 {
     std::lock_guard<std::mutex> lock(gSettingsLock);
@@ -380,42 +456,68 @@ void PictureDecoderProcess::setObserver(std::function<void(const PictureDecoderR
     gObserver = std::move(observer);
 }
 
-PictureDecoderProcess::Result PictureDecoderProcess::run(int file, PictureFormat format, bool decode,
-                                                         const DecodeRequest& request)
+PictureDecoderProcess::PictureDecoderProcess(std::unique_ptr<Helper> helper) : mHelper(std::move(helper)) {}
+
+PictureDecoderProcess::~PictureDecoderProcess()
 {
-    Result result;
+    if (!mHelper->collected)
+    {
+        // Nothing to decode: at the end of its command pipe it ends, or is ended.
+        mHelper->commands.reset();
+        mHelper->listen(Clock::now() + std::chrono::milliseconds(1000), [] { return false; });
+        mHelper->collect();
+    }
+}
+
+PictureHeader& PictureDecoderProcess::header()
+{
+    return *mHelper->outcome.header;
+}
+
+std::unique_ptr<PictureDecoderProcess> PictureDecoderProcess::start(int file, PictureFormat format,
+                                                                    std::string& whyNot)
+{
     const std::string program = programPath();
-    const PictureDecoderLimits bounds = limits();
+    auto helper = std::make_unique<Helper>();
+    helper->bounds = limits();
     if (program.empty())
     {
-        result.whyNot = "the picture decoder (pravix-picture-decoder) cannot be found";
-        return result;
+        whyNot = "the picture decoder (pravix-picture-decoder) cannot be found";
+        return nullptr;
     }
-    int pipeEnds[2];
-    if (pipe2(pipeEnds, O_CLOEXEC) != 0)
+    int reportEnds[2];
+    int commandEnds[2];
+    if (pipe2(reportEnds, O_CLOEXEC) != 0)
     {
-        result.whyNot = std::string("the picture decoder cannot be started: ") + std::strerror(errno);
-        return result;
+        whyNot = std::string("the picture decoder cannot be started: ") + std::strerror(errno);
+        return nullptr;
     }
-    Descriptor reports(pipeEnds[0]);
-    Descriptor reportEnd(pipeEnds[1]);
-    Descriptor rows(decode ? memfd_create("pravix-rows", MFD_CLOEXEC) : -1);
+    helper->reports.reset(reportEnds[0]);
+    Descriptor reportEnd(reportEnds[1]);
+    if (pipe2(commandEnds, O_CLOEXEC) != 0)
+    {
+        whyNot = std::string("the picture decoder cannot be started: ") + std::strerror(errno);
+        return nullptr;
+    }
+    Descriptor commandEnd(commandEnds[0]);
+    helper->commands.reset(commandEnds[1]);
+    helper->rows.reset(memfd_create("pravix-rows", MFD_CLOEXEC));
     Descriptor picture = highCopy(file);
     Descriptor reportCopy = highCopy(reportEnd.get());
-    Descriptor rowsCopy = highCopy(rows.get());
+    Descriptor commandCopy = highCopy(commandEnd.get());
+    Descriptor rowsCopy = highCopy(helper->rows.get());
     reportEnd.reset();
-    if (picture.get() < 0 || reportCopy.get() < 0 || (decode && rowsCopy.get() < 0))
+    commandEnd.reset();
+    if (picture.get() < 0 || reportCopy.get() < 0 || commandCopy.get() < 0 || rowsCopy.get() < 0)
     {
-        result.whyNot = std::string("the picture decoder cannot be started: ") + std::strerror(errno);
-        return result;
+        whyNot = std::string("the picture decoder cannot be started: ") + std::strerror(errno);
+        return nullptr;
     }
 
     helper::Request asked;
     asked.format = format;
-    asked.decode = decode;
-    asked.picture = request;
-    asked.memoryBytes = bounds.memoryBytes / 5 * 4;
-    asked.cpuSeconds = bounds.cpuSeconds;
+    asked.memoryBytes = helper->bounds.memoryBytes / 5 * 4;
+    asked.cpuSeconds = helper->bounds.cpuSeconds;
     asked.threads = workerCount();
     asked.parent = getpid();
     std::vector<std::string> arguments = helper::argumentsOf(asked);
@@ -438,14 +540,11 @@ PictureDecoderProcess::Result PictureDecoderProcess::run(int file, PictureFormat
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, commandCopy.get(), helper::kCommandDescriptor);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, picture.get(), helper::kPictureDescriptor);
     posix_spawn_file_actions_adddup2(&actions, reportCopy.get(), helper::kReportDescriptor);
-    if (decode)
-    {
-        posix_spawn_file_actions_adddup2(&actions, rowsCopy.get(), helper::kRowsDescriptor);
-    }
+    posix_spawn_file_actions_adddup2(&actions, rowsCopy.get(), helper::kRowsDescriptor);
     // Nothing else of the program's: its windows' sockets, its files.
     posix_spawn_file_actions_addclosefrom_np(&actions, helper::kRowsDescriptor + 1);
     sigset_t none;
@@ -455,64 +554,76 @@ PictureDecoderProcess::Result PictureDecoderProcess::run(int file, PictureFormat
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &all);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    const Clock::time_point started = Clock::now();
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
+    helper->started = Clock::now();
+    const int spawned =
+        posix_spawn(&helper->pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
+    // The helper's ends are the helper's alone: a report pipe still open here would never end.
     picture.reset();
     reportCopy.reset();
+    commandCopy.reset();
     rowsCopy.reset();
     if (spawned != 0)
     {
-        result.whyNot = "the picture decoder cannot be started: " + std::string(std::strerror(spawned));
+        whyNot = "the picture decoder cannot be started: " + std::string(std::strerror(spawned));
+        return nullptr;
+    }
+    helper->ended.reset(static_cast<int>(syscall(SYS_pidfd_open, helper->pid, 0)));
+
+    Helper& h = *helper;
+    h.listen(h.started + h.bounds.deadline, [&h] { return h.outcome.header.has_value(); });
+    if (!h.outcome.header || h.outcome.garbled || h.outcome.failure || h.outcome.timedOut)
+    {
+        h.collect();
+        whyNot = whyFailed(h.outcome, h.bounds);
+        return nullptr;
+    }
+    return std::unique_ptr<PictureDecoderProcess>(new PictureDecoderProcess(std::move(helper)));
+}
+
+std::optional<Bitmap> PictureDecoderProcess::decode(const DecodeRequest& request, std::string& whyNot)
+{
+    Helper& h = *mHelper;
+    if (h.collected)
+    {
+        whyNot = "the decoder gave no picture";
+        return std::nullopt;
+    }
+    const Clock::time_point deadline = Clock::now() + h.bounds.deadline;
+    writeCommand(h.commands.get(), helper::decodeMessage(request));
+    h.commands.reset();
+    // The picture, then its end.
+    h.listen(deadline, [&h] { return h.outcome.picture.has_value(); });
+    h.listen(deadline, [] { return false; });
+    h.collect();
+    if (!h.endedCleanly() || !h.outcome.picture)
+    {
+        whyNot = whyFailed(h.outcome, h.bounds);
+        return std::nullopt;
+    }
+    if (!fitsRequest(*h.outcome.picture, *h.outcome.header, request))
+    {
+        whyNot = "the decoder handed back a picture other than asked";
+        return std::nullopt;
+    }
+    return mapRows(h.rows, *h.outcome.picture, whyNot);
+}
+
+PictureDecoderProcess::Result PictureDecoderProcess::run(int file, PictureFormat format, bool decode,
+                                                         const DecodeRequest& request)
+{
+    Result result;
+    std::unique_ptr<PictureDecoderProcess> helper = start(file, format, result.whyNot);
+    if (!helper)
+    {
         return result;
     }
-
-    Outcome outcome;
-    follow(pid, reports, started + bounds.deadline, outcome);
-    const bool exitedCleanly = WIFEXITED(outcome.status) && WEXITSTATUS(outcome.status) == 0;
-    if (exitedCleanly && !outcome.timedOut && !outcome.garbled && !outcome.failure && outcome.header &&
-        (!decode || outcome.picture))
+    if (decode)
     {
-        result.header = std::move(outcome.header);
-        if (decode)
-        {
-            if (!fitsRequest(*outcome.picture, *result.header, request))
-            {
-                result.whyNot = "the decoder handed back a picture other than asked";
-            }
-            else
-            {
-                result.picture = mapRows(rows, *outcome.picture, result.whyNot);
-            }
-        }
+        result.picture = helper->decode(request, result.whyNot);
     }
-    else
-    {
-        // A header that came before the decode failed still tells what the file is.
-        if (!outcome.garbled)
-        {
-            result.header = std::move(outcome.header);
-        }
-        result.whyNot = whyFailed(outcome, bounds);
-    }
-
-    std::function<void(const PictureDecoderRun&)> observer;
-    {
-        std::lock_guard<std::mutex> lock(gSettingsLock);
-        observer = gObserver;
-    }
-    if (observer)
-    {
-        PictureDecoderRun run;
-        run.peakKilobytes = outcome.usage.ru_maxrss > 0 ? static_cast<uint64_t>(outcome.usage.ru_maxrss) : 0;
-        run.processorSeconds = double(outcome.usage.ru_utime.tv_sec + outcome.usage.ru_stime.tv_sec) +
-                               double(outcome.usage.ru_utime.tv_usec + outcome.usage.ru_stime.tv_usec) / 1e6;
-        run.wallSeconds = std::chrono::duration<double>(Clock::now() - started).count();
-        run.succeeded = result.whyNot.empty();
-        observer(run);
-    }
+    result.header = std::move(helper->header());
     return result;
 }
 

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -36,12 +37,12 @@ struct PictureDecoderRun
 };
 
 // Decodes the JPEG, PNG, TIFF, BMP and JPEG 2000 pictures of the program in a helper process of its own
-// (pravix-picture-decoder), started afresh for every call, handed the open file and what is asked, bounded
-// by the kernel (memory, processor time) and killed at the deadline. The rows come back in shared memory
-// that the bitmap maps: they are not copied. A helper that fails, crashes, is killed or says something
-// that does not add up is a refusal of that file with its reason; nothing is left running. When the
-// helper cannot be found or started, these pictures are refused: they are never decoded in the program's
-// own process.
+// (pravix-picture-decoder), one for every file, handed the open file, bounded by the kernel (memory,
+// processor time) and killed at the deadline of each step (its header, then its picture). The rows come
+// back in shared memory that the bitmap maps: they are not copied. A helper that fails, crashes, is
+// killed or says something that does not add up is a refusal of that file with its reason; nothing is
+// left running. When the helper cannot be found or started, these pictures are refused: they are never
+// decoded in the program's own process.
 class PictureDecoderProcess
 {
 public:
@@ -52,8 +53,21 @@ public:
         std::string whyNot;             // for the log, when what was asked did not come
     };
 
-    // The header of the picture in `file` (a descriptor on a regular file, read from its start), and,
-    // when `decode` is set, the picture as asked.
+    // Starts a helper on `file` (a descriptor on a regular file, read from its start) and waits for the
+    // picture's header; the helper then waits for decode(). Null, with why, when there is no header.
+    static std::unique_ptr<PictureDecoderProcess> start(int file, PictureFormat format, std::string& whyNot);
+    // Ends a helper that was not asked to decode, and collects it.
+    ~PictureDecoderProcess();
+    PictureDecoderProcess(const PictureDecoderProcess&) = delete;
+    PictureDecoderProcess& operator=(const PictureDecoderProcess&) = delete;
+
+    // The header, its colour profile among it, for the caller to take.
+    PictureHeader& header();
+    // Once: the picture as asked (without the colour profile); the helper ends with it.
+    std::optional<Bitmap> decode(const DecodeRequest& request, std::string& whyNot);
+
+    // The header of the picture in `file`, and, when `decode` is set, the picture as asked: start and
+    // decode in one.
     static Result run(int file, PictureFormat format, bool decode, const DecodeRequest& request = {});
 
     // The helper program: the one given here (an empty path restores the search), else the one
@@ -63,8 +77,14 @@ public:
     static std::string programPath();
     static void setLimits(const PictureDecoderLimits& limits);
     static PictureDecoderLimits limits();
-    // Called after every run, from the thread that ran it; empty to stop.
+    // Called as every helper ends, from the thread that collected it; empty to stop.
     static void setObserver(std::function<void(const PictureDecoderRun&)> observer);
+
+private:
+    struct Helper;
+    explicit PictureDecoderProcess(std::unique_ptr<Helper> helper);
+
+    std::unique_ptr<Helper> mHelper;
 };
 
 }  // namespace pravix

@@ -107,20 +107,13 @@ std::optional<uint64_t> number(const std::string& text)
 
 std::vector<std::string> argumentsOf(const Request& request)
 {
-    return {formatArgument(request.format),
-            request.decode ? "decode" : "header",
-            request.picture.upright ? "upright" : "as-stored",
-            std::to_string(request.picture.maxPixelSize),
-            request.picture.keepAlpha ? "alpha" : "opaque",
-            std::to_string(request.memoryBytes),
-            std::to_string(request.cpuSeconds),
-            std::to_string(request.threads),
-            std::to_string(request.parent)};
+    return {formatArgument(request.format), std::to_string(request.memoryBytes), std::to_string(request.cpuSeconds),
+            std::to_string(request.threads), std::to_string(request.parent)};
 }
 
 std::optional<Request> requestOf(const std::vector<std::string>& arguments)
 {
-    if (arguments.size() != 9)
+    if (arguments.size() != 5)
     {
         return std::nullopt;
     }
@@ -133,30 +126,15 @@ std::optional<Request> requestOf(const std::vector<std::string>& arguments)
             request.format = f;
         }
     }
-    const auto choice = [](const std::string& text, const char* yes, const char* no) -> std::optional<bool>
-    {
-        if (text == yes)
-        {
-            return true;
-        }
-        return text == no ? std::optional<bool>(false) : std::nullopt;
-    };
-    const std::optional<bool> decode = choice(arguments[1], "decode", "header");
-    const std::optional<bool> upright = choice(arguments[2], "upright", "as-stored");
-    const std::optional<bool> alpha = choice(arguments[4], "alpha", "opaque");
-    const std::optional<uint64_t> side = number(arguments[3]);
-    const std::optional<uint64_t> memory = number(arguments[5]);
-    const std::optional<uint64_t> cpu = number(arguments[6]);
-    const std::optional<uint64_t> threads = number(arguments[7]);
-    const std::optional<uint64_t> parent = number(arguments[8]);
-    if (request.format == PictureFormat::Unknown || !decode || !upright || !alpha || !side || *side > UINT32_MAX ||
-        !memory || !cpu || *cpu == 0 || *cpu > 3600 || !threads || *threads == 0 || *threads > 1024 || !parent ||
-        *parent == 0 || *parent > INT32_MAX)
+    const std::optional<uint64_t> memory = number(arguments[1]);
+    const std::optional<uint64_t> cpu = number(arguments[2]);
+    const std::optional<uint64_t> threads = number(arguments[3]);
+    const std::optional<uint64_t> parent = number(arguments[4]);
+    if (request.format == PictureFormat::Unknown || !memory || !cpu || *cpu == 0 || *cpu > 3600 || !threads ||
+        *threads == 0 || *threads > 1024 || !parent || *parent == 0 || *parent > INT32_MAX)
     {
         return std::nullopt;
     }
-    request.decode = *decode;
-    request.picture = DecodeRequest{*upright, static_cast<uint32_t>(*side), *alpha};
     request.memoryBytes = *memory;
     request.cpuSeconds = static_cast<uint32_t>(*cpu);
     request.threads = static_cast<uint32_t>(*threads);
@@ -194,6 +172,15 @@ std::vector<uint8_t> failureMessage(const Failure& failure)
     return message(MessageKind::Failure, payload);
 }
 
+std::vector<uint8_t> decodeMessage(const DecodeRequest& request)
+{
+    std::vector<uint8_t> payload;
+    put32(payload, request.upright ? 1 : 0);
+    put32(payload, request.maxPixelSize);
+    put32(payload, request.keepAlpha ? 1 : 0);
+    return message(MessageKind::Decode, payload);
+}
+
 bool MessageReader::add(const uint8_t* bytes, size_t count)
 {
     if (mBroken)
@@ -205,7 +192,7 @@ bool MessageReader::add(const uint8_t* bytes, size_t count)
     {
         const uint32_t kind = get32(mBytes.data());
         const uint32_t length = get32(mBytes.data() + 4);
-        if (kind < 1 || kind > 3 || length > kMaxPayloadBytes)
+        if (kind < 1 || kind > 4 || length > kMaxPayloadBytes)
         {
             mBroken = true;
         }
@@ -231,7 +218,7 @@ std::optional<MessageReader::Message> MessageReader::next()
     if (mBytes.size() >= 8)
     {
         const uint32_t kind = get32(mBytes.data());
-        if (kind < 1 || kind > 3 || get32(mBytes.data() + 4) > kMaxPayloadBytes)
+        if (kind < 1 || kind > 4 || get32(mBytes.data() + 4) > kMaxPayloadBytes)
         {
             mBroken = true;
         }
@@ -277,6 +264,19 @@ std::optional<Failure> failureOf(const std::vector<uint8_t>& payload)
         return std::nullopt;
     }
     return Failure{static_cast<FailureKind>(kind), std::string(text.begin(), text.end())};
+}
+
+std::optional<DecodeRequest> decodeRequestOf(const std::vector<uint8_t>& payload)
+{
+    PayloadReader in(payload);
+    uint32_t upright = 0;
+    uint32_t side = 0;
+    uint32_t alpha = 0;
+    if (!in.read32(upright) || !in.read32(side) || !in.read32(alpha) || !in.atEnd() || upright > 1 || alpha > 1)
+    {
+        return std::nullopt;
+    }
+    return DecodeRequest{upright == 1, side, alpha == 1};
 }
 
 }  // namespace helper

@@ -14,15 +14,17 @@ namespace pravix
 {
 
 // What the program and the picture decoder helper process say to each other. The program starts the
-// helper with the request as its arguments and three descriptors: the picture file (read-only) as
-// kPictureDescriptor, the write end of a pipe as kReportDescriptor, on which the helper reports in
-// messages, and, to decode, an empty shared-memory file as kRowsDescriptor, into which the helper
-// writes the decoded picture's rows (width x height x channels bytes, rows top to bottom) for the
-// program to map. Each message is its kind, its payload's length (both 32-bit little-endian) and the
-// payload.
+// helper with the request as its arguments and four descriptors: the read end of a command pipe as
+// kCommandDescriptor, the picture file (read-only) as kPictureDescriptor, the write end of a pipe as
+// kReportDescriptor, on which the helper reports in messages, and an empty shared-memory file as
+// kRowsDescriptor, into which the helper writes the decoded picture's rows (width x height x channels
+// bytes, rows top to bottom) for the program to map. The helper reports the header, then waits for a
+// Decode message on the command pipe (its end: nothing to decode), and reports the picture. Each message
+// is its kind, its payload's length (both 32-bit little-endian) and the payload.
 namespace helper
 {
 
+constexpr int kCommandDescriptor = 0;
 constexpr int kPictureDescriptor = 3;
 constexpr int kReportDescriptor = 4;
 constexpr int kRowsDescriptor = 5;
@@ -37,6 +39,7 @@ enum class MessageKind : uint32_t
     Header = 1,   // the picture's header: PictureHeader
     Picture = 2,  // the rows are in the shared file: width, height, channels
     Failure = 3,  // why there is no picture
+    Decode = 4,   // from the program: decode as asked (DecodeRequest)
 };
 
 enum class FailureKind : uint32_t
@@ -51,8 +54,6 @@ enum class FailureKind : uint32_t
 struct Request
 {
     PictureFormat format = PictureFormat::Unknown;
-    bool decode = false;  // the header alone when false
-    DecodeRequest picture;
     uint64_t memoryBytes = 0;  // the most the helper may take, its decoded rows included
     uint32_t cpuSeconds = 0;
     uint32_t threads = 1;
@@ -80,6 +81,7 @@ struct Failure
 std::vector<uint8_t> headerMessage(const PictureHeader& header);
 std::vector<uint8_t> pictureMessage(const PictureSize& size);
 std::vector<uint8_t> failureMessage(const Failure& failure);
+std::vector<uint8_t> decodeMessage(const DecodeRequest& request);
 
 // Gathers messages from the bytes of the report pipe as they arrive. A message of an unknown kind, or
 // longer than kMaxPayloadBytes, makes the stream broken.
@@ -109,6 +111,7 @@ private:
 std::optional<PictureHeader> headerOf(const std::vector<uint8_t>& payload);
 std::optional<PictureSize> pictureSizeOf(const std::vector<uint8_t>& payload);
 std::optional<Failure> failureOf(const std::vector<uint8_t>& payload);
+std::optional<DecodeRequest> decodeRequestOf(const std::vector<uint8_t>& payload);
 
 }  // namespace helper
 }  // namespace pravix

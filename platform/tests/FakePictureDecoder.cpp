@@ -65,10 +65,9 @@ void writeRows(size_t bytes)
 
 }  // namespace
 
-int main(int argc, char** argv)
+int main(int, char** argv)
 {
     const std::string name = std::strrchr(argv[0], '/') != nullptr ? std::strrchr(argv[0], '/') + 1 : argv[0];
-    const bool decode = argc > 2 && std::strcmp(argv[2], "decode") == 0;
     const size_t rowBytes = size_t(kWidth) * kHeight * 3;
     if (name == "crash")
     {
@@ -90,7 +89,9 @@ int main(int argc, char** argv)
         return 1;
     }
     sendHeader();
-    if (!decode)
+    // The program's word: a Decode message, or the end of the command pipe.
+    uint8_t command[64];
+    if (read(kCommandDescriptor, command, sizeof command) <= 0)
     {
         return 0;
     }

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <algorithm>
 #include <climits>
@@ -142,6 +143,33 @@ private:
     size_t mStride = 0;
 };
 
+// What the program asks once it has the header: a picture to decode, or nothing (the command pipe ends).
+std::optional<DecodeRequest> awaitedRequest()
+{
+    MessageReader reader;
+    for (;;)
+    {
+        uint8_t buffer[256];
+        const ssize_t n = ::read(kCommandDescriptor, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (n <= 0 || !reader.add(buffer, static_cast<size_t>(n)))
+        {
+            return std::nullopt;
+        }
+        if (std::optional<MessageReader::Message> m = reader.next())
+        {
+            if (m->kind != MessageKind::Decode)
+            {
+                return std::nullopt;
+            }
+            return decodeRequestOf(m->payload);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -171,14 +199,15 @@ int main(int argc, char** argv)
         {
             return 1;
         }
-        if (!request->decode)
+        const std::optional<DecodeRequest> asked = awaitedRequest();
+        if (!asked)
         {
             return 0;
         }
         // A JPEG 2000 picture is put together in its output rows themselves, which it needs in place.
         SharedFileRows written;
-        const Bitmap picture = job.decode(request->picture, sharedRows,
-                                          request->format == PictureFormat::Jpeg2000 ? nullptr : &written);
+        const Bitmap picture =
+            job.decode(*asked, sharedRows, request->format == PictureFormat::Jpeg2000 ? nullptr : &written);
         return report(pictureMessage({picture.width, picture.height, picture.channels})) ? 0 : 1;
     }
     catch (const std::bad_alloc&)
