@@ -2,6 +2,7 @@
 
 #include "AppImages.h"
 #include "MainMenuBar.h"
+#include "MainWindowLayout.h"
 #include "NSLanguage.h"
 
 #include <QCloseEvent>
@@ -76,7 +77,7 @@ void NSMianWindow::setMainMenuBar(MainMenuBar* menuBar)
     menuBar_ = menuBar;
     menuBar_->setParent(this);
     const QRect close = titleButton(CloseButton)->geometry();
-    menuBar_->setTitleBand(ViewController::kHeaderHeight, close.top() + close.height() / 2);
+    menuBar_->setTitleBand(MainWindowLayout::kHeaderHeight, close.top() + close.height() / 2);
     menuBar_->show();
     menuBar_->raise();
     UpdateWindowsBt();

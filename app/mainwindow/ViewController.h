@@ -4,6 +4,7 @@
 #include "BatchView.h"
 #include "ConversionListModel.h"
 #include "DragDropView.h"
+#include "MainWindowLayout.h"
 #include "NSImagePreView.h"
 #include "NSTableCellDeleteViewDelegate.h"
 #include "ZLImage.h"
@@ -18,7 +19,6 @@
 #include <optional>
 #include <vector>
 
-class QAbstractButton;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -54,6 +54,8 @@ struct MainWindowEnvironment
 // buttons, Start/Stop). It owns the list (TablePathArr) and drives the batch (BatchConversion),
 // whose reports arrive on the GUI thread. While a batch runs (also while it stops) every change
 // of the list is refused: removals show the busy alert, drops are ignored, adding is locked.
+// The widgets and their placement are MainWindowLayout's; the controller gives them their texts
+// and states and acts on them.
 //
 // The widgets are public for tests and screen readers; everything they do goes through the
 // actions below.
@@ -65,9 +67,6 @@ class ViewController : public QWidget,
     Q_OBJECT
 
 public:
-    // The header band's height: the title buttons and the menu bar stand in it.
-    static constexpr int kHeaderHeight = 46;
-
     explicit ViewController(MainWindowEnvironment environment = {}, QWidget* parent = nullptr);
     ~ViewController() override;
 
@@ -152,49 +151,38 @@ public:
     static QString getNowTimeTimestamp();
 
     // Outlets.
-    QWidget* NavView() const { return navView_; }
-    QLabel* LogoImage() const { return logoImage_; }
-    QLabel* AppName() const { return appName_; }
-    QPushButton* AddFileBt() const { return addFileBt_; }
-    QPushButton* RemoveAllBt() const { return removeAllBt_; }
-    DragDropView* DropView() const { return dropView_; }
-    ConversionTableView* TableView() const { return tableView_; }
-    NSViewColor* AddHeicFileView() const { return addHeicFileView_; }
-    QToolButton* AddHeicFileBt() const { return addHeicFileBt_; }
-    QWidget* ConfigLineView() const { return configLineView_; }
-    QWidget* ConfigView() const { return configView_; }
-    QLabel* OutputFormatText() const { return outputFormatText_; }
-    QLabel* ImageSizeText() const { return imageSizeText_; }
-    QLabel* JPGEQualityText() const { return jpgeQualityText_; }
-    QComboBox* OutFileType() const { return outFileType_; }
-    QComboBox* SelectImageSize() const { return selectImageSize_; }
-    QComboBox* ImageQuality() const { return imageQuality_; }
-    QCheckBox* Exif() const { return exif_; }
-    QLabel* OutputPath() const { return outputPath_; }
-    QRadioButton* SaveHEICPath() const { return saveHEICPath_; }
-    QRadioButton* SaveCustomPath() const { return saveCustomPath_; }
-    QLineEdit* ShowPath() const { return showPath_; }
-    QToolButton* SelectPathBt() const { return selectPathBt_; }
-    QPushButton* OpenPathBt() const { return openPathBt_; }
-    QPushButton* PravixBt() const { return pravixBt_; }
-
-protected:
-    void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    QWidget* NavView() const { return ui_->navView; }
+    QLabel* LogoImage() const { return ui_->logoImage; }
+    QLabel* AppName() const { return ui_->appName; }
+    QPushButton* AddFileBt() const { return ui_->addFileBt; }
+    QPushButton* RemoveAllBt() const { return ui_->removeAllBt; }
+    DragDropView* DropView() const { return ui_->dropView; }
+    ConversionTableView* TableView() const { return ui_->tableView; }
+    NSViewColor* AddHeicFileView() const { return ui_->addHeicFileView; }
+    QToolButton* AddHeicFileBt() const { return ui_->addHeicFileBt; }
+    QWidget* ConfigLineView() const { return ui_->configLineView; }
+    QWidget* ConfigView() const { return ui_->configView; }
+    QLabel* OutputFormatText() const { return ui_->outputFormatText; }
+    QLabel* ImageSizeText() const { return ui_->imageSizeText; }
+    QLabel* JPGEQualityText() const { return ui_->jpgeQualityText; }
+    QComboBox* OutFileType() const { return ui_->outFileType; }
+    QComboBox* SelectImageSize() const { return ui_->selectImageSize; }
+    QComboBox* ImageQuality() const { return ui_->imageQuality; }
+    QCheckBox* Exif() const { return ui_->exif; }
+    QLabel* OutputPath() const { return ui_->outputPath; }
+    QRadioButton* SaveHEICPath() const { return ui_->saveHEICPath; }
+    QRadioButton* SaveCustomPath() const { return ui_->saveCustomPath; }
+    QLineEdit* ShowPath() const { return ui_->showPath; }
+    QToolButton* SelectPathBt() const { return ui_->selectPathBt; }
+    QPushButton* OpenPathBt() const { return ui_->openPathBt; }
+    QPushButton* PravixBt() const { return ui_->pravixBt; }
 
 private:
-    void buildHeader();
-    void buildList();
-    void buildOptionPane();
-    void setUpTabOrder();
     void applyOutputPlace(bool besideSource);
     void applyEmptyListRule();
-    void placeEmptyListArea();
     void addFromOpenPanel();
     void showBusyAlert();
     void closePreview();
-    void layoutHeader();
-    void fitPravixButton();
 
     MainWindowEnvironment environment_;
     std::shared_ptr<WindowDialogs> dialogs_;
@@ -210,37 +198,8 @@ private:
     bool isSaveHEICPath_ = true;
     QString cachePath_;
     bool international_ = true;
-    int headerReservedLeft_ = 0;
-    int headerReservedRight_ = 0;
 
-    QWidget* navView_ = nullptr;
-    QWidget* logoGroup_ = nullptr;
-    QLabel* logoImage_ = nullptr;
-    QLabel* appName_ = nullptr;
-    QPushButton* addFileBt_ = nullptr;
-    QPushButton* removeAllBt_ = nullptr;
-    QWidget* listToolbar_ = nullptr;
-    DragDropView* dropView_ = nullptr;
-    QWidget* listFrame_ = nullptr;
-    ConversionTableView* tableView_ = nullptr;
-    NSViewColor* addHeicFileView_ = nullptr;
-    QToolButton* addHeicFileBt_ = nullptr;
-    QWidget* configLineView_ = nullptr;
-    QWidget* configView_ = nullptr;
-    QLabel* outputFormatText_ = nullptr;
-    QLabel* imageSizeText_ = nullptr;
-    QLabel* jpgeQualityText_ = nullptr;
-    QComboBox* outFileType_ = nullptr;
-    QComboBox* selectImageSize_ = nullptr;
-    QComboBox* imageQuality_ = nullptr;
-    QCheckBox* exif_ = nullptr;
-    QLabel* outputPath_ = nullptr;
-    QRadioButton* saveHEICPath_ = nullptr;
-    QRadioButton* saveCustomPath_ = nullptr;
-    QLineEdit* showPath_ = nullptr;
-    QToolButton* selectPathBt_ = nullptr;
-    QPushButton* openPathBt_ = nullptr;
-    QPushButton* pravixBt_ = nullptr;
+    MainWindowLayout* ui_ = nullptr;
     QTimer* updateStateTimer_ = nullptr;
     QPointer<NSImagePreView> imagePreView_;
 
