@@ -8,8 +8,6 @@
 
 #include <atomic>
 #include <cctype>
-#include <fstream>
-#include <iterator>
 #include <mutex>
 
 #include <iostream>
