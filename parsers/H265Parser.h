@@ -88,7 +88,6 @@ struct H265SliceHeader
 
     /// The short-term set in force: the SPS's at the index, or the slice's own.
     const H265ShortTermRefPicSet& refPicSetInForce() const;
-    bool isIdr() const { return nalUnitType == 19 || nalUnitType == 20; }
 };
 
 /// H.265 elementary-stream parser: splits an Annex B stream into pictures (access units, with
@@ -119,10 +118,6 @@ public:
 
     /// Some stored VPS carries the multi-layer extension.
     bool isLayered() const;
-
-    std::shared_ptr<const H265Vps> findVps(std::uint32_t id) const { return mVpsStore.find(id); }
-    std::shared_ptr<const H265Sps> findSps(std::uint32_t id) const { return mSpsStore.find(id); }
-    std::shared_ptr<const H265Pps> findPps(std::uint32_t id) const { return mPpsStore.find(id); }
 
 private:
     struct StoredPicture

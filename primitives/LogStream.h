@@ -30,7 +30,6 @@ public:
     }
 
     bool enabled() const;
-    int getLevel() const { return mLevel; }
 
 private:
     int mLevel;

@@ -461,7 +461,7 @@ HevcImageFileReader::PropertyTypeVector HevcImageFileReader::getItemProperties(C
     for (const auto& property : metaBox.getItemPropertiesBox().getItemProperties(itemId))
     {
         ItemPropertyInfo info;
-        info.type = static_cast<ItemPropertyType>(property.type);
+        info.type = property.type;
         info.index = property.index;
         info.essential = property.essential;
         properties.push_back(info);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "FourCCInt.h"
+#include "ItemPropertiesBox.h"
 
 // Read side of the HEIF container library: one object reads one file (or caller's stream) once
 // and then answers queries by context id and item id. A meta context holds the items of a meta
@@ -287,23 +288,8 @@ public:
         std::vector<std::pair<std::int32_t, std::int32_t>> offsets;
     };
 
-    enum class ItemPropertyType
-    {
-        UNKNOWN = 0,
-        AUXC = 1,
-        AVCC = 2,
-        CLAP = 3,
-        HVCC = 4,
-        IMIR = 5,
-        IROT = 6,
-        ISPE = 7,
-        LHVC = 8,
-        LSEL = 9,
-        OINF = 10,
-        RLOC = 11,
-        TOLS = 12,
-        COLR = 13
-    };
+    // The container's property kinds, so that a kind passes from box to query unchanged.
+    using ItemPropertyType = ItemPropertiesBox::PropertyType;
 
     /// One property association of an item: kind, 0-based ipco index, essential flag.
     struct ItemPropertyInfo

@@ -10,14 +10,24 @@ export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
 
 run_suite() {
   local dir=$1; shift
-  cmake -S . -B "$dir" -DPRAVIX_BUILD_TESTS=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -DPRAVIX_BUILD_TESTS=ON -DPRAVIX_WERROR="${PRAVIX_WERROR:-OFF}" "$@" >/dev/null
   cmake --build "$dir" -j"$jobs"
   ctest --test-dir "$dir" --output-on-failure -j"$jobs" | tee "$dir/ctest.log"
-  local total
+  # ctest's total counts skipped tests as well; its list of tests that did not run names them.
+  local total failed skipped
   total=$(sed -n 's/.*tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log" | tail -n 1)
-  passed=$((passed + ${total:-0}))
+  failed=$(sed -n 's/.* \([0-9][0-9]*\) tests\{0,1\} failed out of .*/\1/p' "$dir/ctest.log" | tail -n 1)
+  skipped=$(awk '/^The following tests did not run:/ { listing = 1; next }
+                 listing && /^[[:space:]]*$/ { listing = 0 }
+                 listing && /\(Skipped\)[[:space:]]*$/ { count++ }
+                 END { print count + 0 }' "$dir/ctest.log")
+  passed=$((passed + ${total:-0} - ${failed:-0} - skipped))
+  failures=$((failures + ${failed:-0}))
+  skips=$((skips + skipped))
 }
 passed=0
+failures=0
+skips=0
 
 echo "== normal build =="
 run_suite build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -25,4 +35,4 @@ echo "== sanitizer build =="
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DPRAVIX_SANITIZE=ON -DPRAVIX_BENCH=OFF
 echo "== fuzz targets (${PRAVIX_FUZZ_SECONDS:-60}s each) =="
 ./scripts/run-fuzzers.sh "${PRAVIX_FUZZ_SECONDS:-60}"
-echo "tests: $passed passed, 0 failed"
+echo "tests: $passed passed, $failures failed, $skips skipped"

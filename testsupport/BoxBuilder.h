@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -93,22 +94,42 @@ void expectRoundTrip(const Bytes& bytes)
     EXPECT_EQ(writeBytes(box), bytes);
 }
 
-/// Every proper prefix of a valid box either parses or throws a standard exception; nothing
-/// else (a crash, a hang, a sanitizer report, a foreign exception) is acceptable.
+/// Every proper prefix of a valid box either throws a standard exception or parses to less than
+/// the whole box: the parse stays inside the prefix, and the box writes back fewer bytes than the
+/// whole box does. A box that made up the missing bytes, or read past the end of its data, fails.
+/// Nothing else (a crash, a hang, a sanitizer report, a foreign exception) is acceptable either.
 template <typename BoxT, typename MakeBox>
 void expectTruncationSafe(const Bytes& bytes, MakeBox makeBox)
 {
+    auto whole = makeBox();
+    parseBytes(*whole, bytes);
+    const std::size_t wholeSize = writeBytes(*whole).size();
     for (std::size_t length = 0; length < bytes.size(); ++length)
     {
         Bytes prefix(bytes.begin(), bytes.begin() + std::ptrdiff_t(length));
         auto box = makeBox();
+        BitStream stream(prefix);
         try
         {
-            parseBytes(*box, prefix);
+            box->parseBox(stream);
         }
         catch (const std::exception&)
         {
+            continue;
         }
+        EXPECT_LE(stream.getPos(), length) << "the parse of a " << length << "-byte prefix read past its end";
+        // A box refused for writing is not taken for the whole box either.
+        std::size_t writtenSize = 0;
+        try
+        {
+            writtenSize = writeBytes(*box).size();
+        }
+        catch (const std::exception&)
+        {
+            continue;
+        }
+        EXPECT_LT(writtenSize, wholeSize)
+            << "a " << length << "-byte prefix of a " << bytes.size() << "-byte box parsed as the whole box";
     }
 }
 

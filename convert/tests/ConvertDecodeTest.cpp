@@ -4,6 +4,8 @@
 #include "ImageFileReaderInterface.h"
 #include "SafeHEICLoader.h"
 
+#include "TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <libexif/exif-data.h>
@@ -13,7 +15,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 
 using namespace pravix;
 namespace fs = std::filesystem;
@@ -56,16 +57,13 @@ class ConvertDecodeTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("pravix-decode-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
         options.cachePath = (root / "cache").string();
         options.savePath = (root / "out").string();
     }
-    void TearDown() override { fs::remove_all(root); }
 
-    fs::path root;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder folder{"pravix-decode"};
+    const fs::path root = folder.path();
     ConversionOptions options;
 };
 

@@ -6,6 +6,8 @@
 #include "SafeHEICLoader.h"
 #include "ZLImage.h"
 
+#include "TemporaryFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <libexif/exif-data.h>
@@ -36,15 +38,11 @@ class ConvertEntryTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("pravix-convert-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "in");
         fs::copy_file(fixture("single.heic"), root / "in" / "photo.heic");
         fs::copy_file(fixture("rotate270.heic"), root / "in" / "turned.heic");
         options.cachePath = (root / "cache").string();  // not there yet: made on demand
     }
-    void TearDown() override { fs::remove_all(root); }
 
     EntryPaths entry(const std::string& file = "photo.heic", const std::string& name = "photo")
     {
@@ -59,7 +57,9 @@ protected:
         return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
     }
 
-    fs::path root;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder folder{"pravix-convert"};
+    const fs::path root = folder.path();
     ConversionOptions options;
 };
 

@@ -8,6 +8,7 @@
 #include "PictureLoading.h"
 
 #include "PictureFiles.h"
+#include "TemporaryFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
 
 using namespace pravix;
 namespace fs = std::filesystem;
@@ -125,14 +125,10 @@ class DisguisedPictureTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("pravix-disguised-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
         fs::create_directories(root / "in");
         options.cachePath = (root / "cache").string();
         options.savePath = (root / "out").string();
     }
-    void TearDown() override { fs::remove_all(root); }
 
     // Writes the bytes as in/photo.heic and converts them; the log goes into `log`.
     EntryOutcome convert(const std::vector<uint8_t>& bytes, const ExifHooks& hooks = defaultExifHooks())
@@ -147,7 +143,9 @@ protected:
         return outcome;
     }
 
-    fs::path root;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder folder{"pravix-disguised"};
+    const fs::path root = folder.path();
     ConversionOptions options;
     std::string log;
 };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CurrentTestFolder.h"
 #include "ExifBlockBuilder.h"
 #include "HeicExif.h"
 #include "HeifBuilder.h"
@@ -129,7 +130,7 @@ std::string exiftoolValues(const std::string& path)
 
 std::string splice(ExifData* exif, const std::string& name)
 {
-    const std::string output = testing::TempDir() + "pravix_source_" + name + ".jpg";
+    const std::string output = testsupport::CurrentTestFolder::path(name + ".jpg");
     EXPECT_EQ(JpgAddExif(exiftest::dataPath("plain.jpg").c_str(), output.c_str(), exif), 1);
     return output;
 }
@@ -186,7 +187,7 @@ TEST(HeicExifSourceTest, NoExifMeansNoTree)
     }
     testing::internal::GetCapturedStdout();
 
-    EXPECT_FALSE(CreateExifDataFromHeicFile((testing::TempDir() + "no_such_file.heic").c_str()));
+    EXPECT_FALSE(CreateExifDataFromHeicFile(testsupport::CurrentTestFolder::path("no_such_file.heic").c_str()));
     EXPECT_FALSE(CreateExifDataFromHeicFile(nullptr));
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "CurrentTestFolder.h"
 #include "ExifBlockBuilder.h"
 #include "HeicExif.h"
 #include "ImageEncoders.h"
@@ -58,8 +59,7 @@ ExifDataPtr cameraTree()
 
 std::string tempPath(const std::string& name)
 {
-    const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-    return testing::TempDir() + "pravix_" + info->name() + "_" + name;
+    return testsupport::CurrentTestFolder::path(name);
 }
 
 void writeFile(const std::string& path, const Bytes& bytes)
@@ -310,7 +310,7 @@ TEST_F(JpgAddExifTest, Refusals)
     EXPECT_EQ(JpgAddExif(nullptr, output.c_str(), exif.get()), 0);
     writeFile(input, jfif);
     EXPECT_EQ(JpgAddExif(input.c_str(), output.c_str(), nullptr), 0);
-    EXPECT_EQ(JpgAddExif(input.c_str(), (testing::TempDir() + "no/such/dir/out.jpg").c_str(), exif.get()), 0);
+    EXPECT_EQ(JpgAddExif(input.c_str(), testsupport::CurrentTestFolder::path("no/such/dir/out.jpg").c_str(), exif.get()), 0);
 
     expectRefused(Bytes(jfif.begin(), jfif.begin() + 19));  // shorter than 20 bytes
     expectRefused({});
@@ -367,7 +367,7 @@ TEST_F(JpgAddExifTest, FailedWriteRemovesTheOutput)
 
 TEST(GetFileLengthTest, KeepsThePosition)
 {
-    const std::string path = testing::TempDir() + "pravix_length.bin";
+    const std::string path = tempPath("length.bin");
     writeFile(path, Bytes(1234, 7));
     FILE* file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);

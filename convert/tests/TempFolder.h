@@ -1,6 +1,6 @@
 #pragma once
 
-// A fresh folder per test under the system's temporary folder, removed with everything in it.
+// A fresh folder per test under TMPDIR, removed with everything in it; and file helpers.
 
 #include <gtest/gtest.h>
 
@@ -10,36 +10,27 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
+
+#include "TemporaryFolder.h"
 
 namespace converttest
 {
 
-class TempFolder
+// The running test's own folder, named after it.
+class TempFolder : public testsupport::TemporaryFolder
 {
 public:
-    TempFolder()
-    {
-        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
-        mPath = std::filesystem::temp_directory_path() /
-                ("pravix-" + std::to_string(::getpid()) + "-" + info->test_suite_name() + "-" + info->name());
-        std::filesystem::remove_all(mPath);
-        std::filesystem::create_directories(mPath);
-    }
-    ~TempFolder()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(mPath, ec);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const std::filesystem::path& path() const { return mPath; }
-    std::string operator/(const std::string& name) const { return (mPath / name).string(); }
+    TempFolder() : TemporaryFolder(nameOfTest()) {}
 
 private:
-    std::filesystem::path mPath;
+    static std::string nameOfTest()
+    {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        std::string name = std::string("pravix-") + info->test_suite_name() + "-" + info->name();
+        std::replace(name.begin(), name.end(), '/', '_');
+        return name;
+    }
 };
 
 inline std::vector<uint8_t> readBytes(const std::string& path)

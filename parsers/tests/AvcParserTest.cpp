@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "AvcParser.h"
+#include "CurrentTestFolder.h"
 #include "ParserTestUtil.h"
 
 using parsertest::BitWriter;
@@ -21,7 +22,7 @@ namespace
 {
 std::string writeTempFile(const std::string& name, const Bytes& bytes)
 {
-    const std::string path = ::testing::TempDir() + "pravix_avc_" + name;
+    const std::string path = testsupport::CurrentTestFolder::path(name);
     parsertest::writeFile(path, bytes);
     return path;
 }

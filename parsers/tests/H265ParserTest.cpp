@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "CurrentTestFolder.h"
 #include "H265BitWriter.h"
 #include "H265Parser.h"
 
@@ -19,7 +20,7 @@ namespace
 {
 std::string tempPath(const std::string& name)
 {
-    return testing::TempDir() + "pravix_h265_" + name;
+    return testsupport::CurrentTestFolder::path(name);
 }
 
 std::vector<PictureData> parseBytes(const Bytes& stream, const std::string& name)

@@ -2,12 +2,12 @@
 // Set PRAVIX_WRITE_FIXTURES=1 to rewrite data/fixtures/*.heic after a deliberate change.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
+#include "CurrentTestFolder.h"
 #include "FixtureWriter.h"
 #include "ReaderTestSupport.h"
 
@@ -36,8 +36,8 @@ bool haveFfmpeg()
 /// Decodes an H.265 byte stream with ffmpeg into raw 8-bit frames.
 Bytes decodeWithFfmpeg(const Bytes& stream, const std::string& format)
 {
-    const std::string input = testing::TempDir() + "pravix_decode_in_" + std::to_string(getpid()) + ".bin";
-    const std::string output = testing::TempDir() + "pravix_decode_out_" + std::to_string(getpid()) + ".yuv";
+    const std::string input = testsupport::CurrentTestFolder::path("decode_in.bin");
+    const std::string output = testsupport::CurrentTestFolder::path("decode_out.yuv");
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
     std::remove(output.c_str());

@@ -2,12 +2,12 @@
 // Expected sample positions and times were read with ffprobe -show_entries packet=pts,dts,size,pos.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
+#include "CurrentTestFolder.h"
 #include "HeifBuilder.h"
 #include "ReaderTestSupport.h"
 #include "UniqueId.h"
@@ -316,8 +316,8 @@ TEST(TrackContext, SamplesDecodeWithFfmpeg)
         file->getItemData(track, sample, data);
         stream.insert(stream.end(), data.begin(), data.end());
     }
-    const std::string input = testing::TempDir() + "pravix_sequence_" + std::to_string(getpid()) + ".hevc";
-    const std::string output = testing::TempDir() + "pravix_sequence_" + std::to_string(getpid()) + ".yuv";
+    const std::string input = testsupport::CurrentTestFolder::path("sequence.hevc");
+    const std::string output = testsupport::CurrentTestFolder::path("sequence.yuv");
     std::ofstream(input, std::ios::binary)
         .write(reinterpret_cast<const char*>(stream.data()), static_cast<std::streamsize>(stream.size()));
     std::remove(output.c_str());
