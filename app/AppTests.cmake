@@ -9,6 +9,11 @@ foreach(room ${PRAVIX_APP_ROOMS})
   file(GLOB room_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${room}/tests/*Test.cpp)
   list(APPEND PRAVIX_APP_TESTS ${room_tests})
 endforeach()
+# Qt's runtime folder in the build tree, private as Qt wants it: without one it makes a folder of its own
+# in the temporary folder and leaves it there.
+set(PRAVIX_QT_RUNTIME ${CMAKE_CURRENT_BINARY_DIR}/qt-runtime)
+file(MAKE_DIRECTORY ${PRAVIX_QT_RUNTIME})
+file(CHMOD ${PRAVIX_QT_RUNTIME} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 foreach(source ${PRAVIX_APP_TESTS})
   get_filename_component(name ${source} NAME_WE)
   get_filename_component(folder ${source} DIRECTORY)
@@ -18,7 +23,7 @@ foreach(source ${PRAVIX_APP_TESTS})
   target_link_libraries(${name} PRIVATE pravix_app pravix_testsupport pravix_testsupport_http pravix_testsupport_decoder
                                         Qt6::Test)
   add_test(NAME app.${name} COMMAND ${name} WORKING_DIRECTORY ${folder})
-  set_tests_properties(app.${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+  set_tests_properties(app.${name} PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${PRAVIX_QT_RUNTIME}")
 endforeach()
 
 # The real program: started and stopped (the smoke test) and installed into a temporary prefix.

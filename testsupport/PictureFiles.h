@@ -4,6 +4,7 @@
 // carrying them, and TIFF and PNG files in layouts the project's own encoders do not write (an
 // orientation tag, 16-bit samples, palettes, interlacing, huge zero-filled pictures).
 
+#include "TemporaryFolder.h"
 #include <png.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -97,13 +98,9 @@ inline std::vector<std::uint8_t> tiffBytes(const std::vector<std::uint8_t>& rgb,
                                            std::uint32_t height, std::uint16_t orientation, bool sixteenBit = false,
                                            std::uint32_t rowsPerStrip = 8, bool lzw = false)
 {
-    char path[] = "/tmp/pravix-test-tiff-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-    {
-        return {};
-    }
-    close(fd);
+    const TemporaryFolder folder("pravix-test-tiff");
+    const std::string file = folder / "picture.tif";
+    const char* path = file.c_str();
     TIFF* tif = TIFFOpen(path, "w");
     if (tif == nullptr)
     {

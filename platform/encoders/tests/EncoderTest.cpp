@@ -1,3 +1,4 @@
+#include "TemporaryFolder.h"
 #include "PictureStreamDecoder.h"
 #include "ImageEncoders.h"
 #include "PictureLoading.h"
@@ -5,6 +6,8 @@
 #include "SmallIccProfile.h"
 
 #include <gtest/gtest.h>
+
+#include <fstream>
 
 #include <cstdio>
 #include <cstring>
@@ -146,12 +149,10 @@ TEST(CodecTest, LibrariesReadOurFilesDirectly)
     png_image_free(&image);
 
     const auto tiff = encodeImage(source, ImageFileType::Tiff);
-    char path[] = "/tmp/pravix-tiff-XXXXXX";
-    const int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, tiff.data(), tiff.size()), static_cast<ssize_t>(tiff.size()));
-    close(fd);
-    TIFF* tif = TIFFOpen(path, "r");
+    const testsupport::TemporaryFolder folder("pravix-tiff");
+    const std::string path = folder / "encoded.tif";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(tiff.data()), tiff.size());
+    TIFF* tif = TIFFOpen(path.c_str(), "r");
     ASSERT_NE(tif, nullptr);
     uint32_t w = 0;
     uint32_t h = 0;
@@ -162,7 +163,6 @@ TEST(CodecTest, LibrariesReadOurFilesDirectly)
     EXPECT_TRUE(TIFFGetField(tif, TIFFTAG_ICCPROFILE, &count, &profile));
     EXPECT_EQ(count, source.iccProfile.size());
     TIFFClose(tif);
-    std::remove(path);
     EXPECT_EQ(w, 50u);
     EXPECT_EQ(h, 30u);
 }

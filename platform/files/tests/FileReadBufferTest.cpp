@@ -1,3 +1,4 @@
+#include "TemporaryFolder.h"
 #include "FileReadBuffer.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +20,6 @@ class FileReadBufferTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("pravix-readbuffer-" + std::to_string(getpid()));
-        fs::create_directories(folder);
         bytes.resize(300001);
         std::mt19937 random(3);
         for (uint8_t& b : bytes)
@@ -30,9 +29,10 @@ protected:
         std::ofstream(folder / "data.bin", std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     }
-    void TearDown() override { fs::remove_all(folder); }
 
-    fs::path folder;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder mFolder{"pravix-readbuffer"};
+    const fs::path folder = mFolder.path();
     std::vector<uint8_t> bytes;
 };
 

@@ -1,5 +1,6 @@
 // Opening what the user names as a photo: regular files only, never waiting on a FIFO or a device,
 // and a reason for the log for everything refused.
+#include "TemporaryFolder.h"
 #include "FileReadBuffer.h"
 #include "HeicImageSource.h"
 #include "PermissionsEnforced.h"
@@ -25,13 +26,9 @@ class RegularFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        folder = fs::temp_directory_path() / ("pravix-regularfile-" + std::to_string(getpid()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
         std::ofstream(folder / "photo.heic", std::ios::binary) << "0123456789";
         std::ofstream(folder / "empty.heic", std::ios::binary);
     }
-    void TearDown() override { fs::remove_all(folder); }
     std::string path(const std::string& name) const { return (folder / name).string(); }
 
     // The reason RegularFile::open gives for `name`, checked to come without blocking.
@@ -45,7 +42,9 @@ protected:
         return why;
     }
 
-    fs::path folder;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder mFolder{"pravix-regularfile"};
+    const fs::path folder = mFolder.path();
 };
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "TemporaryFolder.h"
 #include "ImageSources.h"
 #include "CodecImageSource.h"
 #include "ExifOrientation.h"
@@ -177,15 +178,6 @@ std::vector<uint8_t> tiffClaiming(uint32_t width, uint32_t height, size_t data)
 class CodecImageSourceTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        root = fs::temp_directory_path() / ("pravix-codec-source-" + std::to_string(::getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
-    }
-    void TearDown() override { fs::remove_all(root); }
-
     // The bytes as a file whose name says HEIC, opened as the conversion opens it.
     std::unique_ptr<ImageSource> open(const std::vector<uint8_t>& bytes, const std::string& name = "photo.heic")
     {
@@ -195,7 +187,9 @@ protected:
         return createImageSourceWithFile(path.string());
     }
 
-    fs::path root;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder mFolder{"pravix-codec-source"};
+    const fs::path root = mFolder.path();
 };
 
 struct FormatCase

@@ -1,3 +1,4 @@
+#include "TemporaryFolder.h"
 #include "FileReadBuffer.h"
 #include "ImageEncoders.h"
 #include "LibjpegWriter.h"
@@ -91,10 +92,6 @@ class PictureDecoderProcessTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        root = fs::temp_directory_path() / ("pravix-decoder-process-" + std::to_string(getpid()) + "-" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root);
-        fs::create_directories(root);
         saved = PictureDecoderProcess::limits();
     }
     void TearDown() override
@@ -102,7 +99,6 @@ protected:
         PictureDecoderProcess::setProgramPath("");
         PictureDecoderProcess::setLimits(saved);
         PictureDecoderProcess::setObserver({});
-        fs::remove_all(root);
     }
 
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes)
@@ -128,7 +124,9 @@ protected:
         EXPECT_EQ(errno, ECHILD);
     }
 
-    fs::path root;
+    // Removed with everything the test wrote when the test ends.
+    const testsupport::TemporaryFolder mFolder{"pravix-decoder-process"};
+    const fs::path root = mFolder.path();
     PictureDecoderLimits saved;
 };
 

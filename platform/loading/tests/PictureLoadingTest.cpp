@@ -1,5 +1,6 @@
 // Loading a whole picture for the image helpers and the preview goes through the conversion's bounded
 // stream decoders: alpha kept when asked, reduced to the loading limit, hostile headers refused.
+#include "TemporaryFolder.h"
 #include "PictureStreamDecoder.h"
 #include "PictureLoading.h"
 #include "ImageEncoders.h"
@@ -47,7 +48,8 @@ ThumbnailOptions conversionOptions()
 // An 8-bit RGBA TIFF whose colour is premultiplied by its alpha (associated alpha), written by libtiff.
 std::vector<uint8_t> associatedAlphaTiff(uint32_t w, uint32_t h, const uint8_t premultiplied[4])
 {
-    const std::string path = testing::TempDir() + "associated_alpha.tif";
+    const testsupport::TemporaryFolder folder("pravix-loading");
+    const std::string path = folder / "associated_alpha.tif";
     TIFF* tif = TIFFOpen(path.c_str(), "w");
     if (tif == nullptr)
     {
@@ -216,10 +218,11 @@ TEST(PictureLoadingTest, HostileAndMissingInputsAreRefusedWithAReason)
     EXPECT_FALSE(why.empty());
 
     why.clear();
-    EXPECT_FALSE(decodeImageFile(testing::TempDir() + "no such picture.png", defaultLoadOptions(), &why));
+    const testsupport::TemporaryFolder folder("pravix-loading");
+    EXPECT_FALSE(decodeImageFile(folder / "no such picture.png", defaultLoadOptions(), &why));
     EXPECT_FALSE(why.empty());
     why.clear();
-    EXPECT_FALSE(decodeImageFile(testing::TempDir(), defaultLoadOptions(), &why));  // a folder
+    EXPECT_FALSE(decodeImageFile(folder.path().string(), defaultLoadOptions(), &why));  // a folder
     EXPECT_FALSE(why.empty());
 }
 
@@ -228,7 +231,8 @@ TEST(PictureLoadingTest, FileAndMemoryGiveTheSamePicture)
 {
     const Bitmap source = patternBitmap(53, 31, 4);
     const std::vector<uint8_t> png = encodeImage(source, ImageFileType::Png);
-    const std::string path = testing::TempDir() + "loaded.png";
+    const testsupport::TemporaryFolder folder("pravix-loading");
+    const std::string path = folder / "loaded.png";
     {
         std::FILE* f = std::fopen(path.c_str(), "wb");
         ASSERT_NE(f, nullptr);

@@ -1,6 +1,7 @@
 // The work bounds of the JPEG, PNG and TIFF stream decoders: files whose scans, chunks, samples or strips
 // ask for far more work than their pixels are refused with the reason, honest files of the same kinds
 // still decode to the expected pixels.
+#include "TemporaryFolder.h"
 #include "DecodeWorkLimits.h"
 #include "LibjpegWriter.h"
 #include "MemoryReadBuffer.h"
@@ -268,14 +269,9 @@ std::vector<uint8_t> iccpChunk(const std::vector<uint8_t>& profile)
 template <typename SetUp, typename Write>
 std::vector<uint8_t> tiffWritten(SetUp setUp, Write write)
 {
-    char path[] = "/tmp/pravix-bounds-tiff-XXXXXX";
-    const int fd = mkstemp(path);
-    if (fd < 0)
-    {
-        ADD_FAILURE() << "no temporary file";
-        return {};
-    }
-    close(fd);
+    const testsupport::TemporaryFolder folder("pravix-bounds-tiff");
+    const std::string file = folder / "written.tif";
+    const char* path = file.c_str();
     TIFF* tif = TIFFOpen(path, "w");
     setUp(tif);
     write(tif);
