@@ -14,26 +14,26 @@ uint64_t newPravixDataId()
 
 std::string byteSizeText(uint64_t bytes)
 {
-    const char* format = "%.02f byte";
-    double divisor = 1.0;
+    // Each quotient in double precision, rounded to single before it is formatted.
+    const auto quotient = [bytes](double divisor)
+    { return static_cast<double>(static_cast<float>(static_cast<double>(bytes) / divisor)); };
+    char text[64];
     if (bytes > 1000000000ULL)
     {
-        format = "%.02f GB";
-        divisor = 1e9;
+        std::snprintf(text, sizeof text, "%.02f GB", quotient(1e9));
     }
     else if (bytes > 1000000ULL)
     {
-        format = "%.02f MB";
-        divisor = 1e6;
+        std::snprintf(text, sizeof text, "%.02f MB", quotient(1e6));
     }
     else if (bytes > 1000ULL)
     {
-        format = "%.02f KB";
-        divisor = 1e3;
+        std::snprintf(text, sizeof text, "%.02f KB", quotient(1e3));
     }
-    const float quotient = static_cast<float>(static_cast<double>(bytes) / divisor);
-    char text[64];
-    std::snprintf(text, sizeof text, format, static_cast<double>(quotient));
+    else
+    {
+        std::snprintf(text, sizeof text, "%.02f byte", quotient(1.0));
+    }
     return text;
 }
 

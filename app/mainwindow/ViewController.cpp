@@ -333,13 +333,13 @@ void ViewController::AllDeleteBtEvent()
     applyEmptyListRule();
 }
 
-void ViewController::DeleteEvent(NSPravixData& data)
+void ViewController::DeleteEvent(NSPravixData& entry)
 {
     if (batch_->isBatchRunning()) {
         showBusyAlert();
         return;
     }
-    const int row = model_->rowOf(data);
+    const int row = model_->rowOf(entry);
     if (row >= 0) {
         model_->removeEntryAt(row);
     }
@@ -348,11 +348,11 @@ void ViewController::DeleteEvent(NSPravixData& data)
     SelectEvent();
 }
 
-void ViewController::PreViewEvent(NSPravixData& data)
+void ViewController::PreViewEvent(NSPravixData& entry)
 {
     closePreview();
     imagePreView_ = new NSImagePreView(window());
-    imagePreView_->ShowImagePath(QString::fromStdString(data.ToPath));
+    imagePreView_->ShowImagePath(QString::fromStdString(entry.ToPath));
 }
 
 void ViewController::SelectEvent()

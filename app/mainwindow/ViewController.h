@@ -104,8 +104,8 @@ public:
     void UpdateStateTimerEvent();
 
     // NSTableCellDeleteViewDelegate
-    void DeleteEvent(NSPravixData& data) override;
-    void PreViewEvent(NSPravixData& data) override;
+    void DeleteEvent(NSPravixData& entry) override;
+    void PreViewEvent(NSPravixData& entry) override;
     void SelectEvent() override;
     // DragDropViewDelegate: dropped paths as they are (a folder is not opened); ignored while a
     // batch runs.

@@ -58,8 +58,8 @@ protected:
     }
 
     // Removed with everything the test wrote when the test ends.
-    const testsupport::TemporaryFolder folder{"pravix-convert"};
-    const fs::path root = folder.path();
+    const testsupport::TemporaryFolder mFolder{"pravix-convert"};
+    const fs::path root = mFolder.path();
     ConversionOptions options;
 };
 

@@ -293,9 +293,9 @@ INSTANTIATE_TEST_SUITE_P(
                     StreamExpectation{"h265_slices4.h265", 3, 64, 64, {0, 1, 2}},
                     StreamExpectation{"h265_weighted.h265", 8, 64, 64, {0, 1, 4, 3, 2, 7, 6, 5}},
                     StreamExpectation{"h265_wpp.h265", 3, 64, 64, {0, 2, 1}}),
-    [](const testing::TestParamInfo<StreamExpectation>& info)
+    [](const testing::TestParamInfo<StreamExpectation>& stream)
     {
-        std::string name = info.param.file;
+        std::string name = stream.param.file;
         name = name.substr(5, name.find('.') - 5);
         return name;
     });

@@ -20,7 +20,7 @@ using namespace pravix;
 namespace
 {
 
-class RecordingTitleDelegate : public TitleViewBackgroundViewDelegate
+class RecordingTitleDelegate final : public TitleViewBackgroundViewDelegate
 {
 public:
     void drawRect(QPainter& painter, const QRect& rect) override

@@ -19,7 +19,7 @@ namespace
 {
 
 // Records the calls of the cells, with the path of the entry each was about.
-class RecordingDelegate : public NSTableCellDeleteViewDelegate
+class RecordingDelegate final : public NSTableCellDeleteViewDelegate
 {
 public:
     void DeleteEvent(NSPravixData& data) override { calls << "delete " + QString::fromStdString(data.HeicPath); }

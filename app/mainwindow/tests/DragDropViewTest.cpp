@@ -10,7 +10,7 @@ using namespace pravix;
 namespace
 {
 
-class RecordingDropDelegate : public DragDropViewDelegate
+class RecordingDropDelegate final : public DragDropViewDelegate
 {
 public:
     void dragDropViewFileList(const QStringList& paths) override { lists << paths; }
