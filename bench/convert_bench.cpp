@@ -1,7 +1,10 @@
 // Times the conversion of one entry against other programs on the same files, in the same run.
 //
 //   convert_bench [--runs N] [--types JPG,PNG,...] [--peer heif-convert|vips|magick]... [--no-peer] FILE...
+//   convert_bench --load FILE
 //
+// --load loads one file through SafeHEICLoader::loadHEICImageFromPath alone and prints "loaded WxH" or
+// "null" as its last line, for timing that path in a process of its own.
 // Every measurement is a fresh process (this program re-run with --one, or a peer), so wall time, CPU
 // time (user + system) and peak resident memory are each the process's own. Ours and the peers alternate
 // run by run; the medians are printed. "stage1" is the picture's decode with orientation plus a JPEG
@@ -175,6 +178,21 @@ int main(int argc, char** argv)
     {
         return runOne(argv[2], argv[3], argv[4]);
     }
+    if (argc == 3 && std::strcmp(argv[1], "--load") == 0)
+    {
+        // The loader logs on standard output; its verdict comes last so that a caller reads one line.
+        const std::optional<Bitmap> image = SafeHEICLoader::loadHEICImageFromPath(argv[2]);
+        if (image && !image->empty())
+        {
+            std::printf("loaded %ux%u\n", image->width, image->height);
+        }
+        else
+        {
+            std::puts("null");
+        }
+        std::fflush(stdout);
+        return 0;
+    }
     int runs = 5;
     std::vector<std::string> types = {"stage1", "JPG"};
     std::vector<std::string> peers;
@@ -229,8 +247,9 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "usage: %s [--runs N] [--types open,stage1,JPG,PNG,BMP,TIFF,JPEG] "
-                     "[--peer heif-convert|vips|magick]... [--no-peer] FILE...\n",
-                     argv[0]);
+                     "[--peer heif-convert|vips|magick]... [--no-peer] FILE...\n"
+                     "       %s --load FILE\n",
+                     argv[0], argv[0]);
         return 2;
     }
     char dirTemplate[] = "/tmp/pravix-bench-XXXXXX";

@@ -1,19 +1,36 @@
 #!/usr/bin/env python3
 """Writes the crafted hostile inputs of the benchmark into a folder (see README.md):
 
-    make_hostile_inputs.py OUT_FOLDER
+    make_hostile_inputs.py [--large] OUT_FOLDER
     make_hostile_inputs.py --fuzz-seeds OUT_FOLDER    small crafted seeds of the conversion fuzzer
 
 Each file is small, stays inside every per-box limit, and names counts that once made one conversion
 take a gigabyte or many seconds; the files of other formats named .heic are small pictures of 2^28
 pixels and headers claiming that size, JPEG, PNG and TIFF files whose scans, chunks, samples, strips or
-tiles ask for work out of all proportion to their bytes (the arithmetic-coded JPEGs need jpegtran, the
-bilevel TIFFs tiffcp: Debian libjpeg-turbo-progs and libtiff-tools), and JPEG 2000 codestreams whose
-code-blocks, precincts, tiles, layers, components or packet segments ask OpenJPEG for gigabytes.
+tiles ask for work out of all proportion to their bytes, and JPEG 2000 codestreams whose code-blocks,
+precincts, tiles, layers, components or packet segments ask OpenJPEG for gigabytes. Then the kinds whose
+cost no header states: TIFFs of progressive or multi-scan JPEG strips and tiles (up to libtiff's 100
+scans each, or 1.5 GB of coefficients held for one strip), TIFFs in SGI LogLuv, LogL, CIELab and
+subsampled YCbCr converted pixel by pixel, PNGs at the sample bound with Paeth or Average rows and
+transparency, a plain JPEG of refinement scans that each cost 63 decisions a block, JPEG 2000
+code-blocks of 30 bit-planes and 88 coding passes over 2 bytes, and 32-bit BMPs whose alpha mask makes
+parts of them transparent. Beside them, two honest 48-megapixel JPEG 2000 photos
+(photo_jpeg2000_8000x6000_*) coded by opj_compress.
+
+--large adds the files of hundreds of megabytes, slow to write: 64 x 64 JPEGs behind 10,000 APP1, APP2
+or comment segments of 64 KB (655 MB each), and tiny .jp2 and TIFF pictures carrying 300 MB of colour
+profile or other header data.
+
 Pictures are coded with ffmpeg/libx265 through the test fixtures' generator
-(platform/tests/data/make_fixtures.py). Beside them stand three special files named like
-photos (a FIFO, a Unix socket, a device); the FIFO once made a conversion wait for ever."""
+(platform/tests/data/make_fixtures.py). The other tools, by Debian package: jpegtran
+(libjpeg-turbo-progs) for the arithmetic-coded and progressive JPEGs, also those inside TIFFs; tiffcp
+(libtiff-tools) for the bilevel TIFFs; ImageMagick's convert-im6.q16 (imagemagick) and opj_compress
+(libopenjp2-tools) for the JPEG 2000 photos. Everything else is written byte by byte, the same bytes
+on every run. Beside them stand three special files named like photos (a FIFO, a Unix socket, a
+device); the FIFO once made a conversion wait for ever."""
+import argparse
 import os
+import random
 import socket
 import stat
 import struct
@@ -181,8 +198,13 @@ def png_chunk(kind, data):
 
 def zeros_deflated(rows, row_bytes, wrap=True):
     """rows x row_bytes zero bytes deflated at the highest level (zlib-wrapped or raw)."""
+    return rows_deflated(rows, bytes(row_bytes), wrap)
+
+
+def rows_deflated(rows, row, wrap=True):
+    """The bytes `row` repeated `rows` times, deflated at the highest level (zlib-wrapped or raw)."""
     z = zlib.compressobj(9, zlib.DEFLATED, 15 if wrap else -15)
-    row, out = bytes(row_bytes), []
+    out = []
     for _ in range(rows):
         out.append(z.compress(row))
     out.append(z.flush())
@@ -506,10 +528,11 @@ def j2k_codestream(main, tile_parts):
     return b"\xff\x4f" + main + b"".join(tile_parts) + b"\xff\xd9"
 
 
-def jp2_file(codestream, width, height, comps, extra_header=b""):
-    """A .jp2: signature, file type, header (image header, sRGB or grey colour, extra boxes), codestream."""
+def jp2_file(codestream, width, height, comps, extra_header=b"", colr=None):
+    """A .jp2: signature, file type, header (image header, sRGB or grey colour unless `colr` is given,
+    extra boxes), codestream."""
     ihdr = box("ihdr", struct.pack(">IIHBBBB", height, width, comps, 7, 7, 0, 0))
-    colr = box("colr", struct.pack(">BBBI", 1, 0, 0, 16 if comps >= 3 else 17))
+    colr = colr or box("colr", struct.pack(">BBBI", 1, 0, 0, 16 if comps >= 3 else 17))
     return (box("jP  ", b"\r\n\x87\n") + box("ftyp", b"jp2 " + struct.pack(">I", 0) + b"jp2 ") +
             box("jp2h", ihdr + colr + extra_header) + box("jp2c", codestream))
 
@@ -618,9 +641,417 @@ def jpeg2000_bombs(out):
         j2k_siz(64, 64, 4, tile=(1, 1)) + j2k_cod(0) + j2k_qcd(0), tiles))
 
 
+# Pictures whose decoders' work is not in their headers: JPEG scans inside TIFF strips and tiles, TIFF
+# colour spaces converted pixel by pixel, PNG filters and transparency, JPEG 2000 bit-planes, and
+# metadata held whole.
+def put_file(out, name, data):
+    with open(os.path.join(out, name), "wb") as f:
+        f.write(data)
+
+
+def block_pattern(blocks, bits):
+    """Entropy-coded data of `blocks` blocks each coded by the bit string `bits` (which holds no eight
+    ones in a row), padded with ones."""
+    whole = blocks - blocks % 8
+    unit = BitWriter()
+    for _ in range(8):
+        unit.put(int(bits, 2), len(bits))
+    rest = BitWriter()
+    for _ in range(blocks % 8):
+        rest.put(int(bits, 2), len(bits))
+    return unit.data() * (whole // 8) + rest.data()
+
+
+def last_coefficient_jpeg(width, height, value_bits, comps=1, sampling=None):
+    """A baseline Huffman JPEG (quantizers of 1) whose every block is zero but for its last AC
+    coefficient, whose magnitude category and bits are `value_bits` (e.g. "10": 2): DC "0", three runs of
+    16 zeros "0" each, then run 14 of that category "10" and the bits. One scan of all components, each
+    `sampling` (h << 4 | v; 0x11 by default)."""
+    sampling = sampling or [0x11] * comps
+    mcu_w = 8 * max(s >> 4 for s in sampling)
+    mcu_h = 8 * max(s & 15 for s in sampling)
+    mcus = ((width + mcu_w - 1) // mcu_w) * ((height + mcu_h - 1) // mcu_h)
+    per_mcu = sum((s >> 4) * (s & 15) for s in sampling)
+    dqt = jpeg_segment(0xDB, b"\x00" + bytes([1] * 64))
+    sof = jpeg_segment(0xC0, struct.pack(">BHHB", 8, height, width, comps) +
+                       b"".join(bytes([c + 1, sampling[c], 0]) for c in range(comps)))
+    dht = jpeg_segment(0xC4, b"\x00" + bytes([1] + [0] * 15) + b"\x00" + b"\x10" + bytes([1, 1] + [0] * 14) +
+                       b"\xf0" + bytes([0xE0 | len(value_bits)]))
+    sos = jpeg_segment(0xDA, bytes([comps]) + b"".join(bytes([c + 1, 0]) for c in range(comps)) + b"\x00\x3f\x00")
+    data = block_pattern(mcus * per_mcu, "0" + "000" + "10" + value_bits)
+    return b"\xff\xd8" + dqt + sof + dht + sos + data + b"\xff\xd9"
+
+
+def jpegtran_scans(jpeg, script):
+    """The JPEG rewritten by jpegtran with arithmetic coding in the scans of `script` (lines of
+    jpegtran's -scans syntax)."""
+    with tempfile.TemporaryDirectory() as folder:
+        source, scans = os.path.join(folder, "p.jpg"), os.path.join(folder, "scans.txt")
+        with open(source, "wb") as f:
+            f.write(jpeg)
+        with open(scans, "w") as f:
+            f.write("\n".join(script) + "\n")
+        return subprocess.run(["jpegtran", "-arithmetic", "-scans", scans, source], check=True,
+                              stdout=subprocess.PIPE).stdout
+
+
+def jpeg_scans(jpeg):
+    """(start, end) of every scan of a JPEG: its SOS segment and its entropy-coded data."""
+    scans, at = [], 2
+    while at + 4 <= len(jpeg) and jpeg[at + 1] != 0xD9:
+        end = at + 2 + struct.unpack(">H", jpeg[at + 2:at + 4])[0]
+        if jpeg[at + 1] == 0xDA:
+            while not (jpeg[end] == 0xFF and jpeg[end + 1] != 0 and not 0xD0 <= jpeg[end + 1] <= 0xD7):
+                end += 1
+            scans.append((at, end))
+        at = end
+    return scans
+
+
+def refinement_storm_jpeg(width, height, scans, comps=1, sampling=None, storm_component=0):
+    """A progressive arithmetic-coded JPEG whose every block holds one nonzero coefficient, the last:
+    the DC scan, a first and a refinement scan of AC band 1..63 per component, then the refinement of
+    `storm_component` repeated up to `scans` scans. A refinement visits every coefficient up to the
+    block's last nonzero one, 63 decisions a block, each nearly free in bytes: about 20 bytes a scan
+    over four million blocks. The repeats break the rules of progression, which libjpeg only warns of
+    (the last coefficient is 3, so that its sign and bits cost nothing either)."""
+    source = last_coefficient_jpeg(width, height, "11", comps, sampling)
+    script = [",".join(str(c) for c in range(comps)) + ": 0 0 0 0;"]
+    for c in range(comps):
+        script += ["%d: 1 63 0 1;" % c, "%d: 1 63 1 0;" % c]
+    coded = jpegtran_scans(source, script)
+    found = jpeg_scans(coded)
+    last = found[2 + 2 * storm_component]
+    storm = coded[last[0]:last[1]] * (scans - len(found))
+    return coded[:last[1]] + storm + coded[last[1]:]
+
+
+def tiff_units(entries, units, tiled=False):
+    """A little-endian TIFF of one directory of `entries` whose strips (or tiles) are `units`, stored
+    one after another after it."""
+    offset_tag, count_tag = (324, 325) if tiled else (273, 279)
+    count = len(units)
+
+    def build(first):
+        offsets, at = [], first
+        for unit in units:
+            offsets.append(at)
+            at += len(unit)
+        lengths = [len(u) for u in units]
+        return tiff_file(list(entries) + [
+            (offset_tag, 4, count, struct.pack("<%dI" % count, *offsets) if count > 1 else offsets[0]),
+            (count_tag, 4, count, struct.pack("<%dI" % count, *lengths) if count > 1 else lengths[0])], b"")
+
+    head = build(0)
+    return build(len(head)) + b"".join(units)
+
+
+def jpeg_in_tiff_bombs(out):
+    """TIFFs of JPEG strips or tiles (compression 7): libtiff hands each to libjpeg, which holds every
+    coefficient of a strip of several scans and decodes up to 100 scans of it; neither is in the TIFF's
+    header."""
+    side = 16384
+    grey = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 1, 8), (259, 3, 1, 7), (262, 3, 1, 1), (277, 3, 1, 1),
+            (284, 3, 1, 1)]
+    # 16 strips of 1024 rows, each a progressive JPEG of 99 scans over its 262144 blocks.
+    strip = refinement_storm_jpeg(side, 1024, 99)
+    put_file(out, "tiff_jpeg_progressive_16_strips_99_scans.heic", tiff_units(grey + [(278, 4, 1, 1024)], [strip] * 16))
+    # The same in 256 tiles of 1024 x 1024 (libtiff's RGBA reader).
+    tile = refinement_storm_jpeg(1024, 1024, 99)
+    put_file(out, "tiff_jpeg_progressive_256_tiles_99_scans.heic",
+             tiff_units(grey + [(322, 3, 1, 1024), (323, 3, 1, 1024)], [tile] * 256, tiled=True))
+    # One strip of all 16384 rows: 512 MB of coefficients held at once.
+    put_file(out, "tiff_jpeg_progressive_one_strip_99_scans.heic",
+             tiff_units(grey + [(278, 4, 1, side)], [refinement_storm_jpeg(side, side, 99)]))
+    # RGB, one strip, a sequential scan per component: 1.5 GB of coefficients from a few hundred bytes,
+    # every block's last coefficient set so that each costs 63 decisions.
+    rgb = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 3, struct.pack("<3H", 8, 8, 8)), (259, 3, 1, 7),
+           (262, 3, 1, 2), (277, 3, 1, 3), (278, 4, 1, side), (284, 3, 1, 1)]
+    three = jpegtran_scans(last_coefficient_jpeg(side, side, "11", 3), ["%d: 0 63 0 0;" % c for c in range(3)])
+    put_file(out, "tiff_jpeg_rgb_one_strip_3_scans.heic", tiff_units(rgb, [three]))
+    # YCbCr 4:2:0 strips of 1024 rows (the RGBA reader asks libjpeg for RGB), 99 scans each, the
+    # luma's refinement repeated.
+    ycbcr = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 3, struct.pack("<3H", 8, 8, 8)), (259, 3, 1, 7),
+             (262, 3, 1, 6), (277, 3, 1, 3), (278, 4, 1, 1024), (284, 3, 1, 1), (530, 3, 2, struct.pack("<HH", 2, 2))]
+    strip = refinement_storm_jpeg(side, 1024, 99, 3, [0x22, 0x11, 0x11])
+    put_file(out, "tiff_jpeg_ycbcr_420_16_strips_99_scans.heic", tiff_units(ycbcr, [strip] * 16))
+
+
+def jpeg_refinement_bombs(out):
+    """A plain JPEG whose scans stay under the decoder's bounds on blocks covered and on coefficient
+    memory but spend 63 arithmetic decisions on each block they cover: a last coefficient of 2^10 coded
+    first at the highest point transform jpegtran writes and refined in each of the 10 successive
+    approximations below it, band 1..63 in every scan. 12944 x 12944 grey: 2.6 million blocks, 12 scans
+    (31 million blocks covered), 320 MiB of coefficients."""
+    side = 12944
+    script = ["0: 0 0 0 0;", "0: 1 63 0 10;"] + ["0: 1 63 %d %d;" % (a + 1, a) for a in range(9, -1, -1)]
+    put_file(out, "jpeg_arithmetic_refinements_12944_12_scans.heic",
+             jpegtran_scans(last_coefficient_jpeg(side, side, "10000000000"), script))
+
+
+def sgilog_row(width, plane_bytes):
+    """One row of SGI Log coded pixels (libtiff's LogLuv/LogL run-length coding): each byte plane, most
+    significant first, as runs of at most 129 equal bytes."""
+    out = bytearray()
+    for value in plane_bytes:
+        left = width
+        while left >= 2:
+            run = min(129, left)
+            out += bytes([run + 126, value])
+            left -= run
+        if left:
+            out += bytes([1, value])
+    return bytes(out)
+
+
+def tiff_colour_bombs(out):
+    """TIFFs whose colour space libtiff's RGBA reader converts pixel by pixel in floating point (SGI
+    LogLuv and LogL, CIELab) or from subsampled YCbCr, at or near the bound on decoded samples."""
+    side = 16384
+
+    def striped(width, height, photometric, bits, samples, rows, row_bytes, compression=8, extra=()):
+        strip = rows_deflated(rows, bytes(row_bytes))
+        count = (height + rows - 1) // rows
+        entries = [(256, 4, 1, width), (257, 4, 1, height),
+                   (258, 3, samples, struct.pack("<%dH" % samples, *([bits] * samples)) if samples > 2 else bits),
+                   (259, 3, 1, compression), (262, 3, 1, photometric), (277, 3, 1, samples), (278, 4, 1, rows),
+                   (284, 3, 1, 1)] + list(extra)
+        return tiff_units(entries, [strip] * count)
+
+    # SGI LogLuv (32 bits a pixel, read as 8-bit RGB: the sample bound), grey of luminance 1.
+    row = sgilog_row(side, [0x40, 0x00, 81, 192])
+    entries = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 3, struct.pack("<3H", 8, 8, 8)), (259, 3, 1, 34676),
+               (262, 3, 1, 32845), (277, 3, 1, 3), (278, 4, 1, 16), (284, 3, 1, 1)]
+    put_file(out, "tiff_sgi_logluv_16384x16384.heic", tiff_units(entries, [row * 16] * (side // 16)))
+    # SGI LogL: luminance alone, 16 bits a pixel.
+    row = sgilog_row(side, [0x40, 0x00])
+    entries = [(256, 4, 1, side), (257, 4, 1, side), (258, 3, 1, 8), (259, 3, 1, 34676), (262, 3, 1, 32844),
+               (277, 3, 1, 1), (278, 4, 1, 16), (284, 3, 1, 1)]
+    put_file(out, "tiff_sgi_logl_16384x16384.heic", tiff_units(entries, [row * 16] * (side // 16)))
+    # CIELab, 8 bits a sample at 16384 x 16384 and 16 bits at 11585 x 11585 (both at the sample bound),
+    # deflated strips of 32 rows.
+    # Horizontal differencing (predictor 2) besides: another pass over every sample.
+    differenced = [(317, 3, 1, 2)]
+    put_file(out, "tiff_cielab_8bit_16384x16384.heic", striped(side, side, 8, 8, 3, 32, 3 * side, extra=differenced))
+    put_file(out, "tiff_cielab_16bit_11585x11585.heic",
+             striped(11585, 11585, 8, 16, 3, 32, 6 * 11585, extra=differenced))
+    # YCbCr 4:2:0 without JPEG: libtiff's own upsampling and conversion.
+    put_file(out, "tiff_ycbcr_420_16384x16384.heic",
+             striped(side, side, 6, 8, 3, 32, 3 * side // 2, extra=[(530, 3, 2, struct.pack("<HH", 2, 2))]))
+
+
+def png_filter_bombs(out):
+    """PNGs at or near the bound on stored samples whose every row is filtered by Paeth (or Average),
+    which libpng undoes byte by byte (in plain C for 16-bit pixels), with transparency that turns the
+    rows into RGBA to be put over black. Each row's first pixel differs (the rest repeat it), so the
+    picture is of bands of colour that the JPEG passes after it code at length."""
+    signature = b"\x89PNG\r\n\x1a\n"
+
+    def png(name, width, height, depth, colour, row_filter=4, extra=b""):
+        pixel = {0: 1, 2: 3, 3: 1, 4: 2, 6: 4}[colour] * depth // 8
+        rng = random.Random(1)
+        z = zlib.compressobj(9)
+        rest = bytes((width - 1) * pixel)
+        idat = b"".join(z.compress(bytes([row_filter] + [rng.randrange(256) for _ in range(pixel)]) + rest)
+                        for _ in range(height)) + z.flush()
+        put_file(out, name, signature + png_chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour,
+                                                                        0, 0, 0)) +
+                 extra + png_chunk(b"IDAT", idat) + png_chunk(b"IEND", b""))
+
+    black = png_chunk(b"tRNS", bytes(6))
+    png("png_rgb_paeth_trns_16384x16384.heic", 16384, 16384, 8, 2, extra=black)
+    png("png_16bit_rgba_paeth_10000x10000.heic", 10000, 10000, 16, 6)
+    # Variations: Average rows; 16-bit RGB, grey with alpha and grey with a transparent value at the
+    # bound; a palette whose entries are all partly transparent.
+    png("png_rgb_average_trns_16384x16384.heic", 16384, 16384, 8, 2, row_filter=3, extra=black)
+    png("png_16bit_rgb_paeth_11585x11585.heic", 11585, 11585, 16, 2)
+    png("png_16bit_grey_alpha_paeth_14188x14188.heic", 14188, 14188, 16, 4)
+    png("png_16bit_grey_paeth_trns_16384x16384.heic", 16384, 16384, 16, 0, extra=png_chunk(b"tRNS", bytes(2)))
+    rng = random.Random(2)
+    png("png_palette_paeth_trns_16384x16384.heic", 16384, 16384, 8, 3,
+        extra=png_chunk(b"PLTE", bytes(rng.randrange(256) for _ in range(768))) +
+        png_chunk(b"tRNS", bytes(rng.randrange(256) for _ in range(256))))
+
+
+def bmp_alpha(out):
+    """32-bit BI_BITFIELDS bitmaps with an alpha mask (V5 and V4 headers), 64 x 64: the right half
+    transparent over stored white, or a white picture whose alpha rises from 0 to 255 across it. Put
+    over black, the transparent parts are black."""
+    def bmp(name, info_size, pixel):
+        width = height = 64
+        rows = b"".join(pixel(x) for x in range(width)) * height
+        info = struct.pack("<IiiHHIIiiII", info_size, width, height, 1, 32, 3, len(rows), 2835, 2835, 0, 0)
+        info += struct.pack("<IIII", 0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000)
+        info += b"BGRs" + bytes(36 + 12)  # sRGB: no end points or gamma
+        if info_size == 124:
+            info += struct.pack("<IIII", 4, 0, 0, 0)  # intent; no profile
+        offset = 14 + info_size
+        put_file(out, name, b"BM" + struct.pack("<IHHI", offset + len(rows), 0, 0, offset) + info + rows)
+
+    def half(x):  # blue-grey opaque, then transparent white (stored blue, green, red, alpha)
+        return bytes([0xC0, 0x80, 0x40, 255]) if x < 32 else bytes([255, 255, 255, 0])
+
+    bmp("bmp_v5_bitfields_alpha_half_transparent.heic", 124, half)
+    bmp("bmp_v4_bitfields_alpha_half_transparent.heic", 108, half)
+    bmp("bmp_v5_bitfields_alpha_ramp_over_white.heic", 124, lambda x: bytes([255, 255, 255, x * 255 // 63]))
+
+
+def tag_tree_new_nodes(columns, rows):
+    """For each leaf of a tag tree over columns x rows leaves, in raster order, how many of its nodes (it
+    and its ancestors, as OpenJPEG builds the levels) are coded for the first time with it."""
+    levels = [(columns, rows)]
+    while levels[-1][0] * levels[-1][1] > 1:
+        levels.append(((levels[-1][0] + 1) // 2, (levels[-1][1] + 1) // 2))
+    seen = [set() for _ in levels]
+    counts = []
+    for y in range(rows):
+        for x in range(columns):
+            new = 0
+            for level, known in enumerate(seen):
+                if (x >> level, y >> level) not in known:
+                    known.add((x >> level, y >> level))
+                    new += 1
+            counts.append(new)
+    return counts
+
+
+def j2k_band_sizes(width, height, levels):
+    """The bands of each resolution of a picture at the origin, lowest first: [LL], then [HL, LH, HH]."""
+    def up(value, shift):
+        return -(-value // (1 << shift))
+    bands = [[(up(width, levels), up(height, levels))]]
+    for r in range(1, levels + 1):
+        w, h = up(width, levels - r), up(height, levels - r)  # the resolution's extent
+        low_w, low_h = up(w, 1), up(h, 1)
+        bands.append([(w - low_w, low_h), (low_w, h - low_h), (w - low_w, h - low_h)])
+    return bands
+
+
+def j2k_passes(count):
+    """A number of coding passes as packet headers code it (T.800 Table B.4)."""
+    if count <= 2:
+        return "0" if count == 1 else "10"
+    if count <= 5:
+        return "11" + format(count - 3, "02b")
+    if count <= 36:
+        return "1111" + format(count - 6, "05b")
+    return "111111111" + format(count - 37, "07b")
+
+
+def bitplane_packets(width, height, levels, block, passes, data):
+    """One component's packets, one layer and one precinct a resolution: every code-block included with
+    no missing bit-planes and `passes` coding passes in one segment of the bytes `data`."""
+    length_bits = 3 + passes.bit_length() - 1
+    out = bytearray()
+    for bands in j2k_band_sizes(width, height, levels):
+        bits, body = PacketBits().put("1"), bytearray()
+        for w, h in bands:
+            columns, rows = -(-w // block[0]), -(-h // block[1])
+            if columns * rows == 0:
+                continue
+            for new in tag_tree_new_nodes(columns, rows):
+                # Inclusion, then the missing bit-planes (both 0: a "1" for each node coded afresh), the
+                # passes, no change of the length's bits, the length.
+                bits.put("1" * new + "1" * new + j2k_passes(passes) + "0" + format(len(data), "0%db" % length_bits))
+                body += data
+        out += bits.bytes() + body
+    return bytes(out)
+
+
+def jpeg2000_bitplane_bombs(out):
+    """JPEG 2000 codestreams whose quantization (none, 2 guard bits, exponent 29) gives every band 30
+    bit-planes, the most OpenJPEG decodes, and whose every code-block claims all 88 coding passes of them
+    over 2 coded bytes: OpenJPEG runs each pass over the whole block whatever the bytes, about a
+    millisecond a 64 x 64 block, while the coded data suggests nothing. Sized to decode at full
+    resolution within the memory the decoder allows."""
+    def bomb(side, comps, block, levels=5):
+        main = (j2k_siz(side, side, comps) + j2k_cod(levels, block=block, order=4) +
+                j2k_marker(0xFF5C, bytes([2 << 5]) + bytes([29 << 3]) * (3 * levels + 1)))
+        # Component-position-resolution-layer order: each component's packets together.
+        body = bitplane_packets(side, side, levels, block, 88, b"\x12\x34") * comps
+        return j2k_codestream(main, [j2k_tile_part(0, 0, 1, body)])
+
+    put_file(out, "jpeg2000_30_bitplanes_cblk_64_grey_7800.heic", bomb(7800, 1, (64, 64)))
+    put_file(out, "jpeg2000_30_bitplanes_cblk_64_rgb_5300.heic", bomb(5300, 3, (64, 64)))
+    put_file(out, "jpeg2000_30_bitplanes_cblk_64_rgba_4700.heic", bomb(4700, 4, (64, 64)))
+    put_file(out, "jpeg2000_30_bitplanes_cblk_32_grey_7800.heic", bomb(7800, 1, (32, 32)))
+    put_file(out, "jpeg2000_30_bitplanes_cblk_16_grey_7800.heic", bomb(7800, 1, (16, 16)))
+    put_file(out, "jpeg2000_30_bitplanes_cblk_1024x4_grey_7800.heic", bomb(7800, 1, (1024, 4)))
+
+
+def small_jpeg(before_scans=b"", between_scans=b"", progressive=False):
+    """A 64 x 64 grey JPEG of zero blocks (baseline, or progressive in a DC and an AC scan) with marker
+    segments before its first scan and, when progressive, between its scans."""
+    dqt = jpeg_segment(0xDB, b"\x00" + bytes([1] * 64))
+    sof = jpeg_segment(0xC2 if progressive else 0xC0, struct.pack(">BHHB", 8, 64, 64, 1) + b"\x01\x11\x00")
+    dht = jpeg_segment(0xC4, b"\x00" + bytes([1] + [0] * 15) + b"\x00" + b"\x10" + bytes([1] + [0] * 15) + b"\x00")
+    if not progressive:
+        scans = jpeg_segment(0xDA, b"\x01\x01\x00\x00\x3f\x00") + block_pattern(64, "00")
+    else:
+        scans = (jpeg_segment(0xDA, b"\x01\x01\x00\x00\x00\x00") + block_pattern(64, "0") + between_scans +
+                 jpeg_segment(0xDA, b"\x01\x01\x00\x01\x3f\x00") + block_pattern(64, "0"))
+    return b"\xff\xd8" + dqt + sof + dht + before_scans + scans + b"\xff\xd9"
+
+
+def jpeg_segment_storms(out):
+    """64 x 64 JPEGs behind 10,000 marker segments of the largest size (655 MB): APP1 and APP2, which the
+    decoder keeps for Exif and the colour profile (libjpeg holds every one), and comments, which it
+    passes over; and APP1 segments between the scans of a progressive picture."""
+    def storm(marker, lead):
+        return jpeg_segment(marker, lead + bytes(65533 - len(lead))) * 10000
+
+    put_file(out, "jpeg_10000_app1_segments.heic", small_jpeg(storm(0xE1, b"http://ns.adobe.com/xap/1.0/\x00")))
+    put_file(out, "jpeg_10000_app2_segments.heic", small_jpeg(storm(0xE2, b"FPXR\x00")))
+    put_file(out, "jpeg_10000_com_segments.heic", small_jpeg(storm(0xFE, b"")))
+    put_file(out, "jpeg_progressive_10000_app1_between_scans.heic",
+             small_jpeg(between_scans=storm(0xE1, b"http://ns.adobe.com/xap/1.0/\x00"), progressive=True))
+
+
+def icc_profile(length):
+    """An ICC profile of `length` bytes: the header of a display RGB profile, no tags, zeros after."""
+    header = (struct.pack(">I", length) + b"none" + bytes([2, 0x10, 0, 0]) + b"mntrRGB XYZ " + bytes(12) +
+              b"acsp" + bytes(28) + struct.pack(">iii", 63190, 65536, 54061) + bytes(48) + struct.pack(">I", 0))
+    return header + bytes(length - len(header))
+
+
+def profile_bombs(out):
+    """Tiny pictures with 300 MB of colour profile or other metadata that OpenJPEG or libtiff reads whole
+    before the picture: a .jp2's colour box, an unknown box in its header box, a TIFF's ICC and XMP tags."""
+    size = 300 << 20
+    stream = j2k_codestream(j2k_siz(64, 64, 3) + j2k_cod(5, mct=1) + j2k_qcd(5), [j2k_tile_part(0, 0, 1)])
+    put_file(out, "jpeg2000_icc_profile_300MB.jp2.heic",
+             jp2_file(stream, 64, 64, 3, colr=box("colr", bytes([2, 0, 0]) + icc_profile(size))))
+    put_file(out, "jpeg2000_300MB_box_in_header.jp2.heic",
+             jp2_file(stream, 64, 64, 3, extra_header=box("xml ", bytes(size))))
+    rgb = [(256, 4, 1, 64), (257, 4, 1, 64), (258, 3, 3, struct.pack("<3H", 8, 8, 8)), (259, 3, 1, 1),
+           (262, 3, 1, 2), (273, 4, 1, "TAIL"), (277, 3, 1, 3), (278, 4, 1, 64), (279, 4, 1, 64 * 64 * 3)]
+    pixels = bytes(64 * 64 * 3)
+    put_file(out, "tiff_icc_profile_300MB.heic", tiff_file(rgb + [(34675, 7, size, icc_profile(size))], pixels))
+    put_file(out, "tiff_xmp_300MB.heic", tiff_file(rgb + [(700, 1, size, bytes(size))], pixels))
+
+
+def jpeg2000_photos(out):
+    """Two honest 48-megapixel JPEG 2000 photos (8000 x 6000) coded by OpenJPEG's own encoder from
+    ImageMagick's plasma fractal: lossy (irreversible wavelet, 20:1) and lossless."""
+    with tempfile.TemporaryDirectory() as folder:
+        source = os.path.join(folder, "photo.ppm")
+        subprocess.run(["convert-im6.q16", "-seed", "7", "-size", "8000x6000", "plasma:fractal", "-depth", "8",
+                        source], check=True)
+        for name, options in (("lossy", ["-I", "-r", "20"]), ("lossless", [])):
+            target = os.path.join(folder, name + ".jp2")
+            subprocess.run(["opj_compress", "-i", source, "-o", target] + options, check=True,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            with open(target, "rb") as f:
+                put_file(out, "photo_jpeg2000_8000x6000_%s.jp2.heic" % name, f.read())
+
+
 def main():
-    seeds = len(sys.argv) > 1 and sys.argv[1] == "--fuzz-seeds"
-    out = sys.argv[2 if seeds else 1] if len(sys.argv) > (2 if seeds else 1) else "."
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--fuzz-seeds", action="store_true", help="write the fuzzer's small crafted seeds only")
+    parser.add_argument("--large", action="store_true", help="also write the files of hundreds of megabytes")
+    parser.add_argument("out", nargs="?", default=".")
+    args = parser.parse_args()
+    out = args.out
     os.makedirs(out, exist_ok=True)
 
     def write(name, heif):
@@ -628,7 +1059,7 @@ def main():
             f.write(heif.build())
 
     rec, data = picture(64)
-    if seeds:
+    if args.fuzz_seeds:
         fuzz_seeds(write, rec, data)
         return
 
@@ -672,6 +1103,16 @@ def main():
     other_formats(out)
     jpeg_png_tiff_bombs(out)
     jpeg2000_bombs(out)
+    jpeg_in_tiff_bombs(out)
+    jpeg_refinement_bombs(out)
+    tiff_colour_bombs(out)
+    png_filter_bombs(out)
+    bmp_alpha(out)
+    jpeg2000_bitplane_bombs(out)
+    jpeg2000_photos(out)
+    if args.large:
+        jpeg_segment_storms(out)
+        profile_bombs(out)
 
 
 if __name__ == "__main__":
