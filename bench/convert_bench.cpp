@@ -13,6 +13,7 @@
 // JPEG at quality 70 (stage1 and JPG) or to PNG: heif-convert (HEIC only), vips and ImageMagick (both
 // read the file by its bytes, whatever its name).
 #include "ConvertEntry.h"
+#include "HelperPeak.h"
 #include "ImageSources.h"
 #include "ImageEncoders.h"
 #include "SafeHEICLoader.h"
@@ -176,10 +177,12 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && std::strcmp(argv[1], "--one") == 0)
     {
+        benchsupport::reportHelperPeakAtExit();
         return runOne(argv[2], argv[3], argv[4]);
     }
     if (argc == 3 && std::strcmp(argv[1], "--load") == 0)
     {
+        benchsupport::reportHelperPeakAtExit();
         // The loader logs on standard output; its verdict comes last so that a caller reads one line.
         const std::optional<Bitmap> image = SafeHEICLoader::loadHEICImageFromPath(argv[2]);
         if (image && !image->empty())

@@ -4,6 +4,7 @@
 //     preview_bench FILE
 //
 // Prints the picture's size, or "null" when the preview would show its not-found text.
+#include "HelperPeak.h"
 #include "PreviewImageLoader.h"
 
 #include <QImage>
@@ -17,6 +18,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s FILE\n", argv[0]);
         return 2;
     }
+    benchsupport::reportHelperPeakAtExit();
     const QImage image = pravix::loadPreviewImage(QString::fromLocal8Bit(argv[1]));
     if (image.isNull()) {
         std::puts("null");
