@@ -485,15 +485,16 @@ TEST(StreamDecodeBoundsTest, PngTextChunksLeaveThePictureDecoded)
     EXPECT_TRUE(isPattern(longText.picture));
 }
 
-// The colour profile is read up to the chunk limit and kept; one beyond it is dropped, the picture still
-// decoded.
+// The colour profile is read up to the profile cap and kept; one byte beyond it and it is dropped, the
+// picture still decoded.
 TEST(StreamDecodeBoundsTest, PngColourProfileIsBounded)
 {
-    const Decoded kept = decode(PictureFormat::Png, pngWith(40, 30, iccpChunk(iccProfile(1 << 20))));
+    const Decoded kept = decode(PictureFormat::Png, pngWith(40, 30, iccpChunk(iccProfile(kMaxColourProfileBytes))));
     EXPECT_EQ(kept.error, "");
-    EXPECT_EQ(kept.header.iccProfile, iccProfile(1 << 20));
+    EXPECT_EQ(kept.header.iccProfile, iccProfile(kMaxColourProfileBytes));
     EXPECT_TRUE(isPattern(kept.picture));
-    const Decoded dropped = decode(PictureFormat::Png, pngWith(40, 30, iccpChunk(iccProfile(9 << 20))));
+    const Decoded dropped =
+        decode(PictureFormat::Png, pngWith(40, 30, iccpChunk(iccProfile(kMaxColourProfileBytes + 1))));
     EXPECT_EQ(dropped.error, "");
     EXPECT_TRUE(dropped.header.iccProfile.empty());
     EXPECT_TRUE(isPattern(dropped.picture));
