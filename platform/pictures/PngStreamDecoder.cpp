@@ -3,9 +3,8 @@
 // every call into it is made from a small function of its own whose frame holds nothing with a
 // destructor.
 #include "Bitmap.h"
-#include "DecodeWorkLimits.h"
-#include "ImageSource.h"
 #include "DecodeSizeLimits.h"
+#include "ImageSource.h"
 #include "PictureStreamDecoder.h"
 
 #include <algorithm>
@@ -178,12 +177,6 @@ public:
         {
             throw PictureDecodeError("PNG: " + std::to_string(width) + "x" + std::to_string(height) +
                                      " pixels cannot be compressed into " + std::to_string(fileSize) + " bytes");
-        }
-        if ((rowBytes - 1) * height > kMaxDecodedSampleBytes)
-        {
-            throw PictureDecodeError("PNG: " + std::to_string((rowBytes - 1) * height >> 20) +
-                                     " MiB of samples, more than " + std::to_string(kMaxDecodedSampleBytes >> 20) +
-                                     " MiB");
         }
         mInterlaced = interlace != PNG_INTERLACE_NONE;
         if (mInterlaced && uint64_t(width) * height > kMaxInterlacedPixels)

@@ -6,7 +6,6 @@
 // memory budget. The colour profile is read here, not by libtiff: libtiff would read a profile of any
 // size whole (its allocation limit is one number for every allocation, honest strips of hundreds of
 // megabytes included) and keep a copy of its own.
-#include "DecodeWorkLimits.h"
 #include "DecodeSizeLimits.h"
 #include "PictureStreamDecoder.h"
 
@@ -347,7 +346,7 @@ public:
             throw PictureDecodeError("TIFF: " + std::to_string(header.width) + "x" + std::to_string(header.height) +
                                      " uncompressed pixels do not fit in " + std::to_string(mFile->size) + " bytes");
         }
-        checkWork(samples, planes);
+        checkWork(samples);
         uint16_t orientation = ORIENTATION_TOPLEFT;
         TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
         header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
@@ -426,8 +425,9 @@ private:
 
     // Refuses a layout whose work is out of proportion to its picture: more samples a pixel than a
     // picture can use, more strips or tiles than could be worth their cost, strips that name more bytes
-    // than the file holds (the same bytes named over and over), or more decoded bytes than the limit.
-    void checkWork(uint16_t samples, uint64_t planes) const
+    // than the file holds (the same bytes named over and over). The samples themselves are read a band
+    // at a time, so their number bounds only the time, which the process decoding them bounds.
+    void checkWork(uint16_t samples) const
     {
         TIFF* tif = mTiff.get();
         if (samples > kMaxSamples)
@@ -452,15 +452,6 @@ private:
             throw PictureDecodeError("TIFF: its " + std::string(tiled ? "tiles" : "strips") + " name " +
                                      std::to_string(named) + " bytes of a " + std::to_string(mFile->size) +
                                      "-byte file");
-        }
-        const uint64_t unitBytes = static_cast<uint64_t>(std::max<int64_t>(tiled ? TIFFTileSize64(tif) : 0, 0));
-        const uint64_t decoded =
-            tiled ? unitBytes * strips
-                  : static_cast<uint64_t>(std::max<int64_t>(TIFFScanlineSize64(tif), 0)) * mHeight * planes;
-        if (decoded > kMaxDecodedSampleBytes)
-        {
-            throw PictureDecodeError("TIFF: " + std::to_string(decoded >> 20) + " MiB of samples, more than " +
-                                     std::to_string(kMaxDecodedSampleBytes >> 20) + " MiB");
         }
     }
 
