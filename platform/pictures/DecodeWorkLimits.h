@@ -16,11 +16,6 @@ constexpr uint64_t kMaxJpegScanBlocks = uint64_t(32) << 20;
 // picture the conversion hands on (192 MB) they stay well under 600 MB.
 constexpr uint64_t kMaxJpegCoefficientBytes = uint64_t(320) << 20;
 
-// A PNG's or TIFF's samples as stored, all rows (or strips, or tiles) together, before they are turned
-// into 8-bit RGB: 8-bit RGB at the largest size. Inflating and converting them is most of the decode's
-// time; a picture with more bytes a pixel (alpha, CMYK, 16-bit samples) may have fewer pixels.
-constexpr uint64_t kMaxDecodedSampleBytes = uint64_t(3) << 28;
-
 // Lowers kMaxJpegScanBlocks for the JPEGs decoded from now on, for callers short of time such as a
 // fuzzer or a test; 0 restores it.
 void limitJpegScanBlocks(uint64_t blocks);

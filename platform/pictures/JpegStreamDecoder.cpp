@@ -1,19 +1,22 @@
 // JPEG through libjpeg-turbo, read from the file as the decoder asks for it and handed out in bands of rows,
 // reduced by the scaled inverse transform when a smaller picture is enough. libjpeg reports errors by
 // jumping back to a setjmp: every call into it is made from a small function of its own whose frame holds
-// nothing with a destructor, and everything the C++ side owns lives outside those frames.
+// nothing with a destructor, and everything the C++ side owns lives outside those frames. Of the APP
+// segments only the first Exif block and the colour profile's chunks are kept, by marker processors of our
+// own: libjpeg's would store every APP1 and APP2 segment, however many the file holds.
 #include "Bitmap.h"
+#include "DecodeSizeLimits.h"
 #include "DecodeWorkLimits.h"
 #include "ExifOrientation.h"
 #include "MemoryReadBuffer.h"
-#include "DecodeSizeLimits.h"
 #include "PictureStreamDecoder.h"
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,134 @@ constexpr int kMaxScans = 100;
 // Damaged data may warn once per block; a few warnings are concealed damage, many are noise.
 constexpr int kMaxWarnings = 32;
 constexpr JDIMENSION kBandRows = 16;
+// An APP2 segment of the colour profile: "ICC_PROFILE", 0, the chunk's number (from 1), the number of
+// chunks, then its part of the profile.
+constexpr size_t kIccSignatureBytes = 12;
+constexpr size_t kIccChunkHeader = kIccSignatureBytes + 2;
+constexpr size_t kMaxSegmentBytes = 0xFFFF - 2;
+
+// The colour profile's chunks as they arrive, checked as libjpeg's jpeg_read_icc_profile checks the
+// saved segments once the header is read: one chunk count for all, numbers 1 to that count, each once,
+// none missing, not all empty. Once they cannot make a profile, or would make one over the cap, nothing
+// more is stored, so a file of many chunks holds at most the cap.
+class IccChunks
+{
+public:
+    // One chunk: its number, the count, its part of the profile.
+    void add(uint32_t number, uint32_t count, const uint8_t* data, size_t size)
+    {
+        if (mBroken)
+        {
+            return;
+        }
+        if (mCount == 0)
+        {
+            mCount = count;
+        }
+        if (count != mCount || number == 0 || number > mCount || mParts[number].present ||
+            mBytes.size() + size > kMaxColourProfileBytes)
+        {
+            giveUp();
+            return;
+        }
+        mInOrder = mInOrder && number == mArrived + 1;
+        ++mArrived;
+        mParts[number] = {true, mBytes.size(), size};
+        mBytes.insert(mBytes.end(), data, data + size);
+    }
+
+    bool wanted() const { return !mBroken; }
+
+    // The profile the chunks make, or nothing.
+    std::vector<uint8_t> take()
+    {
+        if (mBroken || mCount == 0 || mBytes.empty())
+        {
+            return {};
+        }
+        for (uint32_t n = 1; n <= mCount; ++n)
+        {
+            if (!mParts[n].present)
+            {
+                return {};
+            }
+        }
+        if (mInOrder)
+        {
+            return std::move(mBytes);  // as they arrived: already the profile
+        }
+        std::vector<uint8_t> profile;
+        profile.reserve(mBytes.size());
+        for (uint32_t n = 1; n <= mCount; ++n)
+        {
+            const auto from = mBytes.begin() + static_cast<std::ptrdiff_t>(mParts[n].at);
+            profile.insert(profile.end(), from, from + static_cast<std::ptrdiff_t>(mParts[n].size));
+        }
+        return profile;
+    }
+
+private:
+    struct Part
+    {
+        bool present = false;
+        size_t at = 0;
+        size_t size = 0;
+    };
+
+    void giveUp()
+    {
+        mBroken = true;
+        std::vector<uint8_t>().swap(mBytes);
+    }
+
+    bool mBroken = false;
+    bool mInOrder = true;
+    uint32_t mCount = 0;
+    uint32_t mArrived = 0;
+    std::array<Part, 256> mParts{};
+    std::vector<uint8_t> mBytes;  // the parts in the order they arrived
+};
+
+// What the marker processors keep while the header is read.
+struct KeptSegments
+{
+    bool exifKept = false;
+    std::vector<uint8_t> exif;
+    IccChunks icc;
+
+    bool wants(int marker, const uint8_t* head, size_t headSize) const
+    {
+        if (marker == JPEG_APP0 + 1)
+        {
+            return !exifKept && headSize >= 6 && std::memcmp(head, "Exif\0\0", 6) == 0;
+        }
+        return marker == JPEG_APP0 + 2 && icc.wanted() && headSize >= kIccChunkHeader &&
+               std::memcmp(head, "ICC_PROFILE", kIccSignatureBytes) == 0;
+    }
+
+    // False when out of memory; never throws into libjpeg's frames.
+    bool keep(int marker, const uint8_t* data, size_t size) noexcept
+    {
+        try
+        {
+            if (marker == JPEG_APP0 + 1)
+            {
+                exif.assign(data, data + size);
+                exifKept = true;
+            }
+            else
+            {
+                icc.add(data[kIccSignatureBytes], data[kIccSignatureBytes + 1], data + kIccChunkHeader,
+                        size - kIccChunkHeader);
+            }
+            return true;
+        }
+        catch (const std::bad_alloc&)
+        {
+            return false;
+        }
+    }
+};
 
 // Everything libjpeg works on, in one block of plain data at a fixed address.
 struct JpegSession
@@ -42,6 +173,7 @@ struct JpegSession
     jpeg_progress_mgr progress;
     std::jmp_buf jump;
     std::streambuf* file;
+    KeptSegments* kept;  // while the header is read; null: every APP1 and APP2 segment passed over
     bool created;
     bool fileEnded;
     int warnings;
@@ -50,6 +182,7 @@ struct JpegSession
     uint64_t scanBlockLimit;
     char message[JMSG_LENGTH_MAX];
     JOCTET input[kInputBytes];
+    JOCTET segment[kMaxSegmentBytes];  // the APP segment being kept
 };
 
 JpegSession* sessionOf(j_common_ptr cinfo)
@@ -152,6 +285,54 @@ void skipInput(j_decompress_ptr cinfo, long count)
 
 void termSource(j_decompress_ptr) {}
 
+// Reads `count` bytes of the segment being processed. The source never suspends: at the file's end it
+// refuses the file, jumping out of here.
+void readSegment(j_decompress_ptr cinfo, JOCTET* to, size_t count)
+{
+    jpeg_source_mgr* src = cinfo->src;
+    while (count > 0)
+    {
+        if (src->bytes_in_buffer == 0)
+        {
+            (*src->fill_input_buffer)(cinfo);
+        }
+        const size_t n = std::min(count, src->bytes_in_buffer);
+        std::memcpy(to, src->next_input_byte, n);
+        src->next_input_byte += n;
+        src->bytes_in_buffer -= n;
+        to += n;
+        count -= n;
+    }
+}
+
+// The processor of APP1 and APP2 segments: reads far enough to tell whether the segment is one kept, and
+// reads it whole only then; every other one is passed over unstored.
+boolean onAppSegment(j_decompress_ptr cinfo)
+{
+    JpegSession* s = sessionOf(reinterpret_cast<j_common_ptr>(cinfo));
+    JOCTET length[2];
+    readSegment(cinfo, length, 2);
+    // A length under 2 names no data, as libjpeg takes it.
+    const int named = (length[0] << 8 | length[1]) - 2;
+    const size_t size = named > 0 ? static_cast<size_t>(named) : 0;
+    const size_t head = std::min(size, kIccChunkHeader);
+    readSegment(cinfo, s->segment, head);
+    if (s->kept == nullptr || !s->kept->wants(cinfo->unread_marker, s->segment, head))
+    {
+        if (size > head)
+        {
+            (*cinfo->src->skip_input_data)(cinfo, static_cast<long>(size - head));
+        }
+        return TRUE;
+    }
+    readSegment(cinfo, s->segment + head, size - head);
+    if (!s->kept->keep(cinfo->unread_marker, s->segment, size))
+    {
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+    }
+    return TRUE;
+}
+
 // The calls into libjpeg, each in its own frame.
 
 bool createSession(JpegSession* s)
@@ -165,8 +346,8 @@ bool createSession(JpegSession* s)
     s->cinfo.src = &s->source;
     s->cinfo.progress = &s->progress;
     s->cinfo.mem->max_memory_to_use = static_cast<long>(kDecoderMemoryBudget);
-    jpeg_save_markers(&s->cinfo, JPEG_APP0 + 1, 0xFFFF);
-    jpeg_save_markers(&s->cinfo, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_set_marker_processor(&s->cinfo, JPEG_APP0 + 1, onAppSegment);
+    jpeg_set_marker_processor(&s->cinfo, JPEG_APP0 + 2, onAppSegment);
     return true;
 }
 
@@ -178,16 +359,6 @@ bool readJpegHeader(JpegSession* s)
     }
     jpeg_read_header(&s->cinfo, TRUE);
     return true;
-}
-
-// The ICC profile of the APP2 segments; malloc'd, or null.
-bool readIccProfile(JpegSession* s, JOCTET** profile, unsigned int* length)
-{
-    if (setjmp(s->jump))
-    {
-        return false;
-    }
-    return jpeg_read_icc_profile(&s->cinfo, profile, length) != 0;
 }
 
 bool calcOutput(JpegSession* s, unsigned int numerator)
@@ -244,11 +415,13 @@ class JpegStreamDecoder : public PictureStreamDecoder
 public:
     explicit JpegStreamDecoder(std::streambuf& file) : mFile(file), mSession(new JpegSession()) {}
 
-    // Sets libjpeg up on the file and reads up to the first scan's header; throws on failure.
-    void startSession()
+    // Sets libjpeg up on the file and reads up to the first scan's header, keeping the segments in `kept`
+    // when given; throws on failure.
+    void startSession(KeptSegments* kept)
     {
         JpegSession* s = mSession.get();
         s->file = &mFile;
+        s->kept = kept;
         s->cinfo.err = jpeg_std_error(&s->errors);
         s->errors.error_exit = fail;
         s->errors.emit_message = onMessage;
@@ -259,7 +432,10 @@ public:
         s->source.term_source = termSource;
         s->progress.progress_monitor = onProgress;
         s->scanBlockLimit = jpegScanBlockLimit();
-        if (!createSession(s) || !readJpegHeader(s))
+        const bool read = createSession(s) && readJpegHeader(s);
+        // APP segments between scans are passed over.
+        s->kept = nullptr;
+        if (!read)
         {
             throw PictureDecodeError(std::string("JPEG: ") + s->message);
         }
@@ -268,13 +444,14 @@ public:
     // The frame header's width and height alone: nothing is sized from them here, so no limit applies.
     std::pair<uint32_t, uint32_t> readFrameSize()
     {
-        startSession();
+        startSession(nullptr);
         return {mSession->cinfo.image_width, mSession->cinfo.image_height};
     }
 
     PictureHeader readHeader() override
     {
-        startSession();
+        KeptSegments kept;
+        startSession(&kept);
         JpegSession* s = mSession.get();
         const uint64_t fileSize = stream::size(mFile);
         PictureHeader header;
@@ -298,22 +475,11 @@ public:
             }
         }
         checkCoefficientMemory();
-        JOCTET* icc = nullptr;
-        unsigned int iccLength = 0;
-        const bool hasIcc = readIccProfile(s, &icc, &iccLength) && icc != nullptr;
-        if (hasIcc)
+        header.iccProfile = kept.icc.take();
+        if (kept.exifKept)
         {
-            header.iccProfile.assign(icc, icc + iccLength);
-        }
-        std::free(icc);
-        for (jpeg_saved_marker_ptr m = s->cinfo.marker_list; m != nullptr; m = m->next)
-        {
-            if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
-            {
-                header.exifBlock.assign(m->data, m->data + m->data_length);
-                header.orientation = exifOrientation(m->data, m->data_length);
-                break;
-            }
+            header.orientation = exifOrientation(kept.exif.data(), kept.exif.size());
+            header.exifBlock = std::move(kept.exif);
         }
         return header;
     }

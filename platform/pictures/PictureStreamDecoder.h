@@ -31,9 +31,11 @@ struct PictureHeader
     uint32_t orientation = 1;
     // Rows stored bottom row first (a BMP's usual layout): always turned the right way up.
     bool bottomUp = false;
-    std::vector<uint8_t> iccProfile;
-    std::vector<uint8_t> exifBlock;  // a JPEG's APP1 Exif segment from its "Exif", 0, 0 on
+    std::vector<uint8_t> iccProfile;  // at most kMaxColourProfileBytes: a larger one is dropped
+    std::vector<uint8_t> exifBlock;   // a JPEG's APP1 Exif segment from its "Exif", 0, 0 on
 };
+
+constexpr size_t kMaxColourProfileBytes = size_t(8) << 20;
 
 // Where a decoder delivers a picture's rows.
 class PictureRowSink

@@ -3,9 +3,8 @@
 // every call into it is made from a small function of its own whose frame holds nothing with a
 // destructor.
 #include "Bitmap.h"
-#include "DecodeWorkLimits.h"
-#include "ImageSource.h"
 #include "DecodeSizeLimits.h"
+#include "ImageSource.h"
 #include "PictureStreamDecoder.h"
 
 #include <algorithm>
@@ -29,9 +28,9 @@ constexpr uint64_t kMaxInflateRatio = 1032;
 // An interlaced picture is held whole while its passes arrive, so it may be no larger than the largest
 // picture the conversion hands on (8192 x 8192).
 constexpr uint64_t kMaxInterlacedPixels = uint64_t(1) << 26;
-// The largest ancillary chunk read whole, and so the largest colour profile inflated: a larger profile is
+// The largest ancillary chunk read whole is the largest colour profile inflated: a larger profile is
 // dropped, the picture still decoded.
-constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t(8) << 20;
+constexpr png_alloc_size_t kMaxChunkBytes = kMaxColourProfileBytes;
 // Ancillary chunks kept at most; the ones nothing reads are not kept at all.
 constexpr png_uint_32 kMaxAncillaryChunks = 64;
 // Chunks nothing here uses, passed over without being inflated or stored: text (compressed or not can
@@ -179,12 +178,6 @@ public:
             throw PictureDecodeError("PNG: " + std::to_string(width) + "x" + std::to_string(height) +
                                      " pixels cannot be compressed into " + std::to_string(fileSize) + " bytes");
         }
-        if ((rowBytes - 1) * height > kMaxDecodedSampleBytes)
-        {
-            throw PictureDecodeError("PNG: " + std::to_string((rowBytes - 1) * height >> 20) +
-                                     " MiB of samples, more than " + std::to_string(kMaxDecodedSampleBytes >> 20) +
-                                     " MiB");
-        }
         mInterlaced = interlace != PNG_INTERLACE_NONE;
         if (mInterlaced && uint64_t(width) * height > kMaxInterlacedPixels)
         {
@@ -201,6 +194,8 @@ public:
         if (png_get_iCCP(s->png, s->info, &name, &compression, &profile, &profileLength) && profile != nullptr)
         {
             header.iccProfile.assign(profile, profile + profileLength);
+            // The header's copy is the one held.
+            png_free_data(s->png, s->info, PNG_FREE_ICCP, -1);
         }
         return header;
     }

@@ -3,8 +3,9 @@
 // separate planes) goes through libtiff's RGBA reader a strip or a row of tiles at a time. Only the
 // first picture of the file is read. libtiff's messages go to this decoder (the first error is its
 // reason), never to the standard streams, and no single allocation of its own may exceed the codec
-// memory budget.
-#include "DecodeWorkLimits.h"
+// memory budget. The colour profile is read here, not by libtiff: libtiff would read a profile of any
+// size whole (its allocation limit is one number for every allocation, honest strips of hundreds of
+// megabytes included) and keep a copy of its own.
 #include "DecodeSizeLimits.h"
 #include "PictureStreamDecoder.h"
 
@@ -31,18 +32,41 @@ constexpr uint64_t kMaxStrips = uint64_t(1) << 18;
 // A band the RGBA reader fills (4 bytes a pixel) plus the strip it decodes it from; a layout that would
 // need more is read by rows, or refused when it cannot be.
 constexpr uint64_t kMaxBandBytes = uint64_t(256) << 20;
+constexpr uint16_t kIccProfileTag = 34675;
+// libtiff itself refuses a BigTIFF directory of more entries.
+constexpr uint64_t kMaxBigTiffEntries = 4096;
 
 struct TiffFile
 {
     std::streambuf* file = nullptr;
     uint64_t size = 0;
     std::string error;
+    // Bytes libtiff's reads of the directory do not get: the colour profile, which it would otherwise
+    // read and keep for itself. Empty when hideEnd is 0.
+    uint64_t hideBegin = 0;
+    uint64_t hideEnd = 0;
 };
 
 tsize_t readData(thandle_t handle, tdata_t into, tsize_t count)
 {
     auto* f = static_cast<TiffFile*>(handle);
-    return count <= 0 ? 0 : static_cast<tsize_t>(stream::read(*f->file, into, static_cast<size_t>(count)));
+    if (count <= 0)
+    {
+        return 0;
+    }
+    size_t wanted = static_cast<size_t>(count);
+    if (f->hideEnd != 0)
+    {
+        // A read reaching into the hidden bytes ends where they begin: libtiff takes a tag it cannot
+        // read whole as absent.
+        const auto at = f->file->pubseekoff(0, std::ios_base::cur, std::ios_base::in);
+        const uint64_t from = at < 0 ? 0 : static_cast<uint64_t>(at);
+        if (from < f->hideEnd && from + wanted > f->hideBegin)
+        {
+            wanted = from < f->hideBegin ? static_cast<size_t>(f->hideBegin - from) : 0;
+        }
+    }
+    return static_cast<tsize_t>(stream::read(*f->file, into, wanted));
 }
 
 tsize_t writeNothing(thandle_t, tdata_t, tsize_t)
@@ -146,6 +170,116 @@ enum class Alpha
     Unassociated,
 };
 
+// The first directory's colour profile entry as the file gives it, read before libtiff opens the file.
+class FirstDirectoryProfile
+{
+public:
+    // Finds the entry; false when the file has none (or its header or directory is cut short: libtiff
+    // then refuses the file itself).
+    bool find(TiffFile& file)
+    {
+        uint8_t header[16];
+        if (!stream::seek(*file.file, 0) || stream::read(*file.file, header, sizeof header) < 8)
+        {
+            return false;
+        }
+        if (header[0] != header[1] || (header[0] != 'I' && header[0] != 'M'))
+        {
+            return false;
+        }
+        mBigEndian = header[0] == 'M';
+        const uint32_t version = number(header + 2, 2);
+        mBig = version == 43;
+        if (version != 42 && !mBig)
+        {
+            return false;
+        }
+        const uint64_t directory = mBig ? number(header + 8, 8) : number(header + 4, 4);
+        const size_t countBytes = mBig ? 8 : 2;
+        const size_t entryBytes = mBig ? 20 : 12;
+        uint8_t countField[8];
+        if (directory > file.size || !stream::seek(*file.file, directory) ||
+            stream::read(*file.file, countField, countBytes) != countBytes)
+        {
+            return false;
+        }
+        const uint64_t entries = number(countField, countBytes);
+        if (entries > (file.size - directory - countBytes) / entryBytes || (mBig && entries > kMaxBigTiffEntries))
+        {
+            return false;
+        }
+        for (uint64_t i = 0; i < entries; ++i)
+        {
+            uint8_t entry[20];
+            if (stream::read(*file.file, entry, entryBytes) != entryBytes)
+            {
+                return false;
+            }
+            // libtiff takes the first of a tag given twice.
+            if (number(entry, 2) == kIccProfileTag)
+            {
+                mType = static_cast<uint16_t>(number(entry + 2, 2));
+                mCount = mBig ? number(entry + 4, 8) : number(entry + 4, 4);
+                std::copy(entry + (mBig ? 12 : 8), entry + entryBytes, mValue);
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // The profile's bytes as stored: in the entry itself, or where they lie and how many.
+    bool inlined() const { return bytes() <= (mBig ? 8u : 4u); }
+    uint64_t offset() const { return number(mValue, mBig ? 8 : 4); }
+    uint64_t bytes() const
+    {
+        const int width = TIFFDataWidth(static_cast<TIFFDataType>(mType));
+        return width > 0 && mCount <= UINT64_MAX / 8 ? mCount * static_cast<uint64_t>(width) : 0;
+    }
+
+    // The profile when it is of bytes (as the tag is defined), within the cap and within the file; else
+    // nothing.
+    std::vector<uint8_t> read(TiffFile& file) const
+    {
+        const bool ofBytes = mType == TIFF_UNDEFINED || mType == TIFF_BYTE;
+        const uint64_t size = bytes();
+        if (!ofBytes || size == 0 || size > kMaxColourProfileBytes)
+        {
+            return {};
+        }
+        if (inlined())
+        {
+            return std::vector<uint8_t>(mValue, mValue + size);
+        }
+        if (offset() > file.size || size > file.size - offset() || !stream::seek(*file.file, offset()))
+        {
+            return {};
+        }
+        std::vector<uint8_t> profile(static_cast<size_t>(size));
+        if (stream::read(*file.file, profile.data(), profile.size()) != profile.size())
+        {
+            return {};
+        }
+        return profile;
+    }
+
+private:
+    uint64_t number(const uint8_t* p, size_t size) const
+    {
+        uint64_t v = 0;
+        for (size_t i = 0; i < size; ++i)
+        {
+            v |= uint64_t(p[mBigEndian ? size - 1 - i : i]) << (8 * i);
+        }
+        return v;
+    }
+
+    bool mBigEndian = false;
+    bool mBig = false;
+    uint16_t mType = 0;
+    uint64_t mCount = 0;
+    uint8_t mValue[8] = {};
+};
+
 class TiffStreamDecoder : public PictureStreamDecoder
 {
 public:
@@ -157,6 +291,22 @@ public:
 
     PictureHeader readHeader() override
     {
+        // The profile is read first and hidden from libtiff while it reads the directory.
+        FirstDirectoryProfile profile;
+        std::vector<uint8_t> iccProfile;
+        if (profile.find(*mFile))
+        {
+            iccProfile = profile.read(*mFile);
+            if (!profile.inlined() && profile.offset() < mFile->size)
+            {
+                mFile->hideBegin = profile.offset();
+                mFile->hideEnd = profile.offset() + std::min(profile.bytes(), mFile->size - profile.offset());
+            }
+        }
+        if (!stream::seek(*mFile->file, 0))
+        {
+            fail("cannot be read");
+        }
         std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
         if (!options)
         {
@@ -167,6 +317,7 @@ public:
         TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, mFile.get());
         mTiff.reset(TIFFClientOpenExt("picture", "rm", mFile.get(), readData, writeNothing, seekData, closeNothing,
                                       sizeOf, mapNothing, unmapNothing, options.get()));
+        mFile->hideEnd = 0;
         if (!mTiff)
         {
             fail("cannot be opened");
@@ -195,17 +346,11 @@ public:
             throw PictureDecodeError("TIFF: " + std::to_string(header.width) + "x" + std::to_string(header.height) +
                                      " uncompressed pixels do not fit in " + std::to_string(mFile->size) + " bytes");
         }
-        checkWork(samples, planes);
+        checkWork(samples);
         uint16_t orientation = ORIENTATION_TOPLEFT;
         TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
         header.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
-        uint32_t iccLength = 0;
-        void* icc = nullptr;
-        if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccLength, &icc) && icc != nullptr)
-        {
-            const auto* p = static_cast<const uint8_t*>(icc);
-            header.iccProfile.assign(p, p + iccLength);
-        }
+        header.iccProfile = std::move(iccProfile);
         return header;
     }
 
@@ -280,8 +425,9 @@ private:
 
     // Refuses a layout whose work is out of proportion to its picture: more samples a pixel than a
     // picture can use, more strips or tiles than could be worth their cost, strips that name more bytes
-    // than the file holds (the same bytes named over and over), or more decoded bytes than the limit.
-    void checkWork(uint16_t samples, uint64_t planes) const
+    // than the file holds (the same bytes named over and over). The samples themselves are read a band
+    // at a time, so their number bounds only the time, which the process decoding them bounds.
+    void checkWork(uint16_t samples) const
     {
         TIFF* tif = mTiff.get();
         if (samples > kMaxSamples)
@@ -306,15 +452,6 @@ private:
             throw PictureDecodeError("TIFF: its " + std::string(tiled ? "tiles" : "strips") + " name " +
                                      std::to_string(named) + " bytes of a " + std::to_string(mFile->size) +
                                      "-byte file");
-        }
-        const uint64_t unitBytes = static_cast<uint64_t>(std::max<int64_t>(tiled ? TIFFTileSize64(tif) : 0, 0));
-        const uint64_t decoded =
-            tiled ? unitBytes * strips
-                  : static_cast<uint64_t>(std::max<int64_t>(TIFFScanlineSize64(tif), 0)) * mHeight * planes;
-        if (decoded > kMaxDecodedSampleBytes)
-        {
-            throw PictureDecodeError("TIFF: " + std::to_string(decoded >> 20) + " MiB of samples, more than " +
-                                     std::to_string(kMaxDecodedSampleBytes >> 20) + " MiB");
         }
     }
 
