@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -130,6 +131,27 @@ std::vector<std::string> helperEnvironment()
         }
     }
     return environment;
+}
+
+// What a helper may take of the memory the program and it together may: what the program does not hold
+// now, less a margin for the libraries' pages that count in the helper's resident size besides its limit;
+// at least half of it, so that a program grown large still lets small pictures through.
+uint64_t helperShare(uint64_t together)
+{
+    constexpr uint64_t kMargin = uint64_t(32) << 20;
+    uint64_t resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r"))
+    {
+        unsigned long size = 0;
+        unsigned long pages = 0;
+        if (std::fscanf(statm, "%lu %lu", &size, &pages) == 2)
+        {
+            resident = uint64_t(pages) * uint64_t(sysconf(_SC_PAGESIZE));
+        }
+        std::fclose(statm);
+    }
+    const uint64_t left = together > resident + kMargin ? together - resident - kMargin : 0;
+    return std::max(left, together / 2);
 }
 
 std::string megabytes(uint64_t bytes)
@@ -516,7 +538,7 @@ std::unique_ptr<PictureDecoderProcess> PictureDecoderProcess::start(int file, Pi
 
     helper::Request asked;
     asked.format = format;
-    asked.memoryBytes = helper->bounds.memoryBytes / 5 * 4;
+    asked.memoryBytes = helperShare(helper->bounds.memoryBytes);
     asked.cpuSeconds = helper->bounds.cpuSeconds;
     asked.threads = workerCount();
     asked.parent = getpid();

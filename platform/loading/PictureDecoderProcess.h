@@ -18,8 +18,8 @@ namespace pravix
 // The bounds of every run of the picture decoder helper.
 struct PictureDecoderLimits
 {
-    // What the program and a helper together may take; the helper is given four fifths of it (its
-    // private memory and the decoded rows), the rest is the program's own while it waits.
+    // What the program and a helper together may take: the helper is given what the program does not
+    // hold when it starts (its private memory and the decoded rows together), less a margin.
     uint64_t memoryBytes = 600'000'000;
     // Processor time of all the helper's threads, a backstop of the deadline.
     uint32_t cpuSeconds = 20;

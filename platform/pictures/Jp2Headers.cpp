@@ -1,65 +1,21 @@
-// The headers of a JPEG 2000 file read the way OpenJPEG 2.5.0 reads them (src/lib/openjp2/j2k.c and jp2.c
-// of Debian's openjpeg2 2.5.0-2+deb12u3), and what OpenJPEG allocates and does for them counted the way
-// it does (tcd.c opj_tcd_init_tile, t2.c, pi.c opj_pi_create_decode, j2k.c opj_j2k_read_sod), with the
-// sizes of its structures on 64-bit Linux. Every read is checked against the bytes left; the tile-parts'
-// data is skipped by its length and never read.
-#include "Jp2CodestreamLimits.h"
+// The headers of a JPEG 2000 file read the way OpenJPEG 2.5 reads them (src/lib/openjp2/j2k.c and jp2.c),
+// so that what it would refuse is refused here too and what it takes is counted as it counts it. Every
+// read is checked against the bytes left; the tile-parts' data is skipped by its length and never read.
+#include "Jp2Headers.h"
 
 #include "DecodeSizeLimits.h"
-#include "PictureStreamDecoder.h"
+#include "PictureDecodeError.h"
+#include "StreamAccess.h"
 
 #include <algorithm>
 #include <array>
-#include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+#include <string>
 
 namespace pravix
 {
 namespace
 {
-
-// OpenJPEG 2.5's structures (sizeof on x86-64) and glibc's cost of one allocation beyond its bytes.
-constexpr double kAllocation = 16;
-constexpr double kCodeBlockBytes = 80;          // opj_tcd_cblk_dec_t
-constexpr double kSegmentBytes = 24;            // opj_tcd_seg_t; OPJ_J2K_DEFAULT_NB_SEGS (10) allocated per code-block
-constexpr double kChunkBytes = 16;              // opj_tcd_seg_data_chunk_t
-constexpr double kPrecinctBytes = 56;           // opj_tcd_precinct_t
-constexpr double kTagTreeBytes = 32;            // opj_tgt_tree_t
-constexpr double kTagNodeBytes = 24;            // opj_tgt_node_t
-constexpr double kResolutionBytes = 192;        // opj_tcd_resolution_t
-constexpr double kTileCodingBytes = 5696;       // opj_tcp_t, one per tile of the picture
-constexpr double kComponentCodingBytes = 1080;  // opj_tccp_t, per tile and component
-// Per tile of the picture besides: the MCT and MCC record tables (10 of 32 bytes each), the codestream
-// index's tile entry with room for 100 markers of 24 bytes and 10 tile-parts of 24.
-constexpr double kTileIndexBytes = 2 * (10 * 32 + kAllocation) + 56 + 100 * 24 + 10 * 24 + 3 * kAllocation;
-// Each thread's wavelet and code-block buffers, the thread pool, OpenJPEG's codec and stream.
-constexpr double kThreadBytes = 24.0 * 1024 * 1024;
-
-// OpenJPEG's work on this kind of machine (8 cores, shared), in seconds per unit, measured on crafted
-// codestreams and on pictures coded by opj_compress, ffmpeg and ImageMagick while other work ran.
-constexpr double kSecondsPerStructureByte = 2.7e-9;  // structures allocated and first touched
-constexpr double kSecondsPerCodeBlock = 35e-9;       // set up again for each tile, reset at its first layer
-constexpr double kSecondsPerPrecinct = 100e-9;       // its tag trees set up
-constexpr double kSecondsPerPacket = 60e-9;          // walked: a packet header read, present or not
-constexpr double kSecondsPerPosition = 4e-9;         // a step of a position-driven progression
-constexpr double kSecondsPerSegment = 0.7e-6;        // a code-block segment named in a packet header
-constexpr double kSecondsPerContribution = 0.1e-6;   // a code-block's part in a packet
-constexpr double kSecondsPerCodedByte = 10e-9;       // read, its packet headers parsed
-constexpr double kSecondsPerDecodedByte = 150e-9;    // code-block decoding, one thread
-constexpr double kSecondsPerSample = 16e-9;          // wavelet, level shift, copy out, one thread
-// Without OpenJPEG's threads (all in the caller's thread) and with them: each tile-component's code-blocks
-// handed to the pool as jobs and waited for, and each level of its inverse wavelet after the first
-// waited for twice (rows, then columns); the waits, not the work, take the time of small tiles.
-constexpr double kSecondsPerTileComponent[2] = {15e-6, 30e-6};
-constexpr double kSecondsPerTileComponentLevel[2] = {0, 220e-6};
-constexpr double kSecondsPerDecodedBlock[2] = {50e-9, 4e-6};
-constexpr double kThreadSpeedUp[2] = {1, 4};
-// The longer side of the picture a conversion asks for, to choose OpenJPEG's threads by.
-constexpr uint32_t kUsualSide = 8192;
-
-static_assert(Jp2CodestreamLimits::kMemoryCap <= double(kDecoderMemoryBudget), "within the codec budget");
 
 constexpr uint32_t kMaxComponents = 4;
 constexpr uint64_t kMaxTiles = 4096;
@@ -157,27 +113,6 @@ uint32_t be32(const uint8_t* p)
     throw PictureDecodeError("JPEG 2000: " + why);
 }
 
-std::string millions(double count)
-{
-    char text[32];
-    if (count >= 1e6)
-    {
-        std::snprintf(text, sizeof text, "%.1f million", count / 1e6);
-    }
-    else
-    {
-        std::snprintf(text, sizeof text, "%.0f", count);
-    }
-    return text;
-}
-
-std::string megabytes(double bytes)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%.0f MB", bytes / 1e6);
-    return text;
-}
-
 // Reads the file at given positions, never past `end`.
 class Bytes
 {
@@ -194,13 +129,14 @@ private:
     uint64_t mEnd;
 };
 
-// One component's coding style in a tile (OpenJPEG's opj_tccp_t, the parts that size its work).
+// One component's coding style in a tile.
 struct ComponentCoding
 {
     uint32_t resolutions = 1;
     uint32_t blockWidth = 6;  // exponents: code-blocks of 2^6 x 2^6
     uint32_t blockHeight = 6;
     uint32_t style = 0;
+    uint32_t transform = 1;  // 1 the reversible 5-3 wavelet, 0 the irreversible 9-7
     std::array<uint8_t, kMaxResolutions> precinctWidth{};
     std::array<uint8_t, kMaxResolutions> precinctHeight{};
 };
@@ -210,11 +146,12 @@ struct ProgressionChange
     uint32_t firstResolution, firstComponent, layerEnd, resolutionEnd, componentEnd, order;
 };
 
-// A tile's coding parameters (OpenJPEG's opj_tcp_t): the main header's, then its tile-parts' markers.
+// A tile's coding parameters: the main header's, then its tile-parts' markers.
 struct TileCoding
 {
     uint32_t layers = 0;
     uint32_t order = 0;
+    uint32_t colourTransform = 0;  // the COD's multiple component transformation
     std::vector<ProgressionChange> changes;
     std::array<ComponentCoding, kMaxComponents> components{};
 };
@@ -224,7 +161,6 @@ struct TileState
     int32_t lastPart = -1;
     uint32_t parts = 0;  // TNsot once known
     uint64_t codedBytes = 0;
-    uint64_t packedHeaderBytes = 0;  // PPT
     bool hasCoding = false;
     TileCoding coding;
 };
@@ -245,38 +181,25 @@ int64_t floorShift(int64_t value, uint32_t shift)
     return shift >= 63 ? (value < 0 ? -1 : 0) : value >> shift;
 }
 
-class Reader
+}  // namespace
+
+class Jp2HeaderReader
 {
 public:
-    Reader(std::streambuf& file, uint64_t size) : mBytes(file, size), mSize(size) {}
+    Jp2HeaderReader(std::streambuf& file, uint64_t size) : mBytes(file, size), mSize(size) {}
 
-    Jp2CodestreamLimits::Counts counts;
+    Jp2Headers::Counts counts;
     bool bare = true;
     uint32_t width = 0, height = 0, x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     uint32_t components = 0;
+    std::vector<Jp2Headers::Component> componentInfo;
     uint32_t paletteColumns = 0;
-    Jp2CodestreamLimits::ByteSpan colourProfile;
+    std::vector<Jp2Headers::Channel> channels;
+    Jp2Headers::ByteSpan colourProfile;
     uint32_t tileWidth = 0, tileHeight = 0, tileX0 = 0, tileY0 = 0, tilesAcross = 0, tilesDown = 0;
     uint32_t levels = kMaxResolutions;
-    double headerBytes = 0;  // what OpenJPEG holds from the main header on
-    double dataDrivenBytes = 0;
     std::vector<TileState> tiles;
     TileCoding mainCoding;
-    // Per resolution slot (component, level, band) across the tiles decoded: what OpenJPEG's one tile
-    // structure grows to, bounded both by the sum over the tiles and by the largest precinct count times
-    // the largest precinct.
-    struct Slot
-    {
-        double sumBytes = 0;
-        double maxPrecincts = 0;
-        double maxPrecinctBytes = 0;
-    };
-    std::vector<Slot> slots = std::vector<Slot>(kMaxComponents * kMaxResolutions * 3);
-    double resolutionBytes = 0;
-    // Per reduction: the largest tile buffer, the code-blocks decoded.
-    std::array<double, kMaxResolutions> tileSampleBytes{};
-    std::array<double, kMaxResolutions> decodedBlocks{};
-    std::array<double, kMaxResolutions> tileComponentLevels{};  // levels transformed beyond the first
 
     void readFile()
     {
@@ -296,15 +219,21 @@ public:
                 countTile(t);
             }
         }
-        finishCounts();
+        finish();
     }
+
+    // How every tile with data codes its first three components, as one: through the colour transform or
+    // not, with one wavelet; whether they all agree.
+    bool colourTransform = false;
+    bool reversible = false;
+    bool codedAlike = true;
 
 private:
     Bytes mBytes;
     uint64_t mSize;
     uint64_t mStart = 0;
     uint64_t mFirstTilePart = 0;
-    uint64_t mPackedHeaderBytes = 0;  // PPM
+    uint64_t mSegmentAt = 0;  // where the last segment read begins, after its length
     uint32_t mTilePartCorrection = 0;
     bool mCorrectionChecked = false;
     std::vector<uint8_t> mSegment;
@@ -357,7 +286,7 @@ private:
     }
 
     // The header box's children as OpenJPEG reads them (a long length only when its high half is 0): the
-    // first palette, for the planes it makes, and the first colour box, for its profile.
+    // first palette, the first colour box, for its profile, and the channel definitions.
     void readHeaderBox(uint64_t at, uint64_t end)
     {
         bool colourSeen = false;
@@ -404,7 +333,33 @@ private:
                     colourProfile = {body + 3, bodyLength - 3};
                 }
             }
+            else if (std::memcmp(head + 4, "cdef", 4) == 0 && channels.empty())
+            {
+                readChannels(body, bodyLength);
+            }
             at += length;
+        }
+    }
+
+    // A cdef box: a count, then a component, a type and an association of 16 bits each, as many as it
+    // says and its bytes hold.
+    void readChannels(uint64_t at, uint64_t length)
+    {
+        uint8_t count[2];
+        if (length < 2 || !mBytes.read(at, count, 2) || be16(count) == 0 || be16(count) > (length - 2) / 6 ||
+            be16(count) > kMaxComponents)
+        {
+            return;
+        }
+        for (uint32_t i = 0; i < be16(count); ++i)
+        {
+            uint8_t entry[6];
+            if (!mBytes.read(at + 2 + 6 * uint64_t(i), entry, 6))
+            {
+                channels.clear();
+                return;
+            }
+            channels.push_back({be16(entry), be16(entry + 2), be16(entry + 4)});
         }
     }
 
@@ -430,6 +385,7 @@ private:
         }
         const uint32_t bytes = be16(length) - 2;
         mSegment.resize(bytes);
+        mSegmentAt = at + 4;
         if (!mBytes.read(at + 4, mSegment.data(), bytes))
         {
             refuse("marker segment runs past the end of the file");
@@ -502,13 +458,9 @@ private:
             case QCD:
                 haveQuantization = true;
                 break;
-            case PPM:
-                mPackedHeaderBytes += bytes;
-                break;
             default:
                 break;
             }
-            headerBytes += bytes;
             at += 4 + uint64_t(bytes);
         }
         if (!haveSize || !haveCoding || !haveQuantization)
@@ -561,11 +513,9 @@ private:
             {
                 refuse("subsampled or unsupported components");
             }
+            componentInfo.push_back({precision, (comp[0] & 0x80) != 0, mSegmentAt + 36 + 3 * uint64_t(c)});
         }
         tiles.resize(across * down);
-        // OpenJPEG's coding parameters of every tile, and the codestream index's entry of each.
-        headerBytes += double(across * down + 1) * (kTileCodingBytes + kAllocation +
-                                                    components * kComponentCodingBytes + kAllocation + kTileIndexBytes);
     }
 
     // SPcod or SPcoc into one component's coding; the bytes it took.
@@ -579,6 +529,7 @@ private:
         coding.blockWidth = p[1] + 2u;
         coding.blockHeight = p[2] + 2u;
         coding.style = p[3];
+        coding.transform = p[4];
         if (coding.resolutions > kMaxResolutions || coding.blockWidth > 10 || coding.blockHeight > 10 ||
             coding.blockWidth + coding.blockHeight > 12 || (coding.style & 0x80) != 0 || p[4] > 1)
         {
@@ -615,6 +566,7 @@ private:
         }
         coding.order = p[1];
         coding.layers = be16(p + 2);
+        coding.colourTransform = p[4];
         if (coding.order > 4 || coding.layers == 0 || p[4] > 1)
         {
             refuse("bad coding style");
@@ -660,8 +612,7 @@ private:
     void walkTileParts()
     {
         uint64_t at = mFirstTilePart;
-        double held = 0;
-        uint32_t parts = 0;
+        uint64_t held = 0;
         for (;;)
         {
             if (mSize - at < 2)
@@ -673,9 +624,9 @@ private:
             {
                 break;  // the end of the codestream, or what OpenJPEG stops at
             }
-            if (++parts > Jp2CodestreamLimits::kMaxTileParts)
+            if (++counts.tileParts > Jp2Headers::kMaxTileParts)
             {
-                refuse("more than " + std::to_string(Jp2CodestreamLimits::kMaxTileParts) + " tile-parts");
+                refuse("more than " + std::to_string(Jp2Headers::kMaxTileParts) + " tile-parts");
             }
             uint8_t sot[12];
             if (!mBytes.read(at, sot, sizeof sot) || be16(sot + 2) != 10)
@@ -742,10 +693,6 @@ private:
                         readPoc(tile.coding, p, bytes);
                     }
                 }
-                else if (code == PPT)
-                {
-                    tile.packedHeaderBytes += bytes;
-                }
                 headerEnd += 4 + uint64_t(bytes);
             }
             const uint64_t dataStart = headerEnd + 2;
@@ -772,8 +719,8 @@ private:
                 dataBytes = length - headerBytes;
             }
             tile.codedBytes += dataBytes;
-            counts.codedBytes += double(dataBytes);
-            held += double(dataBytes);
+            counts.codedBytes += dataBytes;
+            held += dataBytes;
             const uint64_t next = dataStart + dataBytes;
             if (complete && !mCorrectionChecked)
             {
@@ -791,7 +738,7 @@ private:
             counts.heldCodedBytes = std::max(counts.heldCodedBytes, held);
             if (complete)
             {
-                held -= double(tile.codedBytes);
+                held -= tile.codedBytes;
             }
             if (length == 0)
             {
@@ -805,7 +752,7 @@ private:
     // short: the next tile-part of the same tile numbered as many as the count.
     bool needsTilePartCorrection(uint64_t at, uint32_t tile)
     {
-        for (uint32_t n = 0; n < Jp2CodestreamLimits::kMaxTileParts; ++n)
+        for (uint32_t n = 0; n < Jp2Headers::kMaxTileParts; ++n)
         {
             uint8_t sot[12];
             if (!mBytes.read(at, sot, sizeof sot) || be16(sot) != SOT || be16(sot + 2) != 10)
@@ -826,12 +773,8 @@ private:
         return false;
     }
 
-    Slot& slot(uint32_t component, uint32_t resolution, uint32_t band)
-    {
-        return slots[(component * kMaxResolutions + resolution) * 3 + band];
-    }
-
-    // What OpenJPEG's opj_tcd_init_tile allocates for a tile, its packet iterator, and its decoding work.
+    // The code-blocks, precincts and packets OpenJPEG sets up and walks for a tile: those of every
+    // resolution level of every component, whatever level is decoded.
     void countTile(uint32_t index)
     {
         TileState& tile = tiles[index];
@@ -847,49 +790,30 @@ private:
             return;
         }
         counts.tilesDecoded++;
-        const uint32_t layers = std::max<uint32_t>(coding.layers, 1);
-        double tileCodeBlocks = 0, tilePackets = 0, maxPrecinctsOfALevel = 0, tileResolutionBytes = 0;
-        uint32_t maxResolutions = 0;
-        double precinctCounts[kMaxComponents][kMaxResolutions] = {};
-        std::array<double, kMaxResolutions> tileSamples{};
-        double positionDx = 0, positionDy = 0;
+        const uint64_t layers = std::max<uint32_t>(coding.layers, 1);
+        uint64_t tilePackets = 0;
+        uint64_t precinctCounts[kMaxComponents][kMaxResolutions] = {};
         for (uint32_t c = 0; c < components; ++c)
         {
             const ComponentCoding& cc = coding.components[c];
-            const uint32_t levelsOfComponent = cc.resolutions;
-            maxResolutions = std::max(maxResolutions, levelsOfComponent);
-            double componentBlocks = 0;
-            for (uint32_t r = 0; r < levelsOfComponent; ++r)
+            for (uint32_t r = 0; r < cc.resolutions; ++r)
             {
-                const uint32_t level = levelsOfComponent - 1 - r;
+                const uint32_t level = cc.resolutions - 1 - r;
                 const Extent res{ceilShift(tx0, level), ceilShift(ty0, level), ceilShift(tx1, level),
                                  ceilShift(ty1, level)};
                 const uint32_t pdx = cc.precinctWidth[r], pdy = cc.precinctHeight[r];
-                const int64_t startX = floorShift(res.x0, pdx) << pdx;
-                const int64_t startY = floorShift(res.y0, pdy) << pdy;
-                const int64_t endX = ceilShift(res.x1, pdx) << pdx;
-                const int64_t endY = ceilShift(res.y1, pdy) << pdy;
-                const double pw = res.x0 == res.x1 ? 0 : double((endX - startX) >> pdx);
-                const double ph = res.y0 == res.y1 ? 0 : double((endY - startY) >> pdy);
+                const uint64_t pw = res.x0 == res.x1
+                                        ? 0
+                                        : uint64_t((ceilShift(res.x1, pdx) << pdx) - (floorShift(res.x0, pdx) << pdx)) >>
+                                              pdx;
+                const uint64_t ph = res.y0 == res.y1
+                                        ? 0
+                                        : uint64_t((ceilShift(res.y1, pdy) << pdy) - (floorShift(res.y0, pdy) << pdy)) >>
+                                              pdy;
                 precinctCounts[c][r] = pw * ph;
-                maxPrecinctsOfALevel = std::max(maxPrecinctsOfALevel, pw * ph);
-                // The position step of a position-driven progression: the smallest precinct, in the tile's
-                // full-resolution coordinates.
-                if (pdx + level < 32)
-                {
-                    const double dx = double(uint64_t(1) << (pdx + level));
-                    positionDx = positionDx == 0 ? dx : std::min(positionDx, dx);
-                }
-                if (pdy + level < 32)
-                {
-                    const double dy = double(uint64_t(1) << (pdy + level));
-                    positionDy = positionDy == 0 ? dy : std::min(positionDy, dy);
-                }
                 const uint32_t bands = r == 0 ? 1 : 3;
-                const uint32_t groupWidth = r == 0 ? pdx : pdx - 1;
-                const uint32_t groupHeight = r == 0 ? pdy : pdy - 1;
-                const uint32_t blockWidth = std::min(cc.blockWidth, groupWidth);
-                const uint32_t blockHeight = std::min(cc.blockHeight, groupHeight);
+                const uint32_t blockWidth = std::min(cc.blockWidth, r == 0 ? pdx : pdx - 1);
+                const uint32_t blockHeight = std::min(cc.blockHeight, r == 0 ? pdy : pdy - 1);
                 for (uint32_t b = 0; b < bands; ++b)
                 {
                     Extent band = res;
@@ -899,297 +823,151 @@ private:
                         band = {ceilShift(tx0 - (bx << level), level + 1), ceilShift(ty0 - (by << level), level + 1),
                                 ceilShift(tx1 - (bx << level), level + 1), ceilShift(ty1 - (by << level), level + 1)};
                     }
-                    double columns = 0, rows = 0;
                     if (band.x1 > band.x0 && band.y1 > band.y0 && pw > 0 && ph > 0)
                     {
-                        columns = double(ceilShift(band.x1, blockWidth) - floorShift(band.x0, blockWidth));
-                        rows = double(ceilShift(band.y1, blockHeight) - floorShift(band.y0, blockHeight));
+                        counts.codeBlocks +=
+                            uint64_t(ceilShift(band.x1, blockWidth) - floorShift(band.x0, blockWidth)) *
+                            uint64_t(ceilShift(band.y1, blockHeight) - floorShift(band.y0, blockHeight));
                     }
-                    const double precincts = pw * ph;
-                    const double blocks = columns * rows;
-                    // Tag-tree nodes of all the band's precincts, two trees each: at most 4/3 of the
-                    // code-blocks, plus the halving's rounding.
-                    const double nodes =
-                        blocks * 4 / 3 + 2 * (columns * ph + rows * pw) + 16 * std::min(precincts, blocks);
-                    const double filled = std::min(precincts, blocks);
-                    const double perBlock = kCodeBlockBytes + 10 * kSegmentBytes + kAllocation;
-                    const double bytes = precincts * kPrecinctBytes + kAllocation + blocks * perBlock +
-                                         filled * (kAllocation + 2 * (kTagTreeBytes + 2 * kAllocation)) +
-                                         2 * nodes * kTagNodeBytes;
-                    // The largest precinct of the band: as many code-blocks as fit in it.
-                    const double blocksAcross = std::min(columns, std::ldexp(1.0, int(groupWidth - blockWidth)));
-                    const double blocksDown = std::min(rows, std::ldexp(1.0, int(groupHeight - blockHeight)));
-                    const double largest = blocksAcross * blocksDown;
-                    const double largestBytes =
-                        kPrecinctBytes + kAllocation + largest * perBlock + 2 * (kTagTreeBytes + 2 * kAllocation) +
-                        2 * (largest * 4 / 3 + 2 * (blocksAcross + blocksDown) + 16) * kTagNodeBytes;
-                    Slot& s = slot(c, r, b);
-                    s.sumBytes += bytes;
-                    s.maxPrecincts = std::max(s.maxPrecincts, precincts);
-                    s.maxPrecinctBytes = std::max(s.maxPrecinctBytes, largestBytes);
-                    componentBlocks += blocks;
-                    counts.precincts += precincts;
-                    // Decoded at every reduction that keeps this level.
-                    for (uint32_t reduction = 0; reduction < kMaxResolutions && reduction + r < levelsOfComponent;
-                         ++reduction)
-                    {
-                        decodedBlocks[reduction] += blocks;
-                    }
+                    counts.precincts += pw * ph;
                 }
                 tilePackets += layers * pw * ph;
             }
-            // The samples of the tile-component at each reduction.
-            for (uint32_t reduction = 0; reduction < kMaxResolutions; ++reduction)
+            // Each count can only grow; past its cap it no longer matters by how much.
+            if (counts.codeBlocks > Jp2Headers::kMaxCodeBlocks || counts.precincts > Jp2Headers::kMaxPrecincts)
             {
-                const uint32_t level = std::min(reduction, levelsOfComponent - 1);
-                tileSamples[reduction] += double(ceilShift(tx1, level) - ceilShift(tx0, level)) *
-                                          double(ceilShift(ty1, level) - ceilShift(ty0, level));
+                return;
             }
-            tileCodeBlocks += componentBlocks;
-            tileResolutionBytes += levelsOfComponent * kResolutionBytes + kAllocation;
         }
         // Progression order changes walk the packets again over their ranges.
-        double walkedPackets = tilePackets;
-        double positions = 0;
-        const double positionSteps = positionDx > 0 && positionDy > 0
-                                         ? (double(tx1 - tx0) / positionDx + 2) * (double(ty1 - ty0) / positionDy + 2)
-                                         : 0;
-        auto positionDriven = [](uint32_t order) { return order >= 2; };
-        if (coding.changes.empty())
+        uint64_t walked = 0;
+        for (const ProgressionChange& change : coding.changes)
         {
-            positions = positionDriven(coding.order) ? positionSteps * components * maxResolutions : 0;
-        }
-        else
-        {
-            walkedPackets = 0;
-            for (const ProgressionChange& change : coding.changes)
+            const uint64_t changeLayers = std::min<uint64_t>(change.layerEnd, layers);
+            for (uint32_t c = change.firstComponent; c < std::min(change.componentEnd, components); ++c)
             {
-                const uint32_t changeLayers = std::min(change.layerEnd, layers);
-                for (uint32_t c = change.firstComponent; c < std::min(change.componentEnd, components); ++c)
+                for (uint32_t r = change.firstResolution;
+                     r < std::min<uint32_t>(change.resolutionEnd, coding.components[c].resolutions); ++r)
                 {
-                    for (uint32_t r = change.firstResolution;
-                         r < std::min<uint32_t>(change.resolutionEnd, coding.components[c].resolutions); ++r)
-                    {
-                        walkedPackets += changeLayers * precinctCounts[c][r];
-                    }
+                    walked += changeLayers * precinctCounts[c][r];
                 }
-                positions += positionDriven(change.order) ? positionSteps * components * maxResolutions : 0;
-            }
-            walkedPackets = std::max(walkedPackets, tilePackets);
-        }
-        counts.codeBlocks += tileCodeBlocks;
-        counts.packets += walkedPackets;
-        counts.positions += positions;
-        // The packet iterator's inclusion table: a 16-bit entry per layer (and one more), level, component
-        // and precinct of the level with the most.
-        const double table = (layers + 1.0) * maxResolutions * components * maxPrecinctsOfALevel * 2;
-        counts.packetTableBytes = std::max(counts.packetTableBytes, table);
-        // What the packet headers make OpenJPEG allocate and walk, bounded both by the coding style and by
-        // what the tile's coded bits can name. Segments: in the ordinary style a code-block's segment ends
-        // every 109 passes, a contribution naming at most 164 passes in some 17 bits of a packet header with
-        // its length; in the bypass and terminate-all styles every pass or two, some 3 bits each. Each
-        // code-block starts with room for ten, grown ten at a time. Chunks of data: one per segment a
-        // contribution adds to (at least one per layer the code-block takes part in, some 5 bits each), the
-        // array doubled as it grows.
-        const double bits = double(tile.codedBytes + tile.packedHeaderBytes + mPackedHeaderBytes) * 8;
-        uint32_t styles = 0;
-        for (uint32_t c = 0; c < components; ++c)
-        {
-            styles |= coding.components[c].style;
-        }
-        const bool passSegments = (styles & 0x05) != 0;
-        const double segmentsPerBlock =
-            passSegments ? 164.0 * layers : ((styles & 0x40) != 0 ? 1 + 2.0 * layers : 1 + 1.51 * layers);
-        const double segments = std::min(segmentsPerBlock * tileCodeBlocks, bits / (passSegments ? 3 : 17));
-        const double contributions = std::min(tileCodeBlocks * layers, bits / 5);
-        const double chunks = std::max(segments, contributions);
-        dataDrivenBytes +=
-            chunks * 2 * kChunkBytes + std::max(0.0, segments - 10 * tileCodeBlocks) * (kSegmentBytes + 2);
-        counts.segments += segments;
-        counts.contributions += contributions;
-        // Merged packed packet headers, and the coded data the tile is decoded from.
-        dataDrivenBytes += double(tile.packedHeaderBytes) * 2;
-        for (uint32_t reduction = 0; reduction < kMaxResolutions; ++reduction)
-        {
-            tileSampleBytes[reduction] = std::max(tileSampleBytes[reduction], tileSamples[reduction] * 4);
-        }
-        counts.tileComponents += components;
-        for (uint32_t c = 0; c < components; ++c)
-        {
-            const uint32_t n = coding.components[c].resolutions;
-            for (uint32_t reduction = 0; reduction + 1 < n; ++reduction)
-            {
-                tileComponentLevels[reduction] += n - reduction - 1;
             }
         }
-        resolutionBytes = std::max(resolutionBytes, tileResolutionBytes);
+        counts.packets += std::max(walked, tilePackets);
     }
 
-    void finishCounts()
+    void finish()
     {
-        // OpenJPEG refuses a reduction of as many levels as a component has, in the main header or in any
-        // tile-part header it reads.
-        auto fewestLevels = [&](const TileCoding& coding)
-        {
-            for (uint32_t c = 0; c < components; ++c)
-            {
-                levels = std::min(levels, coding.components[c].resolutions);
-            }
-        };
-        fewestLevels(mainCoding);
-        for (const TileState& tile : tiles)
-        {
-            if (tile.hasCoding)
-            {
-                fewestLevels(tile.coding);
-            }
-        }
         if (counts.tilesDecoded == 0)
         {
             refuse("no coded tile");
         }
-        for (const Slot& s : slots)
+        // OpenJPEG refuses a reduction of as many levels as a component has, in the main header or in any
+        // tile-part header it reads; the colour transform and the wavelet it applies per tile.
+        const uint32_t colours = std::min(components, 3u);
+        bool first = true;
+        for (uint32_t t = 0; t <= tiles.size(); ++t)
         {
-            counts.structureBytes += std::min(s.sumBytes, s.maxPrecincts * s.maxPrecinctBytes + kAllocation);
+            const bool main = t == tiles.size();
+            if (!main && !tiles[t].hasCoding)
+            {
+                continue;
+            }
+            const TileCoding& coding = main ? mainCoding : tiles[t].coding;
+            for (uint32_t c = 0; c < components; ++c)
+            {
+                levels = std::min(levels, coding.components[c].resolutions);
+            }
+            // Tiles of their own coding without data are never decoded.
+            if (!main && tiles[t].codedBytes == 0)
+            {
+                continue;
+            }
+            const bool transformed = colours == 3 && coding.colourTransform == 1;
+            const bool kept = coding.components[0].transform == 1;
+            for (uint32_t c = 1; c < colours; ++c)
+            {
+                codedAlike = codedAlike && coding.components[c].transform == coding.components[0].transform;
+            }
+            if (first)
+            {
+                colourTransform = transformed;
+                reversible = kept;
+                first = false;
+            }
+            codedAlike = codedAlike && transformed == colourTransform && kept == reversible;
         }
-        counts.structureBytes += resolutionBytes;
-        headerBytes += double(mPackedHeaderBytes) * 2;
+        if (counts.precincts > Jp2Headers::kMaxPrecincts)
+        {
+            refuse(std::to_string(counts.precincts) + " precincts, more than the " +
+                   std::to_string(Jp2Headers::kMaxPrecincts) + " any picture can be decoded with");
+        }
+        if (counts.codeBlocks > Jp2Headers::kMaxCodeBlocks)
+        {
+            refuse(std::to_string(counts.codeBlocks) + " code-blocks, more than the " +
+                   std::to_string(Jp2Headers::kMaxCodeBlocks) + " any picture can be decoded with");
+        }
+        if (counts.packets > Jp2Headers::kMaxPackets)
+        {
+            refuse(std::to_string(counts.packets) + " packets, more than the " +
+                   std::to_string(Jp2Headers::kMaxPackets) + " any picture can be decoded with");
+        }
+        if (counts.heldCodedBytes > Jp2Headers::kMaxHeldCodedBytes)
+        {
+            refuse(std::to_string(counts.heldCodedBytes >> 20) + " MiB of coded data held at once, more than " +
+                   std::to_string(Jp2Headers::kMaxHeldCodedBytes >> 20) + " MiB");
+        }
     }
 };
 
-}  // namespace
-
-Jp2CodestreamLimits Jp2CodestreamLimits::read(std::streambuf& file, uint64_t size, uint32_t workers)
+Jp2Headers Jp2Headers::read(std::streambuf& file, uint64_t size)
 {
-    Reader reader(file, size);
+    Jp2HeaderReader reader(file, size);
     reader.readFile();
-    Jp2CodestreamLimits limits;
-    limits.mBare = reader.bare;
-    limits.mColourProfile = reader.colourProfile;
-    limits.mWidth = reader.width;
-    limits.mHeight = reader.height;
-    limits.mLevels = std::max<uint32_t>(1, reader.levels);
-    limits.mCounts = reader.counts;
-    limits.mFixedBytes = kThreadBytes + reader.headerBytes + reader.counts.structureBytes + reader.dataDrivenBytes +
-                         reader.counts.heldCodedBytes + reader.counts.packetTableBytes;
-    const Counts& c = reader.counts;
-    const bool oneTile = reader.tilesAcross * reader.tilesDown == 1 && reader.tileX0 == 0 && reader.tileY0 == 0 &&
-                         reader.x0 == 0 && reader.y0 == 0;
-    const double fixedSeconds = c.structureBytes * kSecondsPerStructureByte + c.codeBlocks * kSecondsPerCodeBlock +
-                                c.precincts * kSecondsPerPrecinct + c.packets * kSecondsPerPacket +
-                                c.positions * kSecondsPerPosition + c.codedBytes * kSecondsPerCodedByte +
-                                c.segments * kSecondsPerSegment + c.contributions * kSecondsPerContribution;
-    std::vector<double> seconds[2];
-    for (uint32_t r = 0; r < limits.mLevels; ++r)
-    {
-        const uint32_t w = static_cast<uint32_t>(ceilShift(reader.x1, r) - ceilShift(reader.x0, r));
-        const uint32_t h = static_cast<uint32_t>(ceilShift(reader.y1, r) - ceilShift(reader.y0, r));
-        const double picture = double(w) * h * 4;
-        // The picture's planes, the tile buffer it is copied from (taken over whole for a picture of one
-        // tile at the origin), and the planes a palette makes (the index plane still held).
-        limits.mSampleBytes.push_back(picture * reader.components + (oneTile ? 0 : reader.tileSampleBytes[r]) +
-                                      picture * reader.paletteColumns);
-        limits.mDecodedWidth.push_back(w);
-        limits.mDecodedHeight.push_back(h);
-        // The code-blocks of the levels kept decoded; their share of the coded data taken as halving
-        // with each level dropped (a level has a quarter of the coefficients of the next, and, coded
-        // lossily, more bits for each).
-        for (int threads = 0; threads < 2; ++threads)
-        {
-            seconds[threads].push_back(fixedSeconds + c.tileComponents * kSecondsPerTileComponent[threads] +
-                                       reader.tileComponentLevels[r] * kSecondsPerTileComponentLevel[threads] +
-                                       reader.decodedBlocks[r] * kSecondsPerDecodedBlock[threads] +
-                                       (double(w) * h * reader.components * kSecondsPerSample +
-                                        c.codedBytes * std::ldexp(kSecondsPerDecodedByte, -int(r))) /
-                                           kThreadSpeedUp[threads]);
-        }
-    }
-    // OpenJPEG's threads when they are estimated to be faster at the level a conversion usually asks for.
-    uint32_t usual = 0;
-    while (usual + 1 < limits.mLevels &&
-           std::max(limits.mDecodedWidth[usual], limits.mDecodedHeight[usual]) > kUsualSide)
-    {
-        ++usual;
-    }
-    const bool threads = workers > 1 && seconds[1][usual] < seconds[0][usual];
-    limits.mThreads = threads ? workers : 0;
-    limits.mSeconds = seconds[threads];
-    // What no reduction changes is over the limits: refused before OpenJPEG reads the file.
-    const std::string why = limits.overLimits(limits.mLevels - 1, 1, 1);
-    if (!why.empty())
-    {
-        refuse(why);
-    }
-    return limits;
+    Jp2Headers headers;
+    headers.mBare = reader.bare;
+    headers.mColourProfile = reader.colourProfile;
+    headers.mX0 = reader.x0;
+    headers.mY0 = reader.y0;
+    headers.mWidth = reader.width;
+    headers.mHeight = reader.height;
+    headers.mComponents = reader.componentInfo;
+    headers.mLevels = std::max<uint32_t>(1, reader.levels);
+    headers.mPaletteColumns = reader.paletteColumns;
+    headers.mChannels = reader.channels;
+    headers.mColourTransform = reader.colourTransform;
+    headers.mReversible = reader.reversible;
+    headers.mCodedAlike = reader.codedAlike;
+    headers.mCounts = reader.counts;
+    return headers;
 }
 
-double Jp2CodestreamLimits::memoryAt(uint32_t reduction, uint32_t destWidth, uint32_t destHeight) const
+uint32_t Jp2Headers::widthAt(uint32_t reduction) const
 {
-    reduction = std::min(reduction, mLevels - 1);
-    const uint32_t w = mDecodedWidth[reduction], h = mDecodedHeight[reduction];
-    const double destination =
-        double(destWidth == 0 ? w : std::min(w, destWidth)) * (destHeight == 0 ? h : std::min(h, destHeight)) * 3;
-    return mFixedBytes + mSampleBytes[reduction] + destination;
+    return static_cast<uint32_t>(ceilShift(int64_t(mX0) + mWidth, reduction) - ceilShift(mX0, reduction));
 }
 
-double Jp2CodestreamLimits::timeAt(uint32_t reduction) const
+uint32_t Jp2Headers::heightAt(uint32_t reduction) const
 {
-    return mSeconds[std::min(reduction, mLevels - 1)];
+    return static_cast<uint32_t>(ceilShift(int64_t(mY0) + mHeight, reduction) - ceilShift(mY0, reduction));
 }
 
-std::string Jp2CodestreamLimits::overLimits(uint32_t reduction, uint32_t destWidth, uint32_t destHeight) const
+uint32_t Jp2Headers::chooseReduction(uint32_t minWidth, uint32_t minHeight, uint64_t heldBytesPerPixel) const
 {
-    const double memory = memoryAt(reduction, destWidth, destHeight);
-    const double seconds = timeAt(reduction);
-    if (memory <= kMemoryCap && seconds <= kTimeCap)
-    {
-        return {};
-    }
-    const Counts& c = mCounts;
-    if (c.structureBytes > kMemoryCap / 2 ||
-        c.structureBytes * kSecondsPerStructureByte + c.codeBlocks * kSecondsPerCodeBlock > kTimeCap / 2)
-    {
-        return millions(c.codeBlocks) + " code-blocks in " + millions(c.precincts) + " precincts, beyond the limits";
-    }
-    if (c.packetTableBytes > kMemoryCap / 2 || c.packets * kSecondsPerPacket > kTimeCap / 2 ||
-        c.positions * kSecondsPerPosition > kTimeCap / 2)
-    {
-        return millions(c.packets) + " packets, beyond the limits";
-    }
-    if (c.segments * (kSegmentBytes + 2 * kChunkBytes) > kMemoryCap / 2 ||
-        c.segments * kSecondsPerSegment > kTimeCap / 2)
-    {
-        return millions(c.segments) + " code-block segments named in the packet headers, beyond the limits";
-    }
-    if (c.heldCodedBytes > kMemoryCap / 2)
-    {
-        return megabytes(c.heldCodedBytes) + " of coded data held at once, beyond the limits";
-    }
-    if (memory > kMemoryCap)
-    {
-        return "picture too large to decode (" + megabytes(memory) + ")";
-    }
-    return "picture too slow to decode";
-}
-
-uint32_t Jp2CodestreamLimits::chooseReduction(uint32_t minWidth, uint32_t minHeight) const
-{
-    auto reducedSide = [](uint32_t side, uint32_t level)
-    { return static_cast<uint32_t>((uint64_t(side) + (uint64_t(1) << level) - 1) >> level); };
     uint32_t reduction = 0;
-    while (reduction + 1 < mLevels && reducedSide(mWidth, reduction + 1) >= minWidth &&
-           reducedSide(mHeight, reduction + 1) >= minHeight)
+    while (reduction + 1 < mLevels && widthAt(reduction + 1) >= minWidth && heightAt(reduction + 1) >= minHeight)
     {
         ++reduction;
     }
-    while (!overLimits(reduction, minWidth, minHeight).empty() && reduction + 1 < mLevels)
+    const auto held = [&](uint32_t r) { return uint64_t(widthAt(r)) * heightAt(r) * heldBytesPerPixel; };
+    while (held(reduction) > kMaxHeldSampleBytes && reduction + 1 < mLevels)
     {
         ++reduction;
     }
-    const std::string why = overLimits(reduction, minWidth, minHeight);
-    if (!why.empty())
+    if (held(reduction) > kMaxHeldSampleBytes)
     {
-        refuse(why);
+        refuse(std::to_string(held(reduction) >> 20) + " MiB of samples at its lowest level, more than " +
+               std::to_string(kMaxHeldSampleBytes >> 20) + " MiB");
     }
     return reduction;
 }

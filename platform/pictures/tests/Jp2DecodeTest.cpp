@@ -1,8 +1,9 @@
-// JPEG 2000 codestreams whose headers ask OpenJPEG for far more structures, packets or samples than their
-// bytes: refused from their headers, or decoded at a lower resolution level; damaged headers never crash;
-// real pictures decode as before.
+// JPEG 2000 pictures: codestreams whose headers ask OpenJPEG for far more structures, packets or samples
+// than any picture can be decoded with are refused from their headers, larger pictures decoded at a lower
+// resolution level; damaged headers never crash; real pictures decode to their pixels, a component at a
+// time as they are whole, the colour transform's saturated colours exactly.
 #include "ImageEncoders.h"
-#include "Jp2CodestreamLimits.h"
+#include "Jp2Headers.h"
 #include "MemoryReadBuffer.h"
 #include "OpenJpegHandles.h"
 #include "ParallelFor.h"
@@ -13,7 +14,7 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <string>
@@ -200,6 +201,22 @@ struct Rows : PictureRowSink
     }
 };
 
+// The same, offering the whole picture's place for the decoder to put it together in.
+struct PlacedRows : Rows
+{
+    Bytes place;
+    void begin(uint32_t w, uint32_t h, uint32_t channels) override
+    {
+        Rows::begin(w, h, channels);
+        place.assign(size_t(w) * h * 3, 0);
+    }
+    uint8_t* placeForRows(uint32_t count, size_t& stride) override
+    {
+        stride = size_t(width) * 3;
+        return count == height ? place.data() : nullptr;
+    }
+};
+
 // Decodes a file in memory for at least minWidth x minHeight; the reason when it is refused.
 std::string decode(const Bytes& file, uint32_t minWidth, uint32_t minHeight, Rows& rows)
 {
@@ -231,10 +248,10 @@ std::string headerRefusal(const Bytes& file)
     }
 }
 
-Jp2CodestreamLimits limitsOf(const Bytes& file)
+Jp2Headers headersOf(const Bytes& file)
 {
     MemoryReadBuffer buffer(file.data(), file.size());
-    return Jp2CodestreamLimits::read(buffer, file.size(), 8);
+    return Jp2Headers::read(buffer, file.size());
 }
 
 // A lossless JPEG 2000 of a picture through OpenJPEG's encoder, with the coding choices a camera or an
@@ -249,6 +266,8 @@ struct EncodeChoices
     OPJ_PROG_ORDER order = OPJ_LRCP;
     uint32_t style = 0;  // code-block style (mode switches)
     bool codestreamOnly = false;
+    bool lossy = false;  // the irreversible wavelet and colour transform, at about 20:1
+    uint32_t precision = 8;
 };
 
 // A picture of 1 to 4 interleaved 8-bit channels.
@@ -311,7 +330,7 @@ Bytes encodeWith(const Picture& image, const EncodeChoices& choices)
         params[c].dx = params[c].dy = 1;
         params[c].w = image.width;
         params[c].h = image.height;
-        params[c].prec = 8;
+        params[c].prec = choices.precision;
     }
     OpenJpegImage img(opj_image_create(comps, params, comps >= 3 ? OPJ_CLRSPC_SRGB : OPJ_CLRSPC_GRAY));
     img->x1 = image.width;
@@ -324,7 +343,10 @@ Bytes encodeWith(const Picture& image, const EncodeChoices& choices)
     {
         for (uint32_t c = 0; c < comps; ++c)
         {
-            img->comps[c].data[i] = image.pixels[i * comps + c];
+            // Wider samples spread the 8-bit value over all their bits.
+            const int32_t v = image.pixels[i * comps + c];
+            img->comps[c].data[i] = choices.precision > 8 ? (v << (choices.precision - 8)) | (v >> (16 - choices.precision))
+                                                          : v;
         }
     }
     opj_cparameters_t cp;
@@ -332,8 +354,9 @@ Bytes encodeWith(const Picture& image, const EncodeChoices& choices)
     cp.tcp_numlayers = static_cast<int>(choices.layers);
     for (uint32_t l = 0; l < choices.layers; ++l)
     {
-        cp.tcp_rates[l] = l + 1 == choices.layers ? 0 : float(40 >> l);
+        cp.tcp_rates[l] = l + 1 == choices.layers ? (choices.lossy ? 20.0f : 0) : float(40 >> l);
     }
+    cp.irreversible = choices.lossy ? 1 : 0;
     cp.cp_disto_alloc = 1;
     cp.tcp_mct = comps >= 3 ? 1 : 0;
     cp.numresolution = static_cast<int>(choices.resolutions);
@@ -396,11 +419,77 @@ Bytes rgbOf(const Picture& image)
     return out;
 }
 
+struct MemoryIn
+{
+    const Bytes* bytes;
+    size_t position = 0;
+};
+
+OPJ_SIZE_T readIn(void* into, OPJ_SIZE_T count, void* user)
+{
+    MemoryIn& m = *static_cast<MemoryIn*>(user);
+    const size_t n = std::min<size_t>(count, m.bytes->size() - m.position);
+    std::memcpy(into, m.bytes->data() + m.position, n);
+    m.position += n;
+    return n == 0 ? static_cast<OPJ_SIZE_T>(-1) : n;
+}
+
+OPJ_OFF_T skipIn(OPJ_OFF_T count, void* user)
+{
+    MemoryIn& m = *static_cast<MemoryIn*>(user);
+    m.position = static_cast<size_t>(std::clamp<OPJ_OFF_T>(OPJ_OFF_T(m.position) + count, 0, m.bytes->size()));
+    return count;
+}
+
+OPJ_BOOL seekIn(OPJ_OFF_T position, void* user)
+{
+    static_cast<MemoryIn*>(user)->position = static_cast<size_t>(position);
+    return OPJ_TRUE;
+}
+
+// RGB of an 8-bit three-component .jp2 as OpenJPEG decodes it whole, its own colour transform applied.
+Bytes wholeDecodeOf(const Bytes& file)
+{
+    MemoryIn in{&file};
+    OpenJpegCodec codec(opj_create_decompress(OPJ_CODEC_JP2));
+    opj_set_error_handler(codec.get(), quiet, nullptr);
+    opj_set_warning_handler(codec.get(), quiet, nullptr);
+    opj_dparameters_t parameters;
+    opj_set_default_decoder_parameters(&parameters);
+    OpenJpegStream stream(opj_stream_create(1 << 16, OPJ_TRUE));
+    opj_stream_set_user_data(stream.get(), &in, nullptr);
+    opj_stream_set_user_data_length(stream.get(), file.size());
+    opj_stream_set_read_function(stream.get(), readIn);
+    opj_stream_set_skip_function(stream.get(), skipIn);
+    opj_stream_set_seek_function(stream.get(), seekIn);
+    opj_image_t* raw = nullptr;
+    if (!opj_setup_decoder(codec.get(), &parameters) || !opj_read_header(stream.get(), codec.get(), &raw))
+    {
+        opj_image_destroy(raw);
+        return {};
+    }
+    OpenJpegImage image(raw);
+    if (!opj_decode(codec.get(), stream.get(), image.get()) || image->numcomps != 3)
+    {
+        return {};
+    }
+    const size_t pixels = size_t(image->comps[0].w) * image->comps[0].h;
+    Bytes rgb(pixels * 3);
+    for (size_t i = 0; i < pixels; ++i)
+    {
+        for (uint32_t c = 0; c < 3; ++c)
+        {
+            rgb[i * 3 + c] = static_cast<uint8_t>(std::clamp(image->comps[c].data[i], 0, 255));
+        }
+    }
+    return rgb;
+}
+
 }  // namespace
 
-// The bombs of the hostile-inputs benchmark, each of a few bytes to 60 KB, are refused from their headers
-// in a fraction of a second without OpenJPEG allocating what they name.
-TEST(Jp2LimitsTest, StructureAndPacketBombsAreRefusedFromTheirHeaders)
+// The bombs of the hostile-inputs benchmark, each of a few bytes to 60 KB, are refused from their headers,
+// with the count that passed its cap, before OpenJPEG allocates what they name.
+TEST(Jp2DecodeTest, StructureAndPacketBombsAreRefusedFromTheirHeaders)
 {
     const uint32_t side = 16384;
     Coding tiny;
@@ -462,9 +551,7 @@ TEST(Jp2LimitsTest, StructureAndPacketBombsAreRefusedFromTheirHeaders)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.what);
-        const auto start = std::chrono::steady_clock::now();
         const std::string why = headerRefusal(c.file);
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
         EXPECT_EQ(why.rfind("JPEG 2000: ", 0), 0u) << why;
         EXPECT_NE(why.find(c.reason), std::string::npos) << why;
         // Refused without OpenJPEG sizing anything from the headers.
@@ -480,24 +567,24 @@ TEST(Jp2LimitsTest, StructureAndPacketBombsAreRefusedFromTheirHeaders)
 
 // The counts are OpenJPEG's: every resolution level's bands, precincts and code-blocks, whatever level is
 // decoded; the tile-parts' own coding styles; the packets of every layer.
-TEST(Jp2LimitsTest, CountsFollowTheCodingStylesOfEveryTilePart)
+TEST(Jp2DecodeTest, CountsFollowTheCodingStylesOfEveryTilePart)
 {
     // 1024 x 1024, 64 x 64 code-blocks, five decompositions: 8x8, 4x4, 2x2, 1x1 and 1x1 code-blocks in
     // each of three bands, one code-block at the lowest resolution; one precinct per band.
     Coding plain;
     plain.layers = 3;
-    const Jp2CodestreamLimits one = limitsOf(codestream(siz(1024, 1024, 1) + cod(plain) + qcd(5), oneTile()));
-    EXPECT_EQ(one.counts().codeBlocks, 3 * (64 + 16 + 4 + 1 + 1) + 1);
-    EXPECT_EQ(one.counts().precincts, 3 * 5 + 1);
-    EXPECT_EQ(one.counts().packets, 3 * 6);
+    const Jp2Headers one = headersOf(codestream(siz(1024, 1024, 1) + cod(plain) + qcd(5), oneTile()));
+    EXPECT_EQ(one.counts().codeBlocks, 3u * (64 + 16 + 4 + 1 + 1) + 1);
+    EXPECT_EQ(one.counts().precincts, 3u * 5 + 1);
+    EXPECT_EQ(one.counts().packets, 3u * 6);
     EXPECT_EQ(one.levels(), 6u);
     // Precincts of 128 at every level: each band's precincts of 64 hold one code-block each.
     Coding precincts = plain;
     precincts.precincts = Bytes(6, 0x77);
-    const Jp2CodestreamLimits split = limitsOf(codestream(siz(1024, 1024, 1) + cod(precincts) + qcd(5), oneTile()));
+    const Jp2Headers split = headersOf(codestream(siz(1024, 1024, 1) + cod(precincts) + qcd(5), oneTile()));
     EXPECT_EQ(split.counts().codeBlocks, one.counts().codeBlocks);
     EXPECT_EQ(split.counts().precincts, split.counts().codeBlocks);
-    EXPECT_EQ(split.counts().packets, 3 * (64 + 16 + 4 + 1 + 1 + 1));
+    EXPECT_EQ(split.counts().packets, 3u * (64 + 16 + 4 + 1 + 1 + 1));
 
     // Four tiles; the second asks for 16x16 code-blocks for component 1 and fewer levels for all.
     Coding small = plain;
@@ -505,16 +592,16 @@ TEST(Jp2LimitsTest, CountsFollowTheCodingStylesOfEveryTilePart)
     Coding shallow = plain;
     shallow.levels = 2;
     const Bytes mainHeader = siz(1024, 1024, 2, 512, 512) + cod(plain) + qcd(5);
-    const Jp2CodestreamLimits same =
-        limitsOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2), tilePart(3)}));
-    const Jp2CodestreamLimits mixed = limitsOf(
+    const Jp2Headers same = headersOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2), tilePart(3)}));
+    const Jp2Headers mixed = headersOf(
         codestream(mainHeader, {tilePart(0), tilePart(1, cod(shallow) + coc(1, small)), tilePart(2), tilePart(3)}));
     EXPECT_EQ(same.levels(), 6u);
     EXPECT_EQ(mixed.levels(), 3u);
     EXPECT_GT(mixed.counts().codeBlocks, same.counts().codeBlocks);
     EXPECT_EQ(same.counts().tilesDecoded, 4u);
+    EXPECT_EQ(same.counts().tileParts, 4u);
     // A tile without coded data is not decoded.
-    const Jp2CodestreamLimits three = limitsOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2, {}, {})}));
+    const Jp2Headers three = headersOf(codestream(mainHeader, {tilePart(0), tilePart(1), tilePart(2, {}, {})}));
     EXPECT_EQ(three.counts().tilesDecoded, 2u);
 
     // Tile-parts of a tile in order, their count given or not, or one short (OpenJPEG's correction of an
@@ -524,34 +611,40 @@ TEST(Jp2LimitsTest, CountsFollowTheCodingStylesOfEveryTilePart)
     {
         SCOPED_TRACE(parts);
         const Bytes file = codestream(grey, {tilePart(0, {}, {0}, 0, parts), tilePart(0, {}, {0}, 1, parts)});
-        EXPECT_EQ(limitsOf(file).counts().codedBytes, 2);
+        EXPECT_EQ(headersOf(file).counts().codedBytes, 2u);
         Rows rows;
         EXPECT_EQ(decode(file, 256, 256, rows), "");
     }
     const Bytes swapped = codestream(grey, {tilePart(0, {}, {0}, 1, 2), tilePart(0, {}, {0}, 0, 2)});
     EXPECT_EQ(headerRefusal(swapped), "JPEG 2000: bad tile-part header");
-
-    // The structures are charged at every reduction: OpenJPEG allocates those of the levels it skips.
-    EXPECT_GE(one.memoryAt(5), one.counts().structureBytes);
-    EXPECT_GT(one.memoryAt(0), one.memoryAt(1));
 }
 
-// A picture whose samples would not fit is decoded at a lower resolution level; the level asked for is
-// kept when it fits.
-TEST(Jp2LimitsTest, LargePicturesAreDecodedAtALowerLevel)
+// The level decoded is the lowest that gives the size asked for, lower while the samples held at once
+// would pass their cap; decoded in the output's own place a picture keeps more of its size.
+TEST(Jp2DecodeTest, LargePicturesAreDecodedAtALowerLevel)
 {
-    const Bytes four = codestream(siz(16384, 16384, 4) + cod(Coding{}) + qcd(5), oneTile());
-    const Jp2CodestreamLimits limits = limitsOf(four);
-    // 8192 x 8192 of four components would be 1 GiB of samples: a quarter of the side it is.
-    EXPECT_EQ(limits.chooseReduction(8192, 8192), 2u);
-    EXPECT_EQ(limits.chooseReduction(100, 100), 7u - 2);  // as far as the levels go
-    EXPECT_LE(limits.memoryAt(2, 8192, 8192), Jp2CodestreamLimits::kMemoryCap);
-    EXPECT_LE(limits.timeAt(2), Jp2CodestreamLimits::kTimeCap);
+    const Jp2Headers four = headersOf(codestream(siz(16384, 16384, 4) + cod(Coding{}) + qcd(5), oneTile()));
+    // One component's 32-bit samples of 8192 x 8192 are 256 MiB; all four's, a GiB.
+    EXPECT_EQ(four.chooseReduction(8192, 8192, 4), 1u);
+    EXPECT_EQ(four.chooseReduction(8192, 8192, 16), 2u);
+    EXPECT_EQ(four.chooseReduction(16384, 16384, 4), 1u);
+    EXPECT_EQ(four.chooseReduction(100, 100, 4), 5u);  // as far as the levels go
+    EXPECT_EQ(four.widthAt(2), 4096u);
+    // With no level to go down to, too many samples are refused.
+    Rows refused;
+    const std::string why =
+        decode(codestream(siz(16384, 16384, 1) + cod(Coding{0, 64, 1, 0, {}}) + qcd(0), oneTile()), 1, 1, refused);
+    EXPECT_NE(why.find("MiB of samples at its lowest level"), std::string::npos) << why;
 
-    // Decoded: one component of 16384 x 16384 asked at 8192 comes out at 4096.
+    // One component of 16384 x 16384 asked at 8192 comes out at 8192; asked at 8000, which a level of
+    // 8192 would have to be reduced to afterwards, through a buffer beside the output, at 4096.
     const Bytes grey = codestream(siz(16384, 16384, 1) + cod(Coding{}) + qcd(5), oneTile());
+    PlacedRows placed;
+    ASSERT_EQ(decode(grey, 8192, 8192, placed), "");
+    EXPECT_EQ(placed.width, 8192u);
+    EXPECT_EQ(placed.height, 8192u);
     Rows rows;
-    ASSERT_EQ(decode(grey, 8192, 8192, rows), "");
+    ASSERT_EQ(decode(grey, 8000, 8000, rows), "");
     EXPECT_EQ(rows.width, 4096u);
     EXPECT_EQ(rows.height, 4096u);
     // A small picture at the size asked for.
@@ -561,9 +654,9 @@ TEST(Jp2LimitsTest, LargePicturesAreDecodedAtALowerLevel)
     EXPECT_EQ(rows.height, 200u);
 }
 
-// Every cut of a codestream's headers and bytes garbled anywhere in them fail or decode; never crash,
-// hang or read past the file.
-TEST(Jp2LimitsTest, CutAndGarbledHeadersNeverCrash)
+// Every cut of a codestream's headers and bytes garbled anywhere in them fail or decode whole rows; never
+// crash, hang or read past the file.
+TEST(Jp2DecodeTest, CutAndGarbledHeadersNeverCrash)
 {
     limitWorkers(1);
     Coding coding;
@@ -582,7 +675,10 @@ TEST(Jp2LimitsTest, CutAndGarbledHeadersNeverCrash)
         {
             Rows rows;
             const Bytes part(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(cut));
-            decode(part, 1, 1, rows);
+            if (decode(part, 1, 1, rows).empty())
+            {
+                EXPECT_EQ(rows.pixels.size(), size_t(rows.width) * rows.height * 3) << cut;
+            }
         }
         for (int n = 0; n < 600; ++n)
         {
@@ -593,11 +689,10 @@ TEST(Jp2LimitsTest, CutAndGarbledHeadersNeverCrash)
                 const uint32_t pick = random() % 4;
                 garbled[at] = pick == 0 ? 0xFF : pick == 1 ? 0x00 : static_cast<uint8_t>(random());
             }
-            Rows rows;
-            const std::string why = decode(garbled, 1, 1, rows);
-            if (!why.empty())
+            PlacedRows rows;
+            if (decode(garbled, 1, 1, rows).empty())
             {
-                EXPECT_FALSE(why.empty());
+                EXPECT_EQ(rows.pixels.size(), size_t(rows.width) * rows.height * 3) << n;
             }
         }
     }
@@ -606,8 +701,8 @@ TEST(Jp2LimitsTest, CutAndGarbledHeadersNeverCrash)
 
 // Pictures coded the ways encoders code them, tiled or not, 1 to 4 components, several code-block and
 // precinct sizes, layers, progressions and mode switches, decode to their pixels (lossless), at the size
-// asked for.
-TEST(Jp2LimitsTest, RealPicturesDecodeToTheirPixels)
+// asked for, whether put together in the output's place or in a buffer of the decoder's own.
+TEST(Jp2DecodeTest, RealPicturesDecodeToTheirPixels)
 {
     const Picture rgb = pictureOf(patternBitmap(333, 250), 3);
     const Picture rgba = pictureOf(patternBitmap(333, 250, 4), 4);
@@ -638,11 +733,22 @@ TEST(Jp2LimitsTest, RealPicturesDecodeToTheirPixels)
     shallow.resolutions = 3;
     shallow.order = OPJ_CPRL;
     shallow.precinct = 64;
+    EncodeChoices twelveBits;
+    twelveBits.precision = 12;
+    EncodeChoices sixteenBits;
+    sixteenBits.precision = 16;
+    sixteenBits.tile = 200;
     const std::vector<Case> cases = {
-        {"RGB, one tile", &rgb, EncodeChoices{}},         {"RGB, tiles of 128", &rgb, tiled},
-        {"grey, code-blocks of 16", &grey, blocks16},     {"RGBA, precincts of 32, RPCL", &rgba, precincts},
-        {"RGB, four layers, PCRL, tiles", &rgb, layered}, {"RGB, mode switches, codestream", &rgb, modes},
-        {"grey, three levels, CPRL", &grey, shallow},     {"grey and alpha, tiles of 128", &greyAlpha, tiled},
+        {"RGB, one tile", &rgb, EncodeChoices{}},
+        {"RGB, tiles of 128", &rgb, tiled},
+        {"grey, code-blocks of 16", &grey, blocks16},
+        {"RGBA, precincts of 32, RPCL", &rgba, precincts},
+        {"RGB, four layers, PCRL, tiles", &rgb, layered},
+        {"RGB, mode switches, codestream", &rgb, modes},
+        {"grey, three levels, CPRL", &grey, shallow},
+        {"grey and alpha, tiles of 128", &greyAlpha, tiled},
+        {"RGB of 12 bits", &rgb, twelveBits},
+        {"RGBA of 16 bits, tiles", &rgba, sixteenBits},
     };
     for (const Case& c : cases)
     {
@@ -654,7 +760,96 @@ TEST(Jp2LimitsTest, RealPicturesDecodeToTheirPixels)
         EXPECT_EQ(rows.width, c.image->width);
         EXPECT_EQ(rows.height, c.image->height);
         EXPECT_EQ(rows.pixels, rgbOf(*c.image));
-        // Its counts within the limits at the full resolution.
-        EXPECT_EQ(limitsOf(file).chooseReduction(c.image->width, c.image->height), 0u);
+        PlacedRows placed;
+        ASSERT_EQ(decode(file, c.image->width, c.image->height, placed), "");
+        EXPECT_EQ(placed.pixels, rgbOf(*c.image));
+        EXPECT_EQ(headersOf(file).chooseReduction(c.image->width, c.image->height, 4), 0u);
+    }
+}
+
+// The reversible colour transform's chroma spans one bit more than its components: a component decoded
+// alone is clipped to its precision unless told otherwise, which would turn saturated colours of a
+// lossless picture (pure blue: a chroma of 255) into others. They come out exactly.
+TEST(Jp2DecodeTest, SaturatedColoursOfALosslessPictureComeOutExactly)
+{
+    Picture saturated{64, 48, 3, {}};
+    const uint8_t colours[][3] = {{0, 0, 255}, {255, 0, 0},   {255, 0, 255}, {0, 255, 0},
+                                  {0, 255, 255}, {255, 255, 0}, {0, 0, 0},     {255, 255, 255}};
+    for (uint32_t y = 0; y < saturated.height; ++y)
+    {
+        for (uint32_t x = 0; x < saturated.width; ++x)
+        {
+            const uint8_t* c = colours[(x / 8 + y / 8) % 8];
+            saturated.pixels.insert(saturated.pixels.end(), c, c + 3);
+        }
+    }
+    for (const bool tiles : {false, true})
+    {
+        EncodeChoices choices;
+        choices.tile = tiles ? 32 : 0;
+        const Bytes file = encodeWith(saturated, choices);
+        ASSERT_TRUE(headersOf(file).colourTransform());
+        ASSERT_TRUE(headersOf(file).reversible());
+        PlacedRows placed;
+        ASSERT_EQ(decode(file, 64, 48, placed), "");
+        EXPECT_EQ(placed.pixels, saturated.pixels);
+        Rows rows;
+        ASSERT_EQ(decode(file, 64, 48, rows), "");
+        EXPECT_EQ(rows.pixels, saturated.pixels);
+    }
+}
+
+// A lossy picture (the irreversible wavelet and colour transform) decoded a component at a time is the
+// picture OpenJPEG decodes whole, but for rounding.
+TEST(Jp2DecodeTest, ALossyPictureComesOutAsOpenJpegDecodesItWhole)
+{
+    const Picture rgb = pictureOf(patternBitmap(301, 203), 3);
+    EncodeChoices lossy;
+    lossy.lossy = true;
+    const Bytes file = encodeWith(rgb, lossy);
+    ASSERT_TRUE(headersOf(file).colourTransform());
+    ASSERT_FALSE(headersOf(file).reversible());
+    PlacedRows placed;
+    ASSERT_EQ(decode(file, 301, 203, placed), "");
+    const Bytes whole = wholeDecodeOf(file);
+    ASSERT_EQ(whole.size(), placed.pixels.size());
+    int worst = 0;
+    for (size_t i = 0; i < whole.size(); ++i)
+    {
+        worst = std::max(worst, std::abs(int(whole[i]) - int(placed.pixels[i])));
+    }
+    EXPECT_LE(worst, 2);
+}
+
+// A palette picture (pclr and cmap in the header box) is decoded whole, its indexes turned into the
+// palette's colours.
+TEST(Jp2DecodeTest, APalettePictureComesOutInItsColours)
+{
+    Picture indexes{64, 48, 1, {}};
+    for (uint32_t i = 0; i < 64 * 48; ++i)
+    {
+        indexes.pixels.push_back(static_cast<uint8_t>(i % 3));
+    }
+    EncodeChoices bare;
+    bare.codestreamOnly = true;
+    const Bytes cs = encodeWith(indexes, bare);
+    // Three entries of three 8-bit columns: red, green, blue.
+    Bytes palette{0, 3, 3, 7, 7, 7, 255, 0, 0, 0, 255, 0, 0, 0, 255};
+    Bytes mapping;
+    for (uint32_t c = 0; c < 3; ++c)
+    {
+        mapping.insert(mapping.end(), {0, 0, 1, static_cast<uint8_t>(c)});
+    }
+    const Bytes file = jp2(cs, 64, 48, 1, box("pclr", palette) + box("cmap", mapping));
+    EXPECT_EQ(headersOf(file).paletteColumns(), 3u);
+    Rows rows;
+    ASSERT_EQ(decode(file, 64, 48, rows), "");
+    ASSERT_EQ(rows.pixels.size(), 64u * 48 * 3);
+    for (uint32_t i = 0; i < 64 * 48; ++i)
+    {
+        const uint8_t* p = rows.pixels.data() + i * 3;
+        const uint32_t which = i % 3;
+        EXPECT_EQ(p[which], 255) << i;
+        EXPECT_EQ(int(p[0]) + p[1] + p[2], 255) << i;
     }
 }
